@@ -1,0 +1,29 @@
+// A link gene: source and target node IDs and the weight.
+#ifndef NEAT_GENETICLINKGENE_H
+#define NEAT_GENETICLINKGENE_H
+
+#include "NEAT_GeneticGene.h"
+
+namespace NEAT {
+
+class GeneticLinkGene : public GeneticGene {
+public:
+    GeneticLinkGene(int ID, int fromNode, int toNode, double weight, bool enabled = true);
+    // Reads a link element and raises the global link counter above its ID. Missing
+    // required attributes and missing globals are reported and thrown as std::string.
+    explicit GeneticLinkGene(const tinyxml2::XMLElement* element);
+
+    int getID() const override { return ID; }
+    int getFromNodeID() const { return fromNode; }
+    int getToNodeID() const { return toNode; }
+    double getWeight() const { return weight; }
+
+private:
+    int fromNode;
+    int toNode;
+    double weight;
+};
+
+}  // namespace NEAT
+
+#endif

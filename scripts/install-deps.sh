@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, skipping those already installed.
+#   scripts/install-deps.sh            core: compiler, CMake, tinyxml2, zlib, sparsehash, tests
+#   scripts/install-deps.sh --visual   also Qt 5, VTK 9 and Xvfb for visual mode
+#   scripts/install-deps.sh --all      everything the full test suite uses
+set -euo pipefail
+
+core=(g++ make cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev libtinyxml2-dev zlib1g-dev
+      libsparsehash-dev)
+visual=(qtbase5-dev libvtk9-qt-dev libvtk9-dev xvfb xauth)
+extra=(valgrind clang libclang-rt-14-dev python3 parallel)
+
+want=("${core[@]}")
+for arg in "$@"; do
+  case "$arg" in
+    --visual) want+=("${visual[@]}") ;;
+    --all) want+=("${visual[@]}" "${extra[@]}") ;;
+    *) echo "usage: $0 [--visual|--all]" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,148 @@
+// Point (an N-bit landscape point) and Permutation: small value types used everywhere.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "rng.h"
+
+class Point {
+public:
+    // Number of loci; set once by the landscape. A point holds at most 31 bits.
+    static inline unsigned int n = 0;
+    static constexpr unsigned int kMaxN = 31;
+
+    int32_t values;
+
+    Point() : values(-1) {}
+    Point(long v) : values((int32_t)v) {}
+    Point(const Point& point) = default;
+    Point(const Point& point, unsigned int dim) : values(point.values ^ (int32_t)(1u << dim)) {}
+
+    // Random point at a Hamming distance drawn uniformly from [minJumpDist, maxJumpDist].
+    // Consumes 1 draw when the distance is N or below 1, otherwise 1 + distance draws.
+    Point(const Point& point, int minJumpDist, int maxJumpDist, unsigned short* state) : values(point.values) {
+        int d = minJumpDist + (int)(rng48::erand48(state) * (maxJumpDist + 1 - minJumpDist));
+        const int nn = (int)n;
+        if (d > nn) d = nn;  // a distance beyond N has no meaning; treat it as "all loci"
+        if (d == nn) {
+            values ^= (int32_t)allMask();
+            return;
+        }
+        if (d < 1) return;
+        uint32_t changeMask = 0;
+        for (int i = 0; i < d; i++) {
+            int j = (int)(rng48::erand48(state) * (nn - i)) + 1;
+            changeMask |= nthClearBit(changeMask, (uint32_t)allMask(), j);
+        }
+        values ^= (int32_t)changeMask;
+    }
+
+    // Random recombination child of two parents. Consumes 1 + c draws (1 when the
+    // parents differ in one locus, none when they are equal).
+    Point(const Point& point1, const Point& point2, unsigned short* state) : values(point1.values) {
+        const uint32_t diff = (uint32_t)(point1.values ^ point2.values) & allMask();
+        const int D = __builtin_popcount(diff);
+        if (D == 0) return;
+        const int c = (int)(rng48::erand48(state) * (D - 1)) + 1;
+        if (c == D) {
+            values = point2.values;
+            return;
+        }
+        uint32_t chosen = 0;
+        int Di = D;
+        for (int i = 1; i <= c; i++) {
+            int j = (int)(rng48::erand48(state) * Di) + 1;
+            chosen |= nthClearBit(chosen, diff, j);
+            Di--;
+        }
+        values ^= (int32_t)chosen;  // the chosen loci differ, so flipping copies point2's values
+    }
+
+    unsigned int getValue(unsigned int dim) const { return ((uint32_t)values >> dim) & 1u; }
+
+    long getKValues(unsigned int dim, unsigned int k) const {
+        long result = 0;
+        unsigned int locus = dim + 1;
+        if (locus >= n) locus = 0;
+        for (unsigned int j = 0; j < k; j++) {
+            result |= (long)getValue(locus) << j;
+            if (++locus >= n) locus = 0;
+        }
+        return result;
+    }
+
+    long getHash() const { return values; }
+
+    int hammingDist(const Point& other) const {
+        return __builtin_popcount((uint32_t)(values ^ other.values) & allMask());
+    }
+
+    bool closeInHammingDist(const Point& other, int closeRadius) const {
+        return hammingDist(other) <= closeRadius;
+    }
+
+    // sum: 1-count of all loci; sumFlipped: 1-count with the upper floor(N/2) loci inverted.
+    void getBitSums(int& sum, int& sumFlipped) const {
+        const unsigned int h = n / 2;
+        const uint32_t v = (uint32_t)values & allMask();
+        const uint32_t lowerMask = (n - h >= 32) ? 0xffffffffu : ((1u << (n - h)) - 1u);
+        const uint32_t upper = v & ~lowerMask;
+        sum = __builtin_popcount(v);
+        sumFlipped = __builtin_popcount(v & lowerMask) + (int)h - __builtin_popcount(upper);
+    }
+
+    bool operator==(const Point& o) const { return values == o.values; }
+    bool operator!=(const Point& o) const { return values != o.values; }
+    Point& operator=(const Point& o) = default;
+
+    std::string toBitString() const { return toBitString(values); }
+    static std::string toBitString(long v) {
+        std::string s(n, '0');
+        for (unsigned int d = 0; d < n; d++)
+            if ((v >> d) & 1) s[n - 1 - d] = '1';
+        return s;
+    }
+
+    void print(bool goToNextLine) const {
+        printf("%4ld", (long)values);
+        if (goToNextLine) printf("\n");
+    }
+
+    static uint32_t allMask() { return n >= 32 ? 0xffffffffu : ((1u << n) - 1u); }
+
+private:
+    // The j-th (1-based) bit of `candidates`, counted from bit 0 upward, that is not in `taken`.
+    static uint32_t nthClearBit(uint32_t taken, uint32_t candidates, int j) {
+        uint32_t free = candidates & ~taken;
+        for (int i = 1; i < j; i++) free &= free - 1;
+        return free & (0u - free);
+    }
+};
+
+// Visiting order of loci for the exploit search; always the identity in this system.
+class Permutation {
+public:
+    unsigned int size;
+    int* permutation;
+
+    explicit Permutation(unsigned int size) : size(size), permutation(new int[size]) { reset(); }
+    ~Permutation() { delete[] permutation; }
+    Permutation(const Permutation&) = delete;
+    Permutation& operator=(const Permutation&) = delete;
+
+    void reset() {
+        for (unsigned int i = 0; i < size; i++) permutation[i] = (int)i;
+    }
+    // Fisher-Yates with the caller's stream; nothing in the simulator calls it.
+    void shuffle(unsigned short* state) {
+        for (unsigned int i = size; i > 1; i--) {
+            unsigned int j = (unsigned int)(rng48::erand48(state) * i);
+            int t = permutation[i - 1];
+            permutation[i - 1] = permutation[j];
+            permutation[j] = t;
+        }
+    }
+    int operator[](unsigned int i) const { return permutation[i]; }
+};

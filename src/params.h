@@ -1,0 +1,178 @@
+// Simulation settings and strategy records, filled by the configuration reader.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "constants.h"
+
+namespace NEAT {
+class FastNetwork;
+class NetworkActivator;
+}  // namespace NEAT
+
+typedef std::shared_ptr<NEAT::FastNetwork> NEATNetworkPtr;
+
+struct SearchPhaseConfig {
+    unsigned int maxSteps = 0;
+    bool useAllAttempts = false;
+    int maxTreeDepth = 0;
+};
+
+struct SearchPhaseConfigRange : SearchPhaseConfig {
+    unsigned int maxAttempts = 0;
+    double rangeLow = 0.0;
+    double rangeHigh = 0.0;
+};
+
+struct SearchPhaseConfigRecomb : SearchPhaseConfig {
+    unsigned int maxAttempts = 0;
+};
+
+struct CustomParameters {
+    SearchPhaseConfig exploitSearchConfig;
+};
+
+struct AgentStrategyS1 {
+    // [public level][private level][search type][memory action]
+    double searchProbs[2][2][3][3] = {};
+};
+
+struct AgentStrategyS2 {
+    // [level of the point's fitness][place action]
+    double placeProbs[2][2] = {};
+};
+
+struct NeuralNet {
+    NEATNetworkPtr net;
+    int i0 = -1, i1 = -1, i2 = -1, i3 = -1, i4 = -1, i5 = -1;
+    int o0 = -1, o1 = -1;
+    int bias = -1;
+    int depth = 0;
+};
+
+struct AgentStrategy {
+    StrategyType type = StrategyType0;
+    AgentStrategyS1 s1;
+    AgentStrategyS2 s2;
+    NeuralNet nn;
+
+    int getNumSearchTypes() const { return type == StrategyType3 ? 3 : 2; }
+    int getNumMemTypesS1() const {
+        switch (type) {
+            case StrategyType0: case StrategyType3: case StrategyType4:
+            case StrategyType5: case StrategyType6: return 2;
+            case StrategyType1: case StrategyType2: return 3;
+            default: return 0;
+        }
+    }
+    int getNumActionsS1() const {
+        switch (type) {
+            case StrategyType0: case StrategyType4: case StrategyType5: case StrategyType6: return 4;
+            case StrategyType1: case StrategyType2: return 6;
+            case StrategyType3: return 5;
+            default: return 0;
+        }
+    }
+    int getNumMemTypesS2() const {
+        if (type == StrategyType2) return 3;
+        if (type >= StrategyType0 && type < StrategyTypeNum) return 2;
+        return 0;
+    }
+};
+
+typedef std::map<int, AgentStrategy> AgentStrategyMap;
+typedef std::map<int, CustomParameters> AgentParamMap;
+
+class SimuParameters {
+public:
+    unsigned int n = 0;
+    unsigned int k = 0;
+    unsigned int nRuns = 0;
+    double fitnessStretchCoef = 1.0;
+    int nAgents = 0;
+    int groupSize = 0;
+    unsigned int maxTotalSteps = 0;
+    unsigned int lastStepsUsedForFitness = 25;
+    int maxTotalEvals = 0;
+    int nFitnessGroups = 1;
+    int firstFitnessAgent[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    int lastFitnessAgent[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    bool agentsFitnessUseMax = false;
+    bool limitedEvalsFor2Groups = false;
+    double evalsPerStepLimit = 0.0;
+    unsigned int initialPublicMemSize = 1;
+    unsigned int initialPrivateMemSize = 0;
+    unsigned int initialGroupsMemSize = 1;
+    unsigned int maxMemSize = 0;
+    unsigned int rememberedSteps = 0;
+    bool rememberChecked = true;
+    unsigned long nPoints = 0;
+    unsigned long nContexts = 0;
+    int landscapeseed = 0;
+    int changeseed = 0;
+    int startseed = 0;
+    int searchseed = 0;
+    bool varylandscape = false, varychange = false, varystart = false, varysearch = false;
+    int flockingRadius = 1;
+    double flockingIntensity = 1.0;
+    double flockingIntensityEnd = 1.0;
+    double flockingIntensityDecay = 0.0;
+    bool uniformFlocking = true;
+    int maxVisitsPerStep = 0;
+    bool revisitOnFailure = false;
+    bool alwaysUpdateSourceMem = false;
+    SearchPhaseConfigRange exploreSearchConfig;
+    SearchPhaseConfigRange exploreSearchConfig2;
+    SearchPhaseConfigRecomb recombSearchConfig;
+    int fitnessQuantizationLevels = 0;
+    bool waitingEnabled = false;
+    bool alwaysUseUpToDateFitness = true;
+    double maxDropPerStep = -1.0;
+    bool revisitWhileWaiting = false;
+    bool usingNNStrategy = false;
+    AgentStrategy generalStrategy;
+    AgentStrategyMap agentStrategies;
+    int NNFitnessDiscreteSteps = 2;
+    int nExtraStrategies = 0;
+    std::vector<std::string>& comparedStrategyNames;
+    bool secondProbsInterpolate = false;
+    unsigned int secondProbsStep = 0;
+    double searchProbs2[2][2][3][2] = {};
+    double placeProbs2[2][2] = {};
+    std::string optionalInfo;
+    bool runExternally = true;
+    bool deterministicActions = false;
+    bool chooseActionEveryStep = false;
+    CustomParameters generalCustomParams;
+    AgentParamMap agentCustomParams;
+    NEAT::NetworkActivator* netActivator = nullptr;
+
+    // Sets the defaults and reads every configuration file (main, extra, compared strategies).
+    SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
+                   int nRunsOverride, double evalsPerStepLimit);
+    // Defaults only, no file read: for tests and tools that fill the fields themselves.
+    explicit SimuParameters(std::vector<std::string>& comparedStrategyNames);
+    ~SimuParameters();
+    SimuParameters(const SimuParameters&) = delete;
+    SimuParameters& operator=(const SimuParameters&) = delete;
+
+    void readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride);
+    void print() const;
+
+    const CustomParameters& getCustomParams(int agentId) const {
+        auto it = agentCustomParams.find(agentId);
+        return it != agentCustomParams.end() ? it->second : generalCustomParams;
+    }
+
+    static void readS1FromFile(FILE* fp, AgentStrategy& s, const char* fileName);
+    static void readS2FromFile(FILE* fp, AgentStrategy& s, const char* fileName);
+    void readS1ForAgentsFromFile(FILE* fp, StrategyType type, const char* fileName, int agIdOffset);
+    void readS2ForAgentsFromFile(FILE* fp, const char* fileName, int agIdOffset);
+    void readNNStrategyFromFile(FILE* fp, AgentStrategy& s);
+    void readNNForAgentsFromFile(FILE* fp);
+    void readAgentParamsFromFile(FILE* fp, int agIdOffset);
+};

@@ -1,0 +1,479 @@
+// The run driver: runs, steps, evaluation budgets, fitness accounting and the batch report,
+// plus the numeric helpers every strategy decision ends in.
+#include "simulation.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "NetworkActivator.h"
+#include "agent.h"
+#include "rng.h"
+#include "util.h"
+
+const MemType Simulation::actionMemTypeMapS1[StrategyTypeNum][4] = {
+    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypeBest, MemTypePrivate, MemTypePublic},
+    {MemTypePublic, MemTypeGroup, MemTypePrivate, MemTypePublic},
+    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
+};
+
+const MemType Simulation::actionMemTypeMapS2[StrategyTypeNum][4] = {
+    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypeGroup, MemTypePrivate, MemTypePublic},
+    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
+    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
+};
+
+namespace {
+// Applies `setup` to the freshly defaulted parameters and hands them on, so that the
+// landscape (built next) sees the final values.
+SimuParameters& applySetup(SimuParameters& p, const std::function<void(SimuParameters&)>& setup) {
+    setup(p);
+    return p;
+}
+}  // namespace
+
+Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
+                       int nRunsOverride, bool statsPrinted, double evalsPerStepLimit)
+    : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit),
+      landscape(params, curStep),
+      curRun(0),
+      curStep(0),
+      visualizationOn(false),
+      publicMemory(nullptr),
+      groupsMemory(nullptr),
+      chosenAgentId(0),
+      fitnessStatsPrinted(statsPrinted) {
+    for (int g = 0; g < 10; g++) {
+        countedEvals[g] = 0;
+        totalFitnessForAllRuns[g] = 0.0;
+        groupActedThisStep[g] = false;
+        runFitnessOfGroup[g] = 0.0;
+    }
+    initMemRandomState[0] = initMemRandomState[1] = initMemRandomState[2] = 0;
+    searchRandomState[0] = searchRandomState[1] = searchRandomState[2] = 0;
+}
+
+Simulation::Simulation(std::vector<std::string>& names, const std::function<void(SimuParameters&)>& setup,
+                       bool statsPrinted)
+    : params(names),
+      landscape(applySetup(params, setup), curStep),
+      curRun(0),
+      curStep(0),
+      visualizationOn(false),
+      publicMemory(nullptr),
+      groupsMemory(nullptr),
+      chosenAgentId(0),
+      fitnessStatsPrinted(statsPrinted) {
+    for (int g = 0; g < 10; g++) {
+        countedEvals[g] = 0;
+        totalFitnessForAllRuns[g] = 0.0;
+        groupActedThisStep[g] = false;
+        runFitnessOfGroup[g] = 0.0;
+    }
+    initMemRandomState[0] = initMemRandomState[1] = initMemRandomState[2] = 0;
+    searchRandomState[0] = searchRandomState[1] = searchRandomState[2] = 0;
+}
+
+Simulation::~Simulation() {
+    for (Agent* a : agents) delete a;
+    agents.clear();
+    delete publicMemory;
+    if (groupsMemory) {
+        for (Memory* m : *groupsMemory) delete m;
+        delete groupsMemory;
+    }
+}
+
+void Simulation::initRun() {
+    landscape.initRun(curRun);
+    if (curRun == 0) {
+        rng48::seedState(initMemRandomState, params.startseed);
+        rng48::seedState(searchRandomState, params.searchseed);
+    }
+    publicMemory = new Memory(params.maxMemSize, curStep);
+    publicMemory->populate(params.initialPublicMemSize, params.nPoints, initMemRandomState, landscape);
+
+    if (params.groupSize > 1) {
+        const int nGroups = params.nAgents / params.groupSize;
+        groupsMemory = new std::vector<Memory*>();
+        for (int g = 0; g < nGroups; g++) groupsMemory->push_back(new Memory(params.maxMemSize, curStep));
+        for (int g = 0; g < nGroups; g++)
+            (*groupsMemory)[g]->populate(params.initialGroupsMemSize, params.nPoints, initMemRandomState, landscape);
+    }
+
+    for (int i = 0; i < params.nAgents; i++) {
+        Memory* groupMemory = nullptr;
+        if (groupsMemory) {
+            const size_t g = (size_t)(i / params.groupSize);
+            if (g < groupsMemory->size()) groupMemory = (*groupsMemory)[g];
+        }
+        agents.push_back(new Agent(i, *this, params, landscape, publicMemory, groupMemory, initMemRandomState,
+                                   searchRandomState, curStep));
+    }
+    for (Agent* a : agents) a->initRun();
+
+    curStep = 0;
+    for (int g = 0; g < 10; g++) {
+        countedEvals[g] = 0;
+        runFitnessOfGroup[g] = 0.0;
+    }
+}
+
+void Simulation::executeOneStep() {
+    const int nAgents = (int)agents.size();
+    const bool budgetMode = params.evalsPerStepLimit > 0;
+
+    if (budgetMode) {
+        groupActedThisStep[0] = false;
+        const int budget = (int)(params.evalsPerStepLimit * curStep);
+        if (nAgents > 0 && countedEvals[0] <= budget) {
+            groupActedThisStep[0] = true;
+            agents[0]->step(0);
+        }
+        for (int i = 1; i < nAgents; i++) agents[i]->step(0);
+    } else if (params.limitedEvalsFor2Groups) {
+        stepWithLimitedEvalsMulti();
+    } else {
+        for (int g = 0; g < params.nFitnessGroups; g++) groupActedThisStep[g] = true;
+        for (int i = 0; i < nAgents; i++) {
+            for (int s = 1; s <= params.nExtraStrategies; s++) agents[i]->step(s);
+            agents[i]->step(0);
+        }
+    }
+
+    if (visualizationOn) printFitness(true);
+
+    postStep();
+
+    if (budgetMode) {
+        if (nAgents > 0 && groupActedThisStep[0]) agents[0]->postStep();
+        for (int i = 1; i < nAgents; i++) agents[i]->postStep();
+    } else if (params.limitedEvalsFor2Groups) {
+        for (int g = 0; g < params.nFitnessGroups; g++) {
+            if (!groupActedThisStep[g]) continue;
+            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++) agents[i]->postStep();
+        }
+    } else {
+        for (int i = 0; i < nAgents; i++) agents[i]->postStep();
+    }
+
+    curStep++;
+
+    if (!params.runExternally) return;
+    // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
+    // the run's length, and then no step counts.
+    if (params.maxTotalSteps - params.lastStepsUsedForFitness >= curStep) return;
+
+    if (fitnessStatsPrinted) {
+        calcStepFitnessForExternalRun2();
+    } else if (params.agentsFitnessUseMax) {
+        for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
+            agents[i]->calcAddToRunFitness(FitTypeMaxInCurStepReal);
+    } else {
+        double sum = 0.0;
+        for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
+            sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
+        totalFitnessForAllRuns[0] += sum / 11;
+    }
+}
+
+void Simulation::stepWithLimitedEvalsMulti() {
+    const int G = params.nFitnessGroups;
+    if (G < 1) return;
+    for (int g = 0; g < G; g++) groupActedThisStep[g] = false;
+    int minNewEvals = 2147483647;
+    for (int round = 0; round < G; round++) {
+        int chosen = -1;
+        for (int g = 0; g < G; g++) {
+            if (groupActedThisStep[g]) continue;
+            if (chosen < 0 || countedEvals[g] < countedEvals[chosen]) chosen = g;
+        }
+        if (chosen < 0) break;
+        groupActedThisStep[chosen] = true;
+        for (int i = params.firstFitnessAgent[chosen]; i <= params.lastFitnessAgent[chosen]; i++) agents[i]->step(0);
+        if (countedEvals[chosen] < minNewEvals) minNewEvals = countedEvals[chosen];
+
+        int minEvals2 = 2147483647;
+        for (int g = 0; g < G; g++)
+            if (!groupActedThisStep[g] && countedEvals[g] < minEvals2) minEvals2 = countedEvals[g];
+        if (minEvals2 >= minNewEvals) break;
+    }
+}
+
+void Simulation::postStep() {
+    landscape.visitQueuedPoints();
+    if (publicMemory->hasQueuedPoints()) publicMemory->addQueuedPoints();
+    if (groupsMemory) {
+        for (Memory* m : *groupsMemory)
+            if (m->hasQueuedPoints()) m->addQueuedPoints();
+    }
+}
+
+void Simulation::finishRun() {
+    for (Agent* a : agents) delete a;
+    agents.clear();
+    landscape.finishRun();
+    delete publicMemory;
+    publicMemory = nullptr;
+    if (groupsMemory) {
+        for (Memory* m : *groupsMemory) delete m;
+        delete groupsMemory;
+        groupsMemory = nullptr;
+    }
+}
+
+void Simulation::updateFitnessValues() {
+    for (Agent* a : agents) a->updateFitnessValues();
+}
+
+void Simulation::addCountedEvals(int agentId, int numEvals) {
+    for (int g = 0; g < params.nFitnessGroups; g++) {
+        if (params.firstFitnessAgent[g] <= agentId && agentId <= params.lastFitnessAgent[g]) {
+            countedEvals[g] += numEvals;
+            return;
+        }
+    }
+}
+
+void Simulation::calcStepFitnessForExternalRun2() {
+    if (params.agentsFitnessUseMax) {
+        for (int g = 0; g < params.nFitnessGroups; g++) {
+            if (!groupActedThisStep[g]) continue;
+            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)
+                agents[i]->calcAddToRunFitness(FitTypeMaxInCurStepReal);
+        }
+        return;
+    }
+    for (int g = 0; g < params.nFitnessGroups; g++) {
+        const int size = params.lastFitnessAgent[g] - params.firstFitnessAgent[g] + 1;
+        // An empty group has no mean; it contributes nothing and reports 0.
+        if (size <= 0) continue;
+        double sum = 0.0;
+        for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)
+            sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
+        const double mean = sum / size;
+        totalFitnessForAllRuns[g] += mean;
+        runFitnessOfGroup[g] += mean;
+    }
+}
+
+void Simulation::printFitness(bool onlyCompute) {
+    (void)onlyCompute;  // the report itself is printed by execute()
+    for (Agent* a : agents) {
+        a->calcFitness(FitTypeMaxInPhaseLast);
+        a->calcFitness(FitTypeMaxInCurStepReal);
+    }
+}
+
+void Simulation::accountRunEnd() {
+    const unsigned int L = params.lastStepsUsedForFitness;
+    if (params.agentsFitnessUseMax) {
+        const int groups = fitnessStatsPrinted ? params.nFitnessGroups : 1;
+        for (int g = 0; g < groups; g++) {
+            double m = 0.0;
+            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++) {
+                const double f = agents[i]->getTotalRunFitness();
+                if (f > m) m = f;
+            }
+            totalFitnessForAllRuns[g] += m;
+            if (fitnessStatsPrinted) fitnessForRuns[g].push_back(m / L);
+        }
+    } else if (fitnessStatsPrinted) {
+        // Each run's share of the average line, so that deviations and per-run values mean something.
+        for (int g = 0; g < params.nFitnessGroups; g++) fitnessForRuns[g].push_back(runFitnessOfGroup[g] / L);
+    }
+}
+
+void Simulation::execute() {
+    if (fitnessStatsPrinted)
+        for (int g = 0; g < params.nFitnessGroups; g++) fitnessForRuns[g].reserve(params.nRuns);
+
+    progressStart = std::chrono::steady_clock::now();
+    progressShown = false;
+    for (curRun = 0; curRun < params.nRuns; curRun++) {
+        initRun();
+        if (params.maxTotalEvals > 0) {
+            while (countedEvals[0] < params.maxTotalEvals) {
+                executeOneStep();
+                showProgress(false);
+            }
+        } else {
+            while (curStep < params.maxTotalSteps) {
+                executeOneStep();
+                showProgress(false);
+            }
+        }
+        accountRunEnd();
+        finishRun();
+    }
+    clearProgress();
+
+    const std::string report = formatReport();
+    fputs(report.c_str(), stdout);
+}
+
+std::string Simulation::formatReport() const {
+    std::string out;
+    char buf[64];
+    const unsigned int denom = params.lastStepsUsedForFitness * params.nRuns;
+    double avg[10];
+    for (int g = 0; g < params.nFitnessGroups; g++) {
+        avg[g] = totalFitnessForAllRuns[g] / denom;
+        snprintf(buf, sizeof buf, "%.6f ", avg[g]);
+        out += buf;
+    }
+    out += "\n";
+    if (!fitnessStatsPrinted) return out;
+
+    for (int g = 0; g < params.nFitnessGroups; g++) {
+        double sq = 0.0;
+        for (unsigned int r = 0; r < params.nRuns && r < fitnessForRuns[g].size(); r++) {
+            const double d = fitnessForRuns[g][r] - avg[g];
+            sq += d * d;
+        }
+        snprintf(buf, sizeof buf, "%.6f ", std::sqrt(sq / params.nRuns));
+        out += buf;
+    }
+    out += "\n";
+    for (unsigned int r = 0; r < params.nRuns; r++) {
+        for (int g = 0; g < params.nFitnessGroups; g++) {
+            const double v = r < fitnessForRuns[g].size() ? fitnessForRuns[g][r] : 0.0;
+            snprintf(buf, sizeof buf, "%.6f ", v);
+            out += buf;
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+const std::vector<double>& Simulation::getChosenAgentFitnessValues(int i) const {
+    static const std::vector<double> empty;
+    if (chosenAgentId < 0 || chosenAgentId >= (int)agents.size()) return empty;
+    return agents[chosenAgentId]->getFitnessValues(i);
+}
+
+void Simulation::printNNStrategyActionProbs(int agentId, int outputId, std::vector<double> stateInputs) {
+    if (!params.usingNNStrategy) {
+        fprintf(stderr, "Error: Not using NN strategy!\n");
+        return;
+    }
+    if (agentId < 0 || agentId >= params.nAgents)
+        NK_FATAL("Agent id %d out of range: the configuration has agents 0 to %d\n", agentId, params.nAgents - 1);
+    initRun();
+    agents[agentId]->printNNStrategyActionProbs(outputId, stateInputs);
+}
+
+// --- progress line ---------------------------------------------------------------------
+
+void Simulation::showProgress(bool force) {
+    static const bool onTerminal = isatty(fileno(stderr));
+    if (!onTerminal) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - lastProgress < std::chrono::milliseconds(250)) return;
+    lastProgress = now;
+    const double elapsed = std::chrono::duration<double>(now - progressStart).count();
+    if (!force && elapsed < 1.0) return;  // short runs stay silent
+    double done = 0.0;
+    if (params.nRuns > 0) {
+        double within = 0.0;
+        if (params.maxTotalEvals > 0)
+            within = std::min(1.0, (double)countedEvals[0] / params.maxTotalEvals);
+        else if (params.maxTotalSteps > 0)
+            within = std::min(1.0, (double)curStep / params.maxTotalSteps);
+        done = (curRun + within) / params.nRuns;
+    }
+    const double left = done > 0 ? elapsed * (1.0 - done) / done : 0.0;
+    fprintf(stderr, "\r\033[Krun %u/%u  step %u  elapsed %.0fs  left ~%.0fs", curRun + 1, params.nRuns, curStep, elapsed,
+            left);
+    fflush(stderr);
+    progressShown = true;
+}
+
+void Simulation::clearProgress() {
+    if (!progressShown) return;
+    fprintf(stderr, "\r\033[K");
+    fflush(stderr);
+    progressShown = false;
+}
+
+// --- strategy evaluation helpers ---------------------------------------------------------
+
+namespace {
+double clampUnit(double v) { return v > 1 ? 1 : (v < 0 ? 0 : v); }
+}  // namespace
+
+double Simulation::computeNNOutput4Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3,
+                                          int outputIndex) {
+    NEATNetworkPtr net = nn.net;
+    net->reinitialize();
+    net->setValue(nn.bias, 1.0);
+    net->setValue(nn.i0, v0);
+    net->setValue(nn.i1, v1);
+    net->setValue(nn.i2, v2);
+    net->setValue(nn.i3, v3);
+    net->update(nn.depth);
+    return clampUnit(net->getValue(outputIndex));
+}
+
+double Simulation::computeNNOutput5Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
+                                          int outputIndex) {
+    NEATNetworkPtr net = nn.net;
+    net->reinitialize();
+    net->setValue(nn.bias, 1.0);
+    net->setValue(nn.i0, v0);
+    net->setValue(nn.i1, v1);
+    net->setValue(nn.i2, v2);
+    net->setValue(nn.i3, v3);
+    net->setValue(nn.i4, v4);
+    net->update(nn.depth);
+    return clampUnit(net->getValue(outputIndex));
+}
+
+double Simulation::computeNNOutput6Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
+                                          double v5, int outputIndex) {
+    NEATNetworkPtr net = nn.net;
+    net->reinitialize();
+    net->setValue(nn.bias, 1.0);
+    net->setValue(nn.i0, v0);
+    net->setValue(nn.i1, v1);
+    net->setValue(nn.i2, v2);
+    net->setValue(nn.i3, v3);
+    net->setValue(nn.i4, v4);
+    net->setValue(nn.i5, v5);
+    net->update(nn.depth);
+    return clampUnit(net->getValue(outputIndex));
+}
+
+void Simulation::normalizeProbabilities(int n, double* probs) {
+    if (n <= 0) return;
+    double sum = 0.0;
+    for (int i = 0; i < n; i++) sum += probs[i];
+    if (sum > 1e-8) {
+        for (int i = 0; i < n; i++) probs[i] /= sum;
+    } else {
+        for (int i = 0; i < n; i++) probs[i] = 1.0 / n;
+    }
+}
+
+int Simulation::rouletteWheelSelection(int n, const double* probs, unsigned short* seed) {
+    const double r = rng48::erand48(seed);
+    if (n > 0) {
+        double cumulative = 0 + probs[0];
+        if (cumulative > r) return 0;
+        for (int i = 1; i < n; i++) {
+            cumulative += probs[i];
+            if (cumulative > r) return i;
+        }
+    }
+    NK_FATAL("Wrong probability distribution\n");
+}
