@@ -1,6 +1,8 @@
 // An agent: its memories, strategy decisions, search methods and fitness measures.
 #pragma once
 
+#include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "constants.h"
@@ -80,7 +82,16 @@ public:
     double getLastFitness(FitType t) const { return lastFitness[t]; }
     bool wasWaiting() const { return phase.wasWaitingLastStep; }
 
+    // Network inputs: progress through the phase and position in the group, both in [-1, 1].
+    double phaseProgressInput() const;
+    double groupPositionInput() const;
+
 private:
+    // Distinct-point indexes beside searchPoints and searchPointsOthers (same content).
+    std::unordered_set<int32_t> searchPointSet;
+    std::unordered_set<int32_t> searchPointSetOthers[2];
+
     // Chooses search method and source memory from the acting strategy (network or table).
     void decide(const AgentStrategy& s);
+    void deleteSearchMethods();
 };

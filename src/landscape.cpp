@@ -1,1 +1,263 @@
-// placeholder
+// NK base fitness, the per-point fitness cache and the crowding penalty of recorded visits.
+#include "landscape.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// Above this many components the table costs more memory than it is worth; the
+// components are then computed per evaluation instead (same values).
+constexpr unsigned long kMaxComponentTableEntries = 1ul << 22;
+
+}  // namespace
+
+Landscape::Landscape(const SimuParameters& params, const unsigned int& curStep)
+    : params(params),
+      fitnessDimBaseSeeds(nullptr),
+      initRandomState{0, 0, 0},
+      flockVisitBins(nullptr),
+      curStep(curStep),
+      curTimeStamp(1),
+      nLoci(params.n),
+      kBits(params.k) {
+    // A point lives in a signed 32-bit integer with -1 and -2 reserved, so N wrapping or
+    // a silently truncated index would corrupt every result: refuse loudly instead.
+    if (nLoci == 0 || nLoci > Point::kMaxN)
+        throw std::logic_error("Landscape: N must be in 1.." + std::to_string(Point::kMaxN) + ", got " +
+                               std::to_string(nLoci));
+    if (kBits > kMaxK)
+        throw std::logic_error("Landscape: K must be at most " + std::to_string(kMaxK) + ", got " +
+                               std::to_string(kBits));
+    Point::n = nLoci;
+    fitnessDimBaseSeeds = new unsigned int[nLoci]();
+    flockVisitBins = new FlockVisitList[(nLoci + 1) * (nLoci + 1)];
+    cache.set_empty_key(-2);
+}
+
+Landscape::~Landscape() {
+    delete[] fitnessDimBaseSeeds;
+    delete[] flockVisitBins;
+}
+
+void Landscape::initRun(unsigned int run) {
+    if (run == 0) {
+        rng48::seedState(initRandomState, params.landscapeseed);
+        for (unsigned int dim = 0; dim < nLoci; dim++)
+            fitnessDimBaseSeeds[dim] = (unsigned int)rng48::nrand48(initRandomState);
+        buildComponentTable();
+    }
+    curTimeStamp = 1;
+}
+
+void Landscape::finishRun() {
+    cache.clear();
+    for (unsigned int i = 0; i < (nLoci + 1) * (nLoci + 1); i++) flockVisitBins[i].clear();
+    lastVisitStamp = 0;
+}
+
+unsigned long Landscape::fitidx(long value, unsigned int context) const {
+    return (unsigned long)value * (1ul << kBits) + context;
+}
+
+double Landscape::component(unsigned int dim, unsigned long index) const {
+    // The seed sum wraps in 32 bits; srand48 reads only those.
+    return rng48::firstDrand48AfterSeed((uint32_t)(fitnessDimBaseSeeds[dim] + index));
+}
+
+void Landscape::buildComponentTable() {
+    const unsigned long stride = 1ul << (kBits + 1);
+    componentTable.clear();
+    if ((unsigned long)nLoci * stride > kMaxComponentTableEntries) {
+        componentTable.shrink_to_fit();
+        return;
+    }
+    componentTable.resize(nLoci * stride);
+    for (unsigned int dim = 0; dim < nLoci; dim++)
+        for (unsigned long index = 0; index < stride; index++) componentTable[dim * stride + index] = component(dim, index);
+}
+
+double Landscape::getBaseFitness(const Point& point) const {
+    // Bits above N never take part in a component; masking keeps table indices in range
+    // even for the "no point" value.
+    const uint32_t v = (uint32_t)point.values & (uint32_t)((1ull << nLoci) - 1);
+    const unsigned long stride = 1ul << (kBits + 1);
+    double sum = 0.0;
+    if (kBits <= nLoci) {
+        // Two copies of the bit string side by side turn the cyclic context into a shift.
+        const uint64_t twice = (uint64_t)v | ((uint64_t)v << nLoci);
+        const uint64_t contextMask = (1ull << kBits) - 1;
+        const double* table = componentTable.empty() ? nullptr : componentTable.data();
+        for (unsigned int dim = 0; dim < nLoci; dim++) {
+            const unsigned long index =
+                (unsigned long)(((twice >> (dim + 1)) & contextMask) | ((uint64_t)((v >> dim) & 1u) << kBits));
+            sum += table ? table[dim * stride + index] : component(dim, index);
+        }
+    } else {
+        // K above N: the context runs round the loci more than once.
+        for (unsigned int dim = 0; dim < nLoci; dim++) {
+            unsigned long context = 0;
+            unsigned int locus = dim;
+            for (unsigned int j = 0; j < kBits; j++) {
+                if (++locus >= nLoci) locus = 0;
+                context |= (unsigned long)((v >> locus) & 1u) << j;
+            }
+            const unsigned long index = fitidx((long)((v >> dim) & 1u), (unsigned int)context);
+            sum += componentTable.empty() ? component(dim, index) : componentTable[dim * stride + index];
+        }
+    }
+    const double mean = sum / nLoci;
+    return 0.5 + (mean - 0.5) * params.fitnessStretchCoef;
+}
+
+double Landscape::taperFactor(int distance) const {
+    return std::max(0.0, 1.0 - (double)distance / (double)(params.flockingRadius + 1));
+}
+
+double Landscape::computeDecayingFlockIntensity(double numVisits) const {
+    return params.flockingIntensity + std::min(numVisits / params.flockingIntensityDecay, 1.0) *
+                                          (params.flockingIntensityEnd - params.flockingIntensity);
+}
+
+void Landscape::visit(const Point& point) {
+    int sum, sumFlipped;
+    point.getBitSums(sum, sumFlipped);
+    bin(sum, sumFlipped).emplace_back(point, curTimeStamp, curStep);
+    lastVisitStamp = std::max(lastVisitStamp, curTimeStamp);
+    curTimeStamp++;
+}
+
+void Landscape::visitQueuedPoints() {
+    for (const Point& p : queuedVisitPoints) visit(p);
+    queuedVisitPoints.clear();
+}
+
+double Landscape::getFitnessValue(const Point& point) {
+    int sum, sumFlipped;
+    point.getBitSums(sum, sumFlipped);
+
+    // One probe for both the look-up and the insertion of a new point.
+    auto inserted = cache.insert(std::make_pair(point.getHash(), FlockCacheItem()));
+    FlockCacheItem& item = inserted.first->second;
+    double fitness;
+    int startTime;
+    double visitCount;
+    if (inserted.second) {
+        fitness = getBaseFitness(point);
+        startTime = 0;
+        visitCount = 0.0;
+    } else {
+        fitness = item.fitness;
+        startTime = item.timeStamp;
+        visitCount = item.visitCount;
+    }
+
+    if (startTime < lastVisitStamp) {
+        if (params.flockingIntensityDecay > 0)
+            fitness = applyDecayingCrowding(point, sum, sumFlipped, startTime, fitness, visitCount);
+        else
+            fitness = applyConstantCrowding(point, sum, sumFlipped, startTime, fitness);
+    }
+
+    item.fitness = fitness;
+    item.timeStamp = curTimeStamp;
+    item.visitCount = visitCount;
+    curTimeStamp++;
+    return fitness;
+}
+
+double Landscape::applyDecayingCrowding(const Point& point, int sum, int sumFlipped, int startTime, double fitness,
+                                        double& visitCount) {
+    const int maxPerStep = params.maxVisitsPerStep;
+    if (maxPerStep <= 0) return fitness;  // no visit may be collected
+    const int radius = params.flockingRadius;
+    const bool uniform = params.uniformFlocking;
+    const int n = (int)nLoci;
+    const int start1 = std::max(sum - radius, 0), end1 = std::min(sum + radius, n);
+    const int start2 = std::max(sumFlipped - radius, 0), end2 = std::min(sumFlipped + radius, n);
+
+    // Collect every close visit in scan order, then order by step; the scan position in
+    // the key keeps visits of one step in the order they were met. Taking the first
+    // maxPerStep of each step afterwards is the same as refusing more while collecting.
+    decayScratch.clear();
+    uint64_t order = 0;
+    for (int a = start1; a <= end1; a++) {
+        for (int b = start2; b <= end2; b++) {
+            const FlockVisitList& visits = bin(a, b);
+            for (size_t i = visits.size(); i-- > 0;) {
+                const FlockVisit& v = visits[i];
+                if (v.timeStamp <= startTime) break;
+                int d = 0;
+                if (uniform) {
+                    if (!point.closeInHammingDist(v.point, radius)) continue;
+                } else {
+                    d = point.hammingDist(v.point);
+                    if (d > radius) continue;
+                }
+                decayScratch.emplace_back(((uint64_t)v.realTimeStep << 32) | order++, d);
+            }
+        }
+    }
+    if (decayScratch.empty()) return fitness;
+    std::sort(decayScratch.begin(), decayScratch.end(),
+              [](const std::pair<uint64_t, int>& x, const std::pair<uint64_t, int>& y) { return x.first < y.first; });
+
+    const double maxDrop = params.maxDropPerStep;
+    double lowerFitnessBound = 0.0;
+    long long lastVisitTime = -1;
+    unsigned int groupStep = 0;
+    int takenInGroup = 0;
+    for (size_t i = 0; i < decayScratch.size(); i++) {
+        const unsigned int step = (unsigned int)(decayScratch[i].first >> 32);
+        if (i == 0 || step != groupStep) {
+            groupStep = step;
+            takenInGroup = 0;
+        }
+        if (takenInGroup >= maxPerStep) continue;
+        takenInGroup++;
+
+        if ((long long)step != lastVisitTime && maxDrop > 0) {
+            lowerFitnessBound = fitness - maxDrop;
+            lastVisitTime = step;
+        }
+        fitness = fitness * computeDecayingFlockIntensity(visitCount);
+        if (!uniform) fitness = fitness * taperFactor(decayScratch[i].second);
+        if (fitness > 1) fitness = 1;
+        if (fitness < lowerFitnessBound) fitness = lowerFitnessBound;
+        visitCount = visitCount + 1;
+    }
+    return fitness;
+}
+
+double Landscape::applyConstantCrowding(const Point& point, int sum, int sumFlipped, int startTime, double fitness) {
+    const double intensity = params.flockingIntensity;
+    const bool uniform = params.uniformFlocking;
+    if (uniform && intensity == 1.0) return fitness;  // every factor is exactly 1
+    const bool capAtOne = intensity > 1;
+    const int radius = params.flockingRadius;
+    const int n = (int)nLoci;
+    const int start1 = std::max(sum - radius, 0), end1 = std::min(sum + radius, n);
+    const int start2 = std::max(sumFlipped - radius, 0), end2 = std::min(sumFlipped + radius, n);
+
+    for (int a = start1; a <= end1; a++) {
+        for (int b = start2; b <= end2; b++) {
+            const FlockVisitList& visits = bin(a, b);
+            for (size_t i = visits.size(); i-- > 0;) {
+                const FlockVisit& v = visits[i];
+                if (v.timeStamp <= startTime) break;
+                if (uniform) {
+                    if (!point.closeInHammingDist(v.point, radius)) continue;
+                    fitness = fitness * intensity;
+                } else {
+                    const int d = point.hammingDist(v.point);
+                    if (!(d < radius + 0.0001)) continue;
+                    fitness *= (intensity * taperFactor(d));
+                }
+                // Raising crowding saturates at 1 and then ignores the rest of the window.
+                if (capAtOne && fitness > 1) return 1.0;
+            }
+        }
+    }
+    return fitness;
+}

@@ -1,1 +1,481 @@
-// placeholder
+// Search phases, the step frame shared by the search methods, the place decision, and
+// the exploit, explore and recombination searches.
+#include "search.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "agent.h"
+#include "landscape.h"
+#include "memory.h"
+#include "simulation.h"
+#include "util.h"
+
+namespace {
+
+// Reading the best of an empty memory has no meaning; fail loudly instead of reading garbage.
+const PointInfo& bestOf(const Memory* m) {
+    if (m == nullptr) NK_FATAL("Search from a memory that does not exist (StrategyType2 needs agents in groups)\n");
+    if (m->getNumPoints() == 0) NK_FATAL("Search from an empty memory (initial memory sizes must be positive)\n");
+    return m->getBestPoint();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// SearchPhase
+
+SearchPhase::SearchPhase(int numSteps, const SimuParameters& params)
+    : numSteps((unsigned int)numSteps),
+      waiting(false),
+      wasWaitingLastStep(false),
+      inPhaseSteps(0),
+      lastPoint(),
+      lastPointPrev(),
+      lastPointFitness(0.0),
+      searchStartPoint(),
+      bestPointWithinPhase(),
+      bestFitWithinPhase(0.0),
+      params(params) {}
+
+void SearchPhase::preStep() {
+    if (inPhaseSteps == 0) {
+        bestFitWithinPhase = 0.0;
+        bestPointWithinPhase = Point(0L);
+    }
+}
+
+void SearchPhase::postStep(bool improvedThisStep) {
+    wasWaitingLastStep = waiting;
+    if (params.waitingEnabled && !waiting && !improvedThisStep && inPhaseSteps < numSteps) waiting = true;
+    inPhaseSteps++;
+    if (inPhaseSteps >= numSteps) {
+        inPhaseSteps = 0;
+        waiting = false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// SearchMethod: the frame and the place decision
+
+SearchMethod::SearchMethod(Simulation& simulation, Landscape& landscape, Agent& owner, const SimuParameters& params,
+                           const std::vector<Memory*>& memoryVector, const unsigned int& curStep, SearchPhase& phase)
+    : simulation(simulation),
+      landscape(landscape),
+      owner(owner),
+      type(SearchTypeExploit),
+      params(params),
+      memoryVector(memoryVector),
+      srcMemory(nullptr),
+      srcMemory2(nullptr),
+      curStep(curStep),
+      phase(phase),
+      alwaysStartWithNewPoint(false) {}
+
+void SearchMethod::step() {
+    phase.preStep();
+    phase.postStep(false);
+}
+
+void SearchMethod::stepOtherStrategies(int /*stgId*/) {}
+
+void SearchMethod::setSrcMemory(MemType memType) { srcMemory = memoryVector[memType]; }
+
+void SearchMethod::setSrcMemories(MemType memType1, MemType memType2) {
+    srcMemory = memoryVector[memType1];
+    srcMemory2 = memoryVector[memType2];
+}
+
+MemType SearchMethod::probSelectMem(double pointFitness) {
+    const AgentStrategy& strategy = owner.strategy;
+    const int numActions = strategy.getNumMemTypesS2();
+    double probs[3] = {0.0, 0.0, 0.0};
+
+    if (params.usingNNStrategy) {
+        const NeuralNet& nn = strategy.nn;
+        double y = pointFitness;
+        if (params.NNFitnessDiscreteSteps > 0) y = std::floor(std::min(y, 0.999) * params.NNFitnessDiscreteSteps);
+        y = 2 * y - 1;
+        const double p = owner.phaseProgressInput();
+        for (int a = 0; a < numActions; a++) {
+            const double x = numActions == 2 ? 2 * a - 1 : a - 1;
+            double out;
+            switch (strategy.type) {
+                case StrategyType0:
+                case StrategyType3:
+                    out = Simulation::computeNNOutput4Inputs(nn, y, 0, 0, x, nn.o1);
+                    break;
+                case StrategyType2:
+                    out = Simulation::computeNNOutput5Inputs(nn, y, 0, 0, 0, x, nn.o1);
+                    break;
+                case StrategyType4:
+                    out = Simulation::computeNNOutput5Inputs(nn, y, 0, p, 0, x, nn.o1);
+                    break;
+                case StrategyType5:
+                    out = Simulation::computeNNOutput6Inputs(nn, y, 0, p, owner.groupPositionInput(), 0, x, nn.o1);
+                    break;
+                case StrategyType6:
+                    out = Simulation::computeNNOutput5Inputs(nn, y, 0, owner.groupPositionInput(), 0, x, nn.o1);
+                    break;
+                default:
+                    NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)strategy.type);
+            }
+            probs[a] = out;
+        }
+        Simulation::normalizeProbabilities(numActions, probs);
+    } else {
+        // Only StrategyType2 has three place actions, and its strategies are networks.
+        if (numActions > 2)
+            NK_FATAL("Internal error: a table strategy of type %d has no third place probability\n",
+                     (int)strategy.type);
+        const int c = pointFitness >= 0.5 ? CoarseValueHi : CoarseValueLo;
+        const double* row = strategy.s2.placeProbs[c];
+        const double* row2 = params.placeProbs2[c];
+        for (int i = 0; i < numActions; i++) probs[i] = row[i];
+        if (params.secondProbsStep != 0) {
+            if (params.secondProbsInterpolate) {
+                const double progress = std::min((double)curStep / params.secondProbsStep, 1.0);
+                for (int i = 0; i < numActions; i++) probs[i] = row[i] * (1 - progress) + row2[i] * progress;
+            } else if (curStep >= params.secondProbsStep) {
+                for (int i = 0; i < numActions; i++) probs[i] = row2[i];
+            }
+        }
+    }
+
+    const int action = params.deterministicActions
+                           ? mostProbableAction(numActions, probs)
+                           : Simulation::rouletteWheelSelection(numActions, probs, owner.searchRandomState);
+    return Simulation::actionMemTypeMapS2[strategy.type][action];
+}
+
+int SearchMethod::mostProbableAction(int n, const double* probs) {
+    int best = 0;
+    for (int i = 1; i < n; i++)
+        if (probs[i] - probs[best] > 1e-5) best = i;
+    return best;
+}
+
+void SearchMethod::queuePoint(const Point& point, double fitness, VisitType visitType) {
+    Memory* target = memoryVector[probSelectMem(fitness)];
+    if (target == nullptr) NK_FATAL("A point was placed into a group memory, but agents form no groups\n");
+    target->queueAddPoint(point, fitness, visitType);
+}
+
+bool SearchMethod::prepareStartPoint(Point& curPoint, double& curFitness) {
+    const bool newStart = alwaysStartWithNewPoint || phase.inPhaseSteps == 0;
+    if (newStart) {
+        const PointInfo& best = bestOf(srcMemory);
+        curPoint = best.point;
+        curFitness = best.fitness;
+    } else {
+        curPoint = phase.lastPoint;
+        curFitness = phase.lastPointFitness;
+    }
+
+    if (params.alwaysUseUpToDateFitness || (newStart && params.alwaysUpdateSourceMem)) {
+        curFitness = landscape.getFitnessValue(curPoint);
+        owner.addSearchPoint(curPoint);
+    }
+
+    if (curFitness > phase.bestFitWithinPhase) {
+        phase.bestFitWithinPhase = curFitness;
+        phase.bestPointWithinPhase = curPoint;
+    } else if (curFitness < phase.bestFitWithinPhase && curPoint == phase.bestPointWithinPhase && newStart) {
+        phase.bestFitWithinPhase = curFitness;
+    }
+
+    if (newStart && params.alwaysUpdateSourceMem) srcMemory->addPoint(curPoint, curFitness, VisitTypeRevisit);
+    return newStart;
+}
+
+void SearchMethod::countEvaluations() {
+    simulation.addCountedEvals(owner.id, (int)owner.searchPoints.size());
+}
+
+void SearchMethod::acceptImprovement(const Point& bestPoint, double bestFitness, Point& curPoint,
+                                     double& curFitness) {
+    landscape.queueVisit(bestPoint);
+    if (bestFitness > phase.bestFitWithinPhase) {
+        phase.bestFitWithinPhase = bestFitness;
+        phase.bestPointWithinPhase = bestPoint;
+    }
+    curPoint = bestPoint;
+    curFitness = bestFitness;
+    queuePoint(bestPoint, bestFitness, VisitTypeStep);
+}
+
+void SearchMethod::lateralMove(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness) {
+    landscape.queueVisit(bestPoint);
+    curPoint = bestPoint;
+    curFitness = bestFitness;
+    queuePoint(bestPoint, bestFitness, VisitTypeStep);
+}
+
+bool SearchMethod::quantizedEqual(double curFitness, double bestFitness) const {
+    const int levels = params.fitnessQuantizationLevels;
+    return levels > 0 && bestFitness >= 0 && (int)(curFitness * levels) == (int)(bestFitness * levels);
+}
+
+void SearchMethod::finishStep(const Point& curPoint, double curFitness, bool improved) {
+    phase.lastPointPrev = phase.lastPoint;
+    phase.lastPoint = curPoint;
+    phase.lastPointFitness = curFitness;
+    phase.postStep(improved);
+}
+
+bool SearchMethod::waitingStep() {
+    if (!phase.waiting) return false;
+    phase.preStep();
+    if (params.revisitWhileWaiting) landscape.queueVisit(phase.lastPoint);
+    phase.postStep(false);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Exploit: neighbour scan with optional exhaustive look-ahead
+
+SearchRandomLocal::SearchRandomLocal(Simulation& simulation, Landscape& landscape, Agent& owner,
+                                     const SimuParameters& params, const SearchPhaseConfig& phaseConfig,
+                                     const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
+                                     SearchPhase& phase)
+    : SearchMethod(simulation, landscape, owner, params, memoryVector, curStep, phase),
+      phaseConfig(phaseConfig),
+      searchPermutation(params.n),
+      chosenPoint(),
+      bestValue(0.0),
+      bestTreePoint() {
+    type = SearchTypeExploit;
+}
+
+void SearchRandomLocal::step() {
+    if (waitingStep()) return;
+    phase.preStep();
+
+    Point curPoint;
+    double curFitness = 0.0;
+    if (prepareStartPoint(curPoint, curFitness)) phase.searchStartPoint = curPoint;
+
+    const CustomParameters& cp = params.getCustomParams(owner.id);
+    const bool useAll = cp.exploitSearchConfig.useAllAttempts;
+    const int maxDepth = cp.exploitSearchConfig.maxTreeDepth;
+
+    double bestFitness = -1;
+    Point bestPoint;
+    for (unsigned int i = 0; i < params.n; i++) {
+        const Point neighbour(curPoint, (unsigned int)searchPermutation[i]);
+        const double f = landscape.getFitnessValue(neighbour);
+        if (maxDepth <= 1) owner.addSearchPoint(neighbour);
+        if (f > bestFitness) {
+            bestFitness = f;
+            bestPoint = neighbour;
+        }
+        if (!useAll && f > curFitness) break;
+        if (params.rememberChecked) queuePoint(neighbour, f, VisitTypeCheck);
+    }
+
+    if (maxDepth > 1) {
+        bestValue = -1;
+        treeSearch(curPoint, 0, 0, cp, 0, curFitness);
+        bestPoint = bestTreePoint;
+        bestFitness = landscape.getFitnessValue(bestPoint);
+    }
+
+    countEvaluations();
+
+    const bool improved = bestFitness > curFitness;
+    if (improved) {
+        acceptImprovement(bestPoint, bestFitness, curPoint, curFitness);
+    } else if (params.revisitOnFailure) {
+        landscape.queueVisit(curPoint);
+    } else if (quantizedEqual(curFitness, bestFitness)) {
+        lateralMove(bestPoint, bestFitness, curPoint, curFitness);
+    }
+    finishStep(curPoint, curFitness, improved);
+}
+
+void SearchRandomLocal::stepOtherStrategies(int stgId) {
+    if (phase.waiting) return;
+
+    const bool newStart = alwaysStartWithNewPoint || phase.inPhaseSteps == 0;
+    Point startPoint;
+    double startFitness;
+    if (newStart) {
+        const PointInfo& best = bestOf(srcMemory);
+        startPoint = best.point;
+        startFitness = best.fitness;
+        phase.searchStartPoint = startPoint;
+    } else {
+        startPoint = phase.lastPoint;
+        startFitness = phase.lastPointFitness;
+    }
+    if (params.alwaysUseUpToDateFitness || (newStart && params.alwaysUpdateSourceMem)) {
+        startFitness = landscape.getFitnessValue(startPoint);
+        owner.addSearchPointOthers(startPoint, stgId - 1);
+    }
+
+    const CustomParameters& cp = params.getCustomParams(stgId + params.nAgents - 1);
+    const bool useAll = cp.exploitSearchConfig.useAllAttempts;
+    const int maxDepth = cp.exploitSearchConfig.maxTreeDepth;
+
+    for (unsigned int i = 0; i < params.n; i++) {
+        const Point neighbour(startPoint, (unsigned int)searchPermutation[i]);
+        const double f = landscape.getFitnessValue(neighbour);
+        if (maxDepth <= 1) owner.addSearchPointOthers(neighbour, stgId - 1);
+        if (!useAll && f > startFitness) break;
+    }
+
+    if (maxDepth > 1) {
+        bestValue = -1;
+        treeSearch(startPoint, 0, 0, cp, stgId, startFitness);
+    }
+}
+
+double SearchRandomLocal::treeSearch(const Point& curPoint, int depth, double accumRewards,
+                                     const CustomParameters& cp, int stgId, double curPointFitness) {
+    if (curPointFitness < 0) {
+        curPointFitness = landscape.getFitnessValue(curPoint);
+        if (stgId > 0)
+            owner.addSearchPointOthers(curPoint, stgId - 1);
+        else
+            owner.addSearchPoint(curPoint);
+    }
+    accumRewards = accumRewards + curPointFitness;
+
+    if (depth == cp.exploitSearchConfig.maxTreeDepth) {
+        if (accumRewards > bestValue) bestValue = accumRewards;
+        return accumRewards;
+    }
+
+    double max = -1;
+    considerPoint(curPoint, depth, accumRewards, cp, max, stgId, curPointFitness);
+    for (unsigned int i = 0; i < params.n; i++)
+        considerPoint(Point(curPoint, (unsigned int)searchPermutation[i]), depth, accumRewards, cp, max, stgId, -1);
+    return max;
+}
+
+void SearchRandomLocal::considerPoint(const Point& searchPoint, int depth, double accumRewards,
+                                      const CustomParameters& cp, double& max, int stgId, double curPointFitness) {
+    const double r = treeSearch(searchPoint, depth + 1, accumRewards, cp, stgId, curPointFitness);
+    if (r > max) {
+        max = r;
+        if (depth == 0) bestTreePoint = searchPoint;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Explore: random jumps within a distance range
+
+SearchRandomJump::SearchRandomJump(Simulation& simulation, Landscape& landscape, Agent& owner,
+                                   const SimuParameters& params, const SearchPhaseConfigRange& phaseConfigRange,
+                                   const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
+                                   SearchPhase& phase)
+    : SearchMethod(simulation, landscape, owner, params, memoryVector, curStep, phase),
+      phaseConfigRange(phaseConfigRange) {
+    type = SearchTypeExplore;
+}
+
+void SearchRandomJump::step() {
+    if (waitingStep()) return;
+    phase.preStep();
+
+    const unsigned int maxJumps = phaseConfigRange.maxAttempts;
+    double rangeLow = phaseConfigRange.rangeLow;
+    double rangeHigh = phaseConfigRange.rangeHigh;
+    const SearchPhaseConfigRange& second = params.exploreSearchConfig2;
+    if (second.maxSteps != 0) {
+        const double progress = std::min((double)curStep / second.maxSteps, 1.0);
+        rangeLow = (1 - progress) * rangeLow + progress * second.rangeLow;
+        rangeHigh = (1 - progress) * rangeHigh + progress * second.rangeHigh;
+    }
+
+    Point curPoint;
+    double curFitness = 0.0;
+    prepareStartPoint(curPoint, curFitness);
+
+    int minJumpDist = (int)(params.n * rangeLow);
+    const int maxJumpDist = (int)(params.n * rangeHigh);
+    if (minJumpDist == 0) minJumpDist = 1;
+
+    const bool useAll = params.exploreSearchConfig.useAllAttempts;
+    double bestFitness = -1;
+    Point bestPoint;
+    for (unsigned int attempt = 0; attempt < maxJumps; attempt++) {
+        const Point candidate(curPoint, minJumpDist, maxJumpDist, owner.searchRandomState);
+        const double f = landscape.getFitnessValue(candidate);
+        owner.addSearchPoint(candidate);
+        if (f > bestFitness) {
+            bestFitness = f;
+            bestPoint = candidate;
+        }
+        if (!useAll && f > curFitness) break;
+        if (params.rememberChecked) queuePoint(candidate, f, VisitTypeCheck);
+    }
+
+    countEvaluations();
+
+    const bool improved = bestFitness > curFitness;
+    if (improved) {
+        acceptImprovement(bestPoint, bestFitness, curPoint, curFitness);
+    } else if (quantizedEqual(curFitness, bestFitness)) {
+        lateralMove(bestPoint, bestFitness, curPoint, curFitness);
+    } else if (params.revisitOnFailure) {
+        landscape.queueVisit(curPoint);
+    }
+    finishStep(curPoint, curFitness, improved);
+}
+
+// ---------------------------------------------------------------------------------------
+// Recombination: children of the best points of two memories
+
+SearchRecombination::SearchRecombination(Simulation& simulation, Landscape& landscape, Agent& owner,
+                                         const SimuParameters& params, const SearchPhaseConfigRecomb& phaseConfig,
+                                         const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
+                                         SearchPhase& phase)
+    : SearchMethod(simulation, landscape, owner, params, memoryVector, curStep, phase), phaseConfig(phaseConfig) {
+    type = SearchTypeRecombination;
+}
+
+void SearchRecombination::step() {
+    if (waitingStep()) return;
+    phase.preStep();
+
+    const unsigned int maxJumps = phaseConfig.maxAttempts;
+    const PointInfo& parent1 = bestOf(srcMemory);
+    const PointInfo& parent2 = bestOf(srcMemory2);
+    // Copies: the parents' entries may move once the search queues points.
+    const Point p1 = parent1.point, p2 = parent2.point;
+    const double f1 = parent1.fitness, f2 = parent2.fitness;
+
+    double curFitness = std::max(f1, f2);
+    Point curPoint = f1 > f2 ? p1 : p2;
+
+    if (curFitness > phase.bestFitWithinPhase) {
+        phase.bestFitWithinPhase = curFitness;
+        phase.bestPointWithinPhase = curPoint;
+    } else if (curFitness < phase.bestFitWithinPhase && curPoint == phase.bestPointWithinPhase) {
+        phase.bestFitWithinPhase = curFitness;
+    }
+
+    double bestFitness = -1;
+    Point bestPoint;
+    for (unsigned int attempt = 0; attempt < maxJumps; attempt++) {
+        const Point child(p1, p2, owner.searchRandomState);
+        const double f = landscape.getFitnessValue(child);
+        owner.addSearchPoint(child);
+        if (f > bestFitness) {
+            bestFitness = f;
+            bestPoint = child;
+        }
+        if (f > curFitness) break;
+        if (params.rememberChecked) queuePoint(child, f, VisitTypeCheck);
+    }
+
+    countEvaluations();
+
+    const bool improved = bestFitness > curFitness;
+    if (improved)
+        acceptImprovement(bestPoint, bestFitness, curPoint, curFitness);
+    else if (params.revisitOnFailure)
+        landscape.queueVisit(curPoint);
+    finishStep(curPoint, curFitness, improved);
+}

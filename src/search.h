@@ -56,16 +56,29 @@ public:
     void setSrcMemories(MemType memType1, MemType memType2);
     MemType probSelectMem(double pointFitness);
 
+    // The most probable action; a later one wins only by more than 1e-5, so near-ties go
+    // to the earlier action.
+    static int mostProbableAction(int n, const double* probs);
+
 protected:
-    // Frame stages 3-6: start point, refresh, phase best, revisit store. Returns whether
-    // this is a new start.
+    // A waiting agent only advances its phase (and may mark its point visited). Returns
+    // whether the step was such a waiting step.
+    bool waitingStep();
+    // Start point, fitness refresh, phase best and the immediate store of a refreshed start
+    // point. Returns whether this is a new start (from the source memory's best point).
     bool prepareStartPoint(Point& curPoint, double& curFitness);
-    // Frame stage 9 on improvement.
+    // Reports this step's distinct evaluated points to the evaluation budget.
+    void countEvaluations();
+    // Moves to a strictly better point: visit, phase best, memory write.
     void acceptImprovement(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness);
-    // Frame stage 10.
+    // Records where the agent stands and advances the phase.
     void finishStep(const Point& curPoint, double curFitness, bool improved);
     // A lateral move to an equally good point (by quantization); not an improvement.
     void lateralMove(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness);
+    // Whether the current and the best fitness fall into the same quantization level.
+    bool quantizedEqual(double curFitness, double bestFitness) const;
+    // Queues the point into the memory the place decision names for its fitness.
+    void queuePoint(const Point& point, double fitness, VisitType visitType);
 };
 
 class SearchRandomLocal : public SearchMethod {

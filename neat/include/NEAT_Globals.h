@@ -3,6 +3,7 @@
 #ifndef NEAT_GLOBALS_H
 #define NEAT_GLOBALS_H
 
+#include <climits>
 #include <map>
 #include <string>
 
@@ -54,8 +55,11 @@ void setParameter(std::string name, double value);
 // as std::string) when there is none.
 Globals& requireGlobals();
 
-// Raises counter so that it stays above id: counter = max(counter, id + 1).
-inline int raisedCounter(int counter, int id) { return counter > id ? counter : id + 1; }
+// Raises counter so that it stays above id: max(counter, id + 1), saturating at INT_MAX.
+inline int raisedCounter(int counter, int id) {
+    if (counter > id) return counter;
+    return id == INT_MAX ? INT_MAX : id + 1;
+}
 
 }  // namespace NEAT
 
