@@ -99,7 +99,9 @@ TEST_P(GoldenTest, MatchesExpectedOutput) {
     } else {
         EXPECT_EQ(res.out, expectedOut);
     }
-    if (fileExists(dir + "/expected.err")) EXPECT_EQ(errorBody(res.err), readFileText(dir + "/expected.err"));
+    if (fileExists(dir + "/expected.err")) {
+        EXPECT_EQ(errorBody(res.err), readFileText(dir + "/expected.err"));
+    }
     if (fileExists(dir + "/expected.errprefix")) {
         const std::string prefix = readFileText(dir + "/expected.errprefix");
         EXPECT_EQ(errorBody(res.err).substr(0, prefix.size()), prefix);

@@ -48,6 +48,12 @@ struct Fixture {
     Simulation sim;
     explicit Fixture(const std::function<void(SimuParameters&)>& extra, bool stats = false)
         : sim(names, [&](SimuParameters& p) { smallSetup(p); extra(p); }, stats) {}
+    // Runs the batch and returns its report.
+    std::string execute() {
+        testing::internal::CaptureStdout();
+        sim.execute();
+        return testing::internal::GetCapturedStdout();
+    }
 };
 
 void advance(unsigned short s[3], int draws) {
@@ -110,7 +116,9 @@ TEST(RunDriverTest, StepBudgetHoldsBackAgentZeroOnly) {
         const int budget = (int)(2.5 * f.sim.curStep);
         f.sim.executeOneStep();
         EXPECT_EQ(f.sim.groupActedThisStep[0], before <= budget) << "step " << step;
-        if (step == 0) EXPECT_TRUE(f.sim.groupActedThisStep[0]);
+        if (step == 0) {
+            EXPECT_TRUE(f.sim.groupActedThisStep[0]);
+        }
         held += !f.sim.groupActedThisStep[0];
     }
     EXPECT_GT(held, 0);  // with several agents in group 0 the budget runs out
@@ -151,8 +159,7 @@ TEST(RunDriverTest, OnlyTheLastStepsAreCounted) {
 TEST(RunDriverTest, WindowLongerThanTheRunCountsNothing) {
     for (bool stats : {false, true}) {
         Fixture f([](SimuParameters& p) { p.lastStepsUsedForFitness = 25; }, stats);
-        f.sim.execute();
-        EXPECT_EQ(f.sim.formatReport().substr(0, 9), "0.000000 ");
+        EXPECT_EQ(f.execute().substr(0, 9), "0.000000 ");
     }
 }
 
@@ -163,9 +170,7 @@ TEST(RunDriverTest, OnlyGroupZeroIsScoredWithoutStatistics) {
         p.firstFitnessAgent[1] = 2;
         p.lastFitnessAgent[1] = 3;
     });
-    testing::internal::CaptureStdout();
-    f.sim.execute();
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = f.execute();
     ASSERT_EQ(out.size(), std::string("0.123456 0.000000 \n").size());
     EXPECT_EQ(out.substr(9), "0.000000 \n");
     EXPECT_NE(out.substr(0, 9), "0.000000 ");
@@ -173,7 +178,7 @@ TEST(RunDriverTest, OnlyGroupZeroIsScoredWithoutStatistics) {
 
 TEST(RunDriverTest, StatisticsWithoutMaxRecordEachRunsMean) {
     Fixture f([](SimuParameters& p) { p.nRuns = 3; }, true);
-    f.sim.execute();
+    f.execute();
     ASSERT_EQ(f.sim.fitnessForRuns[0].size(), 3u);
     double mean = 0;
     for (double v : f.sim.fitnessForRuns[0]) mean += v;
@@ -186,7 +191,7 @@ TEST(RunDriverTest, EvaluationLimitEndsTheRun) {
         p.maxTotalEvals = 100;
         p.nRuns = 1;
     });
-    f.sim.execute();
+    f.execute();
     EXPECT_GE(f.sim.countedEvals[0], 100);
 }
 
