@@ -52,9 +52,9 @@ TEST(SigmoidTest, NotANumberDoesNotIndexTheTable) {
 
 TEST(ActivationFnTest, SmoothFunctionsAtKnownPoints) {
     EXPECT_EQ(Sin().eval(0.0), 0.5);
-    EXPECT_NEAR(Sin().eval(M_PI / 2), 1.0, 1e-15);
+    EXPECT_NEAR(Sin().eval(std::acos(-1.0) / 2), 1.0, 1e-15);
     EXPECT_EQ(Cos().eval(0.0), 1.0);
-    EXPECT_NEAR(Cos().eval(M_PI), 0.0, 1e-15);
+    EXPECT_NEAR(Cos().eval(std::acos(-1.0)), 0.0, 1e-15);
     EXPECT_EQ(Gaussian().eval(0.0), 1.0);
     EXPECT_EQ(Gaussian().eval(-2.0), std::exp(-4.0));
     EXPECT_EQ(Square().eval(-3.0), 9.0);
