@@ -16,8 +16,7 @@ constexpr double TABLE_LIMIT = 2.9;
 }  // namespace
 
 Sigmoid::Sigmoid() {
-    for (int k = -TABLE_HALF; k <= TABLE_HALF; ++k)
-        table[k + TABLE_HALF] = 1.0 / (1.0 + std::exp(-k * 0.001));
+    for (int k = -TABLE_HALF; k <= TABLE_HALF; ++k) table[k + TABLE_HALF] = 1.0 / (1.0 + std::exp(-k * 0.001));
 }
 
 double Sigmoid::eval(double x) const {
@@ -64,14 +63,10 @@ Step stepFn;
 }  // namespace
 
 const ActivationFnRow ACTIVATION_FUNCTIONS[NUM_ACTIVATION_FUNCTIONS] = {
-    {"UseActSigmoid", &sigmoidFn, true},
-    {"UseActSin", &sinFn, false},
-    {"UseActCos", &cosFn, false},
-    {"UseActGaussian", &gaussianFn, false},
-    {"UseActSquare", &squareFn, false},
-    {"UseActSquareRoot", &squareRootFn, false},
-    {"UseActLinear", &linearFn, false},
-    {"UseActOnesComplement", &onesComplementFn, false},
+    {"UseActSigmoid", &sigmoidFn, true}, {"UseActSin", &sinFn, false},
+    {"UseActCos", &cosFn, false},        {"UseActGaussian", &gaussianFn, false},
+    {"UseActSquare", &squareFn, false},  {"UseActSquareRoot", &squareRootFn, false},
+    {"UseActLinear", &linearFn, false},  {"UseActOnesComplement", &onesComplementFn, false},
     {"UseActStep", &stepFn, false},
 };
 

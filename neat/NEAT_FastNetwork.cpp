@@ -57,10 +57,17 @@ void FastNetwork::freeBlock() {
 
 FastNetwork::FastNetwork(const std::vector<GeneticNodeGene>& nodes, const std::vector<GeneticLinkGene>& linkGenes)
     : numNodes(static_cast<unsigned int>(nodes.size())), numLinks(static_cast<unsigned int>(linkGenes.size())) {
-    // Any failure below throws before the destructor can run.
     allocateBlock();
-    std::unique_ptr<unsigned char, void (*)(void*)> guard(block, [](void* p) { ::operator delete(p); });
+    // A throwing constructor never reaches the destructor.
+    try {
+        fill(nodes, linkGenes);
+    } catch (...) {
+        freeBlock();
+        throw;
+    }
+}
 
+void FastNetwork::fill(const std::vector<GeneticNodeGene>& nodes, const std::vector<GeneticLinkGene>& linkGenes) {
     std::map<int, int> idToIndex;
     int next = 0;
     auto place = [&](const GeneticNodeGene& node) {
@@ -83,14 +90,13 @@ FastNetwork::FastNetwork(const std::vector<GeneticNodeGene>& nodes, const std::v
         for (int e = 0; e < 2; ++e) {
             auto it = idToIndex.find(ends[e]);
             if (it == idToIndex.end()) {
-                reportNetworkError("Link " + std::to_string(gene.getID()) + " names node " +
-                                   std::to_string(ends[e]) + ", which the network lacks!");
+                reportNetworkError("Link " + std::to_string(gene.getID()) + " names node " + std::to_string(ends[e]) +
+                                   ", which the network lacks!");
             }
             indices[e] = it->second;
         }
         links[i] = FastNetworkLink{indices[0], indices[1], gene.getWeight()};
     }
-    guard.release();
 }
 
 FastNetwork::FastNetwork(const FastNetwork& other)

@@ -10,8 +10,6 @@ GeneticGene::GeneticGene(const tinyxml2::XMLElement* element)
       // Only the integer 1 enables: "2", "true" and "" do not, " 1" does.
       enabled(requireIntAttribute(element, "Enabled") == 1) {}
 
-bool GeneticGene::operator==(const GeneticGene& other) const {
-    return ID == other.ID && enabled == other.enabled;
-}
+bool GeneticGene::operator==(const GeneticGene& other) const { return ID == other.ID && enabled == other.enabled; }
 
 }  // namespace NEAT

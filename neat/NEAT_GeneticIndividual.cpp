@@ -23,20 +23,18 @@ const tinyxml2::XMLElement* requireGeneList(const tinyxml2::XMLElement* individu
                                             const char* geneKind) {
     const tinyxml2::XMLElement* list = individual->FirstChildElement(name);
     if (!list || !list->FirstChildElement()) {
-        reportLoadError("Genome file: individual on line " + std::to_string(individual->GetLineNum()) +
-                        " has no \"" + name + "\" element with at least one " + geneKind + "!");
+        reportLoadError("Genome file: individual on line " + std::to_string(individual->GetLineNum()) + " has no \"" +
+                        name + "\" element with at least one " + geneKind + "!");
     }
     return list;
 }
 
 }  // namespace
 
-GeneticIndividual::GeneticIndividual(double fitness, int speciesID)
-    : fitness(fitness), speciesID(speciesID) {}
+GeneticIndividual::GeneticIndividual(double fitness, int speciesID) : fitness(fitness), speciesID(speciesID) {}
 
 GeneticIndividual::GeneticIndividual(const tinyxml2::XMLElement* element)
-    : fitness(requireRealAttribute(element, "Fitness")),
-      speciesID(requireIntAttribute(element, "SpeciesID")) {
+    : fitness(requireRealAttribute(element, "Fitness")), speciesID(requireIntAttribute(element, "SpeciesID")) {
     Globals& globals = requireGlobals();
     globals.setSpeciesCounter(raisedCounter(globals.getSpeciesCounter(), speciesID));
 

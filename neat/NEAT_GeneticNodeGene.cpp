@@ -18,9 +18,7 @@ GeneticNodeGene::GeneticNodeGene(int ID, std::string name, std::string type, int
       activationFunction(activationFunction) {}
 
 GeneticNodeGene::GeneticNodeGene(const tinyxml2::XMLElement* element)
-    : GeneticGene(element),
-      name(requireAttribute(element, "Name")),
-      type(requireAttribute(element, "Type")) {
+    : GeneticGene(element), name(requireAttribute(element, "Name")), type(requireAttribute(element, "Type")) {
     if (const char* text = element->Attribute("DrawingPosition")) drawingPosition = parseRealText(text);
     if (const char* text = element->Attribute("ActivationFunction")) activationFunction = parseIntText(text);
     // Rejected here, where the line is known, rather than later when a network is built.

@@ -23,13 +23,9 @@ Globals::Globals(std::string fileName) {
 
 Globals::~Globals() = default;
 
-void Globals::setParameterValue(std::string name, double value) {
-    parameters[std::move(name)] = value;
-}
+void Globals::setParameterValue(std::string name, double value) { parameters[std::move(name)] = value; }
 
-void Globals::addParameter(std::string name, double value) {
-    setParameterValue(std::move(name), value);
-}
+void Globals::addParameter(std::string name, double value) { setParameterValue(std::move(name), value); }
 
 bool Globals::hasParameter(const std::string& name) const { return parameters.count(name) != 0; }
 
@@ -46,8 +42,6 @@ Globals& requireGlobals() {
     return *Globals::singleton;
 }
 
-void setParameter(std::string name, double value) {
-    requireGlobals().setParameterValue(std::move(name), value);
-}
+void setParameter(std::string name, double value) { requireGlobals().setParameterValue(std::move(name), value); }
 
 }  // namespace NEAT

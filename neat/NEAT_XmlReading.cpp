@@ -2,13 +2,13 @@
 // attributes leniently, as C's strtol/strtod do.
 #include "NEAT_XmlReading.h"
 
+#include <zlib.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-
-#include <zlib.h>
 
 namespace NEAT {
 
@@ -52,8 +52,7 @@ bool isGzipName(const std::string& fileName) {
 
 [[noreturn]] void missingAttribute(const tinyxml2::XMLElement* element, const char* name) {
     reportLoadError("Genome file: element \"" + std::string(element->Name()) + "\" on line " +
-                    std::to_string(element->GetLineNum()) + " lacks the attribute \"" + name +
-                    "\"!");
+                    std::to_string(element->GetLineNum()) + " lacks the attribute \"" + name + "\"!");
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #ifndef NEAT_XMLREADING_H
 #define NEAT_XMLREADING_H
 
-#include <string>
-
 #include <tinyxml2.h>
+
+#include <string>
 
 namespace NEAT {
 

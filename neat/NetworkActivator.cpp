@@ -2,6 +2,7 @@
 #include "NetworkActivator.h"
 
 #include <iostream>
+#include <utility>
 
 #include "NEAT_GeneticPopulation.h"
 
@@ -19,7 +20,7 @@ void NetworkActivator::loadPopulation(std::string fileName) {
     delete _pop;
     _pop = nullptr;
     _numInputs = _numOutputs = 0;
-    _pop = new GeneticPopulation(fileName);
+    _pop = new GeneticPopulation(std::move(fileName));
     countInputsAndOutputs();
     setupNetworkCache();
 }

@@ -1,9 +1,9 @@
 // Activation functions at their boundary points and the function table.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
 #include <typeinfo>
-
-#include <gtest/gtest.h>
 
 #include "NEAT_ActivationFn.h"
 #include "neat_test_helpers.h"
@@ -91,12 +91,12 @@ TEST(ActivationFnTest, StepSwitchesAtOne) {
 
 TEST(ActivationTableTest, RowsInFileNumberOrder) {
     ASSERT_EQ(NUM_ACTIVATION_FUNCTIONS, 9);
-    const char* names[] = {"UseActSigmoid", "UseActSin",    "UseActCos",
-                           "UseActGaussian", "UseActSquare", "UseActSquareRoot",
-                           "UseActLinear",  "UseActOnesComplement", "UseActStep"};
-    const std::type_info* types[] = {&typeid(Sigmoid), &typeid(Sin),    &typeid(Cos),
-                                     &typeid(Gaussian), &typeid(Square), &typeid(SquareRoot),
-                                     &typeid(Linear),  &typeid(OnesComplement), &typeid(Step)};
+    const char* names[] = {"UseActSigmoid", "UseActSin",        "UseActCos",    "UseActGaussian",
+                           "UseActSquare",  "UseActSquareRoot", "UseActLinear", "UseActOnesComplement",
+                           "UseActStep"};
+    const std::type_info* types[] = {&typeid(Sigmoid), &typeid(Sin),        &typeid(Cos),    &typeid(Gaussian),
+                                     &typeid(Square),  &typeid(SquareRoot), &typeid(Linear), &typeid(OnesComplement),
+                                     &typeid(Step)};
     for (int row = 0; row < NUM_ACTIVATION_FUNCTIONS; ++row) {
         SCOPED_TRACE(row);
         EXPECT_STREQ(ACTIVATION_FUNCTIONS[row].parameterName, names[row]);

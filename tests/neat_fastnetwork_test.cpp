@@ -1,11 +1,11 @@
 // Fast networks built straight from genes: node order, synchronous update, depth,
 // copying and the guards on bad indices.
-#include <vector>
+#include "NEAT_FastNetwork.h"
 
 #include <gtest/gtest.h>
 
-#include "NEAT_FastNetwork.h"
-#include "NEAT_GeneticIndividual.h"
+#include <vector>
+
 #include "neat_test_helpers.h"
 
 using namespace NEAT;
@@ -54,16 +54,6 @@ TEST(FastNetworkTest, UnknownNameIsMinusOne) {
 TEST(FastNetworkTest, LaterNodeOfSameNameWins) {
     FastNetwork net({sensorGene(0, "X"), hiddenGene(1, "X", LINEAR)}, {});
     EXPECT_EQ(net.getNodeIndex("X"), 1);
-}
-
-TEST(FastNetworkTest, LinksBindThroughNodeIDs) {
-    FastNetwork net(chainNodes(), {GeneticLinkGene(7, 2, 1, 0.5), GeneticLinkGene(8, 1, 3, 2.0)});
-    ASSERT_EQ(net.getNumLinks(), 2u);
-    EXPECT_EQ(net.getLink(0).fromIndex, 0);
-    EXPECT_EQ(net.getLink(0).toIndex, 1);
-    EXPECT_EQ(net.getLink(0).weight, 0.5);
-    EXPECT_EQ(net.getLink(1).fromIndex, 1);
-    EXPECT_EQ(net.getLink(1).toIndex, 2);
 }
 
 TEST(FastNetworkTest, UpdateIsSynchronous) {
@@ -142,8 +132,8 @@ TEST(FastNetworkTest, IndicesOutsideTheNodesAreIgnored) {
 }
 
 TEST(FastNetworkTest, MaxDepthIsLongestChainToTheOutputs) {
-    EXPECT_EQ(FastNetwork(chainNodes(), {GeneticLinkGene(7, 2, 1, 1), GeneticLinkGene(8, 1, 3, 1)}).computeMaxDepth({2}),
-              2);
+    EXPECT_EQ(
+        FastNetwork(chainNodes(), {GeneticLinkGene(7, 2, 1, 1), GeneticLinkGene(8, 1, 3, 1)}).computeMaxDepth({2}), 2);
     FastNetwork direct(chainNodes(), {GeneticLinkGene(7, 2, 3, 1)});
     EXPECT_EQ(direct.computeMaxDepth({2}), 1);
     EXPECT_EQ(direct.computeMaxDepth({1}), 0);
@@ -177,8 +167,8 @@ TEST(FastNetworkTest, DepthStepsReachTheSettledOutput) {
     std::vector<GeneticNodeGene> nodes = {sensorGene(0, "Bias"), sensorGene(1, "INPUT0"), hiddenGene(4, "H0", SIGMOID),
                                           hiddenGene(5, "H1", LINEAR), outputGene(9, "OUTPUT0", SIGMOID)};
     std::vector<GeneticLinkGene> links = {GeneticLinkGene(1, 0, 4, -0.5), GeneticLinkGene(2, 1, 4, 1.5),
-                                          GeneticLinkGene(3, 4, 5, 2.0), GeneticLinkGene(4, 1, 5, -1.0),
-                                          GeneticLinkGene(5, 5, 9, 1.2), GeneticLinkGene(6, 4, 9, -0.7)};
+                                          GeneticLinkGene(3, 4, 5, 2.0),  GeneticLinkGene(4, 1, 5, -1.0),
+                                          GeneticLinkGene(5, 5, 9, 1.2),  GeneticLinkGene(6, 4, 9, -0.7)};
     FastNetwork net(nodes, links);
     int depth = net.computeMaxDepth({net.getNodeIndex("OUTPUT0")});
     ASSERT_EQ(depth, 3);
@@ -228,20 +218,4 @@ TEST(FastNetworkTest, DanglingLinkAndUnknownFunctionAreRejected) {
     EXPECT_EQ(f.err, f.thrown + "\n");
     auto g = neattest::failureOf([] { FastNetwork({hiddenGene(1, "H", 9)}, {}); });
     EXPECT_EQ(g.thrown, "Activation function 9 does not exist (0 to 8)!");
-}
-
-TEST(FastNetworkTest, IndividualSpawnsNetworkFromSortedGenes) {
-    GeneticIndividual ind;
-    ind.addNode(outputGene(3, "OUTPUT0", SQUARE));
-    ind.addNode(sensorGene(2, "INPUT0"));
-    ind.addNode(hiddenGene(1, "H", SQUARE));
-    ind.addLink(GeneticLinkGene(8, 1, 3, 2.0));
-    ind.addLink(GeneticLinkGene(7, 2, 1, 0.5));
-    EXPECT_EQ(ind.getNode(0).getName(), "H");
-    EXPECT_EQ(ind.getLink(0).getID(), 7);
-    std::unique_ptr<FastNetwork> net(ind.spawnFastPhenotype());
-    net->reinitialize();
-    net->setValue(net->getNodeIndex("INPUT0"), 3.0);
-    net->update(2);
-    EXPECT_EQ(net->getValue(net->getNodeIndex("OUTPUT0")), 20.25);
 }

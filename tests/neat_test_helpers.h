@@ -3,14 +3,14 @@
 #ifndef NEAT_TEST_HELPERS_H
 #define NEAT_TEST_HELPERS_H
 
+#include <gtest/gtest.h>
+#include <zlib.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "NEAT_Globals.h"
 
@@ -27,14 +27,14 @@ inline std::string node(int id, const std::string& name, const std::string& type
 inline std::string sensor(int id, const std::string& name) { return node(id, name, "NetworkSensor"); }
 
 inline std::string link(int id, int from, int to, const std::string& weight, const std::string& enabled = "1") {
-    return "<Link ID=\"" + std::to_string(id) + "\" Enabled=\"" + enabled + "\" fromNode=\"" +
-           std::to_string(from) + "\" toNode=\"" + std::to_string(to) + "\" weight=\"" + weight + "\"/>\n";
+    return "<Link ID=\"" + std::to_string(id) + "\" Enabled=\"" + enabled + "\" fromNode=\"" + std::to_string(from) +
+           "\" toNode=\"" + std::to_string(to) + "\" weight=\"" + weight + "\"/>\n";
 }
 
 inline std::string individual(const std::string& nodes, const std::string& links, const std::string& fitness = "1.0",
                               int species = 1) {
-    return "<Individual Fitness=\"" + fitness + "\" SpeciesID=\"" + std::to_string(species) + "\">\n<Nodes>\n" +
-           nodes + "</Nodes>\n<Links>\n" + links + "</Links>\n</Individual>\n";
+    return "<Individual Fitness=\"" + fitness + "\" SpeciesID=\"" + std::to_string(species) + "\">\n<Nodes>\n" + nodes +
+           "</Nodes>\n<Links>\n" + links + "</Links>\n</Individual>\n";
 }
 
 inline std::string generation(const std::string& individuals, int number = 0) {

@@ -59,6 +59,8 @@ private:
     static std::size_t blockSize(unsigned int nodes, unsigned int links);
     void allocateBlock();
     void freeBlock();
+    // Indices, names, activation functions and links from the genes.
+    void fill(const std::vector<GeneticNodeGene>& nodes, const std::vector<GeneticLinkGene>& links);
 
     unsigned int numNodes = 0;
     unsigned int numLinks = 0;
