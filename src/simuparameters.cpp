@@ -60,8 +60,8 @@ void readExploreConfig(FILE* fp, SearchPhaseConfigRange& c) {
     (void)got;  // missing values leave the defaults, which the range check then judges
 }
 
-// The explore distance is drawn between ceil(low*n) and floor(high*n); the products are
-// rounded to float first so that a range such as 0.5..0.5 of n = 4 keeps its one distance.
+// The explore distance is drawn between ceil(low*n) and floor(high*n). The products are
+// rounded to float first, so that 0.28 of 25 (7.000000000000001 in double) is distance 7.
 void checkExploreRange(const SearchPhaseConfigRange& c, unsigned int n) {
     float low = static_cast<float>(c.rangeLow * n);
     float high = static_cast<float>(c.rangeHigh * n);
@@ -101,8 +101,8 @@ void validate(const SimuParameters& p) {
         for (int i = 0; i < p.nExtraStrategies; i++) {
             auto it = p.agentStrategies.find(p.nAgents + i);
             if (it == p.agentStrategies.end() || !it->second.nn.net)
-                NK_FATAL("Compared strategy %d (agent %d) has no network, but a network strategy is used\n\n",
-                         i + 1, p.nAgents + i);
+                NK_FATAL("Compared strategy %d (agent %d) has no network, but a network strategy is used\n\n", i + 1,
+                         p.nAgents + i);
         }
     }
 }
@@ -111,8 +111,8 @@ void validate(const SimuParameters& p) {
 
 SimuParameters::SimuParameters(std::vector<std::string>& names) : comparedStrategyNames(names) {}
 
-SimuParameters::SimuParameters(const std::vector<std::string>& simuCfgFileNames,
-                               std::vector<std::string>& names, int nRunsOverride, double evalsPerStepLimit_)
+SimuParameters::SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
+                               int nRunsOverride, double evalsPerStepLimit_)
     : evalsPerStepLimit(evalsPerStepLimit_), comparedStrategyNames(names) {
     readFromFile(simuCfgFileNames, nRunsOverride);
 }
@@ -135,7 +135,7 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
     FILE* fp;
     open_file(mainName, "r", &fp, true);
 
-    // The description may follow in the file, but it is never read as a value.
+    // Only the keyword is skipped: no description is read, so a word after it blocks "n".
     read_till_keyword(fp, "optionalInfo", false);
 
     read_till_keyword(fp, "n", true);
@@ -171,7 +171,8 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
             // Group 1 is the rest of the ring of agents.
             if (nAgents < 1) NK_FATAL("subsetOfAgentsFitness needs nAgents above 0, not %d\n\n", nAgents);
             firstFitnessAgent[1] = static_cast<int>((lastFitnessAgent[0] + 1LL) % nAgents);
-            lastFitnessAgent[1] = static_cast<int>((nAgents + static_cast<long long>(firstFitnessAgent[0]) - 1) % nAgents);
+            lastFitnessAgent[1] =
+                static_cast<int>((nAgents + static_cast<long long>(firstFitnessAgent[0]) - 1) % nAgents);
         }
     } else if (read_till_keyword(fp, "nFitnessGroups", false)) {
         fitnessGroupsGiven = true;
@@ -458,9 +459,10 @@ void SimuParameters::readAgentParamsFromFile(FILE* fp, int agIdOffset) {
                 char word[1004];
                 if (!read_word(fp, word, sizeof word))
                     NK_FATAL("End of file inside an agent parameter block: agentParamsEnd missing\n\n");
-                NK_FATAL("Unexpected %s in an agent parameter block: expected useAllExploitAttempts, "
-                         "maxExploitTreeDepth or agentParamsEnd\n\n",
-                         word);
+                NK_FATAL(
+                    "Unexpected %s in an agent parameter block: expected useAllExploitAttempts, "
+                    "maxExploitTreeDepth or agentParamsEnd\n\n",
+                    word);
             }
         }
         for (int agentId : agentIds) agentCustomParams[agIdOffset + agentId] = params;
@@ -475,7 +477,8 @@ void SimuParameters::print() const {
     printf("%s %d\n", "initialPublicMemSize", static_cast<int>(initialPublicMemSize));
     printf("%s %d\n", "initialMemSize", static_cast<int>(initialPrivateMemSize));
     printf("%s %d\n", "rememberChecked", rememberChecked);
-    printf("%s %d %s\n", "rememberedSteps", static_cast<int>(rememberedSteps), rememberedSteps == 0 ? "(infinite)" : "");
+    printf("%s %d %s\n", "rememberedSteps", static_cast<int>(rememberedSteps),
+           rememberedSteps == 0 ? "(infinite)" : "");
     printf("%s %d\n", "flockingRadius", flockingRadius);
     printf("%s %f\n", "flockingIntensity", flockingIntensity);
     printf("%s %f\n", "flockingIntensityEnd", flockingIntensityEnd);

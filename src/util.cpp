@@ -1,10 +1,11 @@
 // Configuration reading primitives and fatal-error reporting.
 #include "util.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstdarg>
 #include <cstdlib>
-#include <strings.h>
 
 namespace {
 bool g_fatalThrows = false;

@@ -1,11 +1,11 @@
 // Tests of the configuration reading primitives and of the one fatal-error path.
+#include "util.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <regex>
 #include <string>
-
-#include "util.h"
 
 namespace {
 
@@ -99,7 +99,8 @@ TEST(ReadTillKeywordTest, EndOfFileIsFatalOnlyForARequiredKeyword) {
 
     Outcome required = capture([&] { return read_till_keyword(fp, "searchseed", true); });
     EXPECT_EQ(required.status, 1);
-    EXPECT_TRUE(std::regex_match(required.err, std::regex("ERROR at src/util\\.cpp:[0-9]+:\nCould not find keyword: searchseed\n")))
+    EXPECT_TRUE(std::regex_match(required.err,
+                                 std::regex("ERROR at src/util\\.cpp:[0-9]+:\nCould not find keyword: searchseed\n")))
         << required.err;
     fclose(fp);
 }
@@ -159,7 +160,8 @@ TEST(OpenFileTest, MissingFileIsReportedOrFatal) {
     EXPECT_TRUE(std::regex_match(hard.err, std::regex("ERROR at src/util\\.cpp:[0-9]+:\n[\\s\\S]*"))) << hard.err;
     EXPECT_EQ(hard.err.substr(hard.err.find('\n') + 1), "Cannot open " + missing + "\n");
 
-    Outcome ok = capture([&] { return open_file((std::string(NK_TESTS_DIR) + "/configs/minimal.cfg").c_str(), "r", &fp, true); });
+    Outcome ok = capture(
+        [&] { return open_file((std::string(NK_TESTS_DIR) + "/configs/minimal.cfg").c_str(), "r", &fp, true); });
     EXPECT_TRUE(ok.result);
     ASSERT_NE(fp, nullptr);
     fclose(fp);
@@ -176,7 +178,8 @@ TEST(FatalErrorTest, MessageNamesTheCallersSourceLocation) {
 
 TEST(FatalErrorDeathTest, ExitsWithStatusOneOrTheGivenStatus) {
     setFatalExitThrows(false);
-    EXPECT_EXIT(NK_FATAL("bad %s\n", "input"), testing::ExitedWithCode(1), "ERROR at tests/util_test\\.cpp:[0-9]+:\nbad input");
+    EXPECT_EXIT(NK_FATAL("bad %s\n", "input"), testing::ExitedWithCode(1),
+                "ERROR at tests/util_test\\.cpp:[0-9]+:\nbad input");
     EXPECT_EXIT(fatalExit(0), testing::ExitedWithCode(0), "");
 }
 
