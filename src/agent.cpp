@@ -112,6 +112,9 @@ void Agent::step(int stgId) {
 
 void Agent::decide(const AgentStrategy& s) {
     const StrategyType t = s.type;
+    if (params.usingNNStrategy && (t == StrategyType1 || t < StrategyType0 || t >= StrategyTypeNum))
+        NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)t);
+    if (t < StrategyType0 || t >= StrategyTypeNum) NK_FATAL("Internal error: unknown strategy type %d\n", (int)t);
     const int numActions = s.getNumActionsS1();
     const int numMemTypes = s.getNumMemTypesS1();
     const double pubBest = bestFitnessOf(memory[MemTypePublic]);
@@ -151,8 +154,9 @@ void Agent::decide(const AgentStrategy& s) {
                 case StrategyType6:
                     out = Simulation::computeNNOutput5Inputs(nn, y0, y1, groupPositionInput(), u, v, nn.o0);
                     break;
-                default:
-                    NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)t);
+                default:  // rejected above
+                    out = 0;
+                    break;
             }
             weights[x] = out;
         }

@@ -92,6 +92,8 @@ MemType SearchMethod::probSelectMem(double pointFitness) {
     double probs[3] = {0.0, 0.0, 0.0};
 
     if (params.usingNNStrategy) {
+        if (strategy.type == StrategyType1 || strategy.type < StrategyType0 || strategy.type >= StrategyTypeNum)
+            NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)strategy.type);
         const NeuralNet& nn = strategy.nn;
         double y = pointFitness;
         if (params.NNFitnessDiscreteSteps > 0) y = std::floor(std::min(y, 0.999) * params.NNFitnessDiscreteSteps);
@@ -117,8 +119,9 @@ MemType SearchMethod::probSelectMem(double pointFitness) {
                 case StrategyType6:
                     out = Simulation::computeNNOutput5Inputs(nn, y, 0, owner.groupPositionInput(), 0, x, nn.o1);
                     break;
-                default:
-                    NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)strategy.type);
+                default:  // rejected above
+                    out = 0;
+                    break;
             }
             probs[a] = out;
         }

@@ -1,0 +1,182 @@
+// Test scaffolding for the agent and search tests: a small simulation with hand-made
+// memories and one agent, random-stream helpers, and tiny networks built from genes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "NEAT_FastNetwork.h"
+#include "NEAT_GeneticLinkGene.h"
+#include "NEAT_GeneticNodeGene.h"
+#include "agent.h"
+#include "landscape.h"
+#include "memory.h"
+#include "rng.h"
+#include "simulation.h"
+
+namespace testkit {
+
+inline uint64_t stateOf(const unsigned short s[3]) { return rng48::load(s); }
+
+// The stream state after `count` more draws from `s`.
+inline uint64_t stateAfterDraws(const unsigned short s[3], int count) {
+    uint64_t x = rng48::load(s);
+    for (int i = 0; i < count; i++) x = rng48::next(x);
+    return x;
+}
+
+// Number of draws that lead from state `from` to state `to` (at most `limit`), or -1.
+inline int drawsBetween(uint64_t from, uint64_t to, int limit = 100000) {
+    for (int i = 0; i <= limit; i++) {
+        if (from == to) return i;
+        from = rng48::next(from);
+    }
+    return -1;
+}
+
+// Rewinds the stream so that its next erand48 draw is the largest 48-bit fraction <= r.
+inline void setNextDraw(unsigned short s[3], double r) {
+    // Inverse of the multiplier modulo 2^64 by Newton iteration (the multiplier is odd).
+    uint64_t inv = rng48::kMult;
+    for (int i = 0; i < 6; i++) inv *= 2 - rng48::kMult * inv;
+    const uint64_t target = (uint64_t)(r * 281474976710656.0) & rng48::kMask;
+    rng48::store(s, ((target - rng48::kAdd) * inv) & rng48::kMask);
+}
+
+// A simulation whose landscape is ready (no crowding effect by default: intensity 1),
+// a public memory, an optional group memory, and one agent with empty memories.
+struct World {
+    std::vector<std::string> names;
+    std::unique_ptr<Simulation> sim;
+    std::unique_ptr<Memory> pub;
+    std::unique_ptr<Memory> grp;
+    std::unique_ptr<Agent> agent;
+
+    explicit World(const std::function<void(SimuParameters&)>& setup, bool withGroup = false, int agentId = 0) {
+        sim = std::make_unique<Simulation>(names, [&](SimuParameters& p) {
+            p.n = 6;
+            p.k = 2;
+            p.nRuns = 1;
+            p.nAgents = 1;
+            p.maxMemSize = 2147483647;
+            p.landscapeseed = 11;
+            p.startseed = 12;
+            p.searchseed = 13;
+            p.initialPublicMemSize = 0;
+            p.initialPrivateMemSize = 0;
+            p.lastFitnessAgent[0] = 0;
+            // Exploit from the public memory; every found point goes to the public memory.
+            p.generalStrategy.s1.searchProbs[0][0][0][0] = 1;
+            p.generalStrategy.s1.searchProbs[0][1][0][0] = 1;
+            p.generalStrategy.s1.searchProbs[1][0][0][0] = 1;
+            p.generalStrategy.s1.searchProbs[1][1][0][0] = 1;
+            p.generalStrategy.s2.placeProbs[0][0] = 1;
+            p.generalStrategy.s2.placeProbs[1][0] = 1;
+            setup(p);
+            p.nPoints = 1UL << p.n;
+            p.nContexts = 1UL << p.k;
+        });
+        sim->landscape.initRun(0);
+        rng48::seedState(sim->initMemRandomState, sim->params.startseed);
+        rng48::seedState(sim->searchRandomState, sim->params.searchseed);
+        pub = std::make_unique<Memory>(sim->params.maxMemSize, sim->curStep);
+        if (withGroup) grp = std::make_unique<Memory>(sim->params.maxMemSize, sim->curStep);
+        agent = std::make_unique<Agent>(agentId, *sim, sim->params, sim->landscape, pub.get(), grp.get(),
+                                        sim->initMemRandomState, sim->searchRandomState, sim->curStep);
+        agent->initRun();
+    }
+
+    // The parameters refer to `names`, so a world stays where it was built.
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    Landscape& land() { return sim->landscape; }
+    const SimuParameters& params() const { return sim->params; }
+    unsigned short* rs() { return sim->searchRandomState; }
+    SearchMethod& method(SearchType t) { return *agent->searchMethods[t]; }
+    SearchRandomLocal& exploit() { return static_cast<SearchRandomLocal&>(method(SearchTypeExploit)); }
+    unsigned int n() const { return sim->params.n; }
+    // Fitness as the landscape reports it without crowding; no evaluation is counted.
+    double f(const Point& p) const { return sim->landscape.getBaseFitness(p); }
+    // Evaluations (and visits) made on the landscape so far.
+    int stamp() const { return sim->landscape.curTimeStamp; }
+};
+
+// The queued writes of a memory as (point, visit type) pairs, in queue order.
+inline std::vector<std::pair<int, VisitType>> queued(const Memory& m) {
+    std::vector<std::pair<int, VisitType>> out;
+    for (const SimplePointInfo& q : m.queuedPoints) out.emplace_back(q.point.values, q.visitType);
+    return out;
+}
+
+inline std::vector<int> values(const std::vector<Point>& points) {
+    std::vector<int> out;
+    for (const Point& p : points) out.push_back(p.values);
+    return out;
+}
+
+// A network with sensors Bias and INPUT0..INPUT5 and two outputs that square their sums:
+// OUTPUT0 = (w0 . inputs + b0)^2, OUTPUT1 = (w1 . inputs + b1)^2.
+inline NeuralNet squareNet(const std::vector<double>& w0, double b0, const std::vector<double>& w1, double b1) {
+    using namespace NEAT;
+    const int kSquare = 4;
+    std::vector<GeneticNodeGene> nodes;
+    nodes.emplace_back(1, "Bias", "NetworkSensor");
+    for (int j = 0; j < 6; j++) nodes.emplace_back(2 + j, "INPUT" + std::to_string(j), "NetworkSensor");
+    nodes.emplace_back(8, "OUTPUT0", "NetworkOutputNode", kSquare);
+    nodes.emplace_back(9, "OUTPUT1", "NetworkOutputNode", kSquare);
+    std::vector<GeneticLinkGene> links;
+    int id = 1;
+    for (int j = 0; j < 6; j++) links.emplace_back(id++, 2 + j, 8, w0[j]);
+    links.emplace_back(id++, 1, 8, b0);
+    for (int j = 0; j < 6; j++) links.emplace_back(id++, 2 + j, 9, w1[j]);
+    links.emplace_back(id++, 1, 9, b1);
+
+    NeuralNet nn;
+    nn.net = std::make_shared<FastNetwork>(nodes, links);
+    nn.i0 = nn.net->getNodeIndex("INPUT0");
+    nn.i1 = nn.net->getNodeIndex("INPUT1");
+    nn.i2 = nn.net->getNodeIndex("INPUT2");
+    nn.i3 = nn.net->getNodeIndex("INPUT3");
+    nn.i4 = nn.net->getNodeIndex("INPUT4");
+    nn.i5 = nn.net->getNodeIndex("INPUT5");
+    nn.o0 = nn.net->getNodeIndex("OUTPUT0");
+    nn.o1 = nn.net->getNodeIndex("OUTPUT1");
+    nn.bias = nn.net->getNodeIndex("Bias");
+    nn.depth = nn.net->computeMaxDepth({nn.o0, nn.o1});
+    return nn;
+}
+
+// The value the square network gives for one input vector, clamped like a strategy output.
+inline double squareOut(const std::vector<double>& w, double b, const std::vector<double>& in) {
+    double s = b;
+    for (size_t j = 0; j < in.size(); j++) s += w[j] * in[j];
+    const double v = s * s;
+    return v > 1 ? 1 : v;
+}
+
+// Normalized scores of every action for the given input vectors.
+inline std::vector<double> expectedProbs(const std::vector<double>& w, double b,
+                                         const std::vector<std::vector<double>>& inputs) {
+    std::vector<double> p;
+    double sum = 0;
+    for (const auto& in : inputs) {
+        p.push_back(squareOut(w, b, in));
+        sum += p.back();
+    }
+    for (double& v : p) v /= sum;
+    return p;
+}
+
+// Current sensor values INPUT0..INPUT5 of a strategy network (the inputs of its latest evaluation).
+inline std::vector<double> sensors(const NeuralNet& nn) {
+    return {nn.net->getValue(nn.i0), nn.net->getValue(nn.i1), nn.net->getValue(nn.i2),
+            nn.net->getValue(nn.i3), nn.net->getValue(nn.i4), nn.net->getValue(nn.i5)};
+}
+
+}  // namespace testkit
