@@ -11,6 +11,15 @@ namespace {
 // components are then computed per evaluation instead (same values).
 constexpr unsigned long kMaxComponentTableEntries = 1ul << 22;
 
+// Bit count without a library call (the build does not assume a popcount instruction);
+// the crowding scan counts the differing loci of every visit in the window.
+inline int bitCount(uint32_t x) {
+    x = x - ((x >> 1) & 0x55555555u);
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    x = (x + (x >> 4)) & 0x0f0f0f0fu;
+    return (int)((x * 0x01010101u) >> 24);
+}
+
 }  // namespace
 
 Landscape::Landscape(const SimuParameters& params, const unsigned int& curStep)
@@ -52,7 +61,9 @@ void Landscape::initRun(unsigned int run) {
 }
 
 void Landscape::finishRun() {
-    cache.clear();
+    // Keep the table's size: the next run fills it about as far, and growing it again
+    // costs more than the memory kept.
+    cache.clear_no_resize();
     for (unsigned int i = 0; i < (nLoci + 1) * (nLoci + 1); i++) flockVisitBins[i].clear();
     lastVisitStamp = 0;
 }
@@ -137,20 +148,20 @@ double Landscape::getFitnessValue(const Point& point) {
     int sum, sumFlipped;
     point.getBitSums(sum, sumFlipped);
 
-    // One probe for both the look-up and the insertion of a new point.
-    auto inserted = cache.insert(std::make_pair(point.getHash(), FlockCacheItem()));
-    FlockCacheItem& item = inserted.first->second;
+    // Look up before inserting: the map's insert may grow the table even for a key it holds.
+    auto found = cache.find(point.getHash());
+    const bool cached = found != cache.end();
     double fitness;
     int startTime;
     double visitCount;
-    if (inserted.second) {
+    if (cached) {
+        fitness = found->second.fitness;
+        startTime = found->second.timeStamp;
+        visitCount = found->second.visitCount;
+    } else {
         fitness = getBaseFitness(point);
         startTime = 0;
         visitCount = 0.0;
-    } else {
-        fitness = item.fitness;
-        startTime = item.timeStamp;
-        visitCount = item.visitCount;
     }
 
     if (startTime < lastVisitStamp) {
@@ -160,6 +171,7 @@ double Landscape::getFitnessValue(const Point& point) {
             fitness = applyConstantCrowding(point, sum, sumFlipped, startTime, fitness);
     }
 
+    FlockCacheItem& item = cached ? found->second : cache[point.getHash()];
     item.fitness = fitness;
     item.timeStamp = curTimeStamp;
     item.visitCount = visitCount;
@@ -180,6 +192,7 @@ double Landscape::applyDecayingCrowding(const Point& point, int sum, int sumFlip
     // Collect every close visit in scan order, then order by step; the scan position in
     // the key keeps visits of one step in the order they were met. Taking the first
     // maxPerStep of each step afterwards is the same as refusing more while collecting.
+    const uint32_t pointBits = (uint32_t)point.values, lociMask = Point::allMask();
     decayScratch.clear();
     uint64_t order = 0;
     for (int a = start1; a <= end1; a++) {
@@ -188,14 +201,10 @@ double Landscape::applyDecayingCrowding(const Point& point, int sum, int sumFlip
             for (size_t i = visits.size(); i-- > 0;) {
                 const FlockVisit& v = visits[i];
                 if (v.timeStamp <= startTime) break;
-                int d = 0;
-                if (uniform) {
-                    if (!point.closeInHammingDist(v.point, radius)) continue;
-                } else {
-                    d = point.hammingDist(v.point);
-                    if (d > radius) continue;
-                }
-                decayScratch.emplace_back(((uint64_t)v.realTimeStep << 32) | order++, d);
+                // Distance within the radius is what both closeness tests ask.
+                const int d = bitCount(((uint32_t)v.point.values ^ pointBits) & lociMask);
+                if (d > radius) continue;
+                decayScratch.emplace_back(((uint64_t)v.realTimeStep << 32) | order++, uniform ? 0 : d);
             }
         }
     }
@@ -239,6 +248,7 @@ double Landscape::applyConstantCrowding(const Point& point, int sum, int sumFlip
     const int n = (int)nLoci;
     const int start1 = std::max(sum - radius, 0), end1 = std::min(sum + radius, n);
     const int start2 = std::max(sumFlipped - radius, 0), end2 = std::min(sumFlipped + radius, n);
+    const uint32_t pointBits = (uint32_t)point.values, lociMask = Point::allMask();
 
     for (int a = start1; a <= end1; a++) {
         for (int b = start2; b <= end2; b++) {
@@ -246,11 +256,11 @@ double Landscape::applyConstantCrowding(const Point& point, int sum, int sumFlip
             for (size_t i = visits.size(); i-- > 0;) {
                 const FlockVisit& v = visits[i];
                 if (v.timeStamp <= startTime) break;
+                const int d = bitCount(((uint32_t)v.point.values ^ pointBits) & lociMask);
                 if (uniform) {
-                    if (!point.closeInHammingDist(v.point, radius)) continue;
+                    if (d > radius) continue;
                     fitness = fitness * intensity;
                 } else {
-                    const int d = point.hammingDist(v.point);
                     if (!(d < radius + 0.0001)) continue;
                     fitness *= (intensity * taperFactor(d));
                 }

@@ -24,8 +24,8 @@ bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
     if (found != index.end()) {
         if (type == VisitTypeInit) return false;
         // Take the entry out with its history; it comes back at the place its new fitness earns.
-        entry = found->second;
-        points.erase(entry);
+        entry = *found->second;
+        points.erase(found->second);
         index.erase(found);
         numPoints--;
     }
@@ -53,8 +53,7 @@ bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
     entry->visits.emplace_front(curStep, type);
     // The newest write goes behind all entries of equal fitness.
     entry->seq = nextSeq++;
-    points.insert(entry);
-    index.emplace(point.values, entry);
+    index.emplace(point.values, points.insert(entry).first);
     numPoints++;
     lastUpdateStep = curStep;
     return true;

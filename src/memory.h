@@ -77,6 +77,7 @@ public:
     void print(int count) const;
 
 private:
-    std::unordered_map<int32_t, PointInfo*> index;
+    // Where each held point sits in `points`, so a rewrite leaves the tree without a search.
+    std::unordered_map<int32_t, PointInfoList::iterator> index;
     uint64_t nextSeq = 0;
 };

@@ -302,11 +302,3 @@ TEST_F(PointTest, PermutationStartsAsIdentityAndResets) {
     perm.reset();
     for (unsigned int i = 0; i < 7; i++) EXPECT_EQ(perm[i], (int)i);
 }
-
-TEST_F(PointTest, PrintWritesTheValueInFourColumns) {
-    Point::n = 5;
-    testing::internal::CaptureStdout();
-    Point(22).print(true);
-    Point(12345).print(false);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "  22\n12345");
-}

@@ -52,17 +52,6 @@ TEST(Rng48Test, Nrand48MatchesLibcOverLongStreams) {
     }
 }
 
-TEST(Rng48Test, MixedDrawsShareOneStream) {
-    unsigned short mine[3] = {7, 7, 7};
-    unsigned short libc[3] = {7, 7, 7};
-    for (int i = 0; i < 1000; i++) {
-        if (i % 3 == 0)
-            ASSERT_EQ(rng48::nrand48(mine), ::nrand48(libc));
-        else
-            ASSERT_EQ(rng48::erand48(mine), ::erand48(libc));
-    }
-}
-
 TEST(Rng48Test, FirstDrand48AfterSeedMatchesSrand48ThenDrand48) {
     std::vector<long> seeds = {0,          1,           -1,          2,           0x330e,      12345,
                                -12345,     2147483647L, -2147483648L, 2147483648L, 3000000000L, 4294967295L,
