@@ -3,6 +3,8 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "NetworkActivator.h"
 #include "util.h"
@@ -65,14 +67,143 @@ void readExploreConfig(FILE* fp, SearchPhaseConfigRange& c) {
 void checkExploreRange(const SearchPhaseConfigRange& c, unsigned int n) {
     float low = static_cast<float>(c.rangeLow * n);
     float high = static_cast<float>(c.rangeHigh * n);
-    if (c.rangeLow < 0 || c.rangeHigh > 1 || std::ceil(low) > std::floor(high))
+    if (!(c.rangeLow >= 0) || !(c.rangeHigh <= 1) || std::ceil(low) > std::floor(high))
         NK_FATAL("range [%f..%f] won't work\n\n", low, high);
 }
 
 const char* nameOrEmpty(const char* fileName) { return fileName ? fileName : ""; }
 
+// Everything of a main or compared-strategy file is read in one fixed order, so a word
+// left over means a keyword stood out of place and the values after it were misread.
+// (Only the extra file may keep unread blocks: its general strategy yields to the main file's.)
+void rejectLeftoverWords(FILE* fp, const char* fileName) {
+    char word[1004];
+    while (read_word(fp, word, sizeof word)) {
+        if (word[0] == '#') {
+            fgl(fp);
+            continue;
+        }
+        NK_FATAL("Unexpected \"%s\" in %s: keywords must appear in the fixed order, and this one was not "
+                 "expected after the last keyword read\n\n",
+                 word, fileName);
+    }
+}
+
+// The value of "landscapeComponents": exactly the word 0 or 1. The two give different
+// landscapes, so anything else is refused rather than read as one of them.
+int readLandscapeComponents(FILE* fp) {
+    char word[1004];
+    if (read_word(fp, word, sizeof word) && (strcmp(word, "0") == 0 || strcmp(word, "1") == 0)) return word[0] - '0';
+    NK_FATAL("landscapeComponents must be 0 (seeded components) or 1 (independent components), not \"%s\"\n\n",
+             word);
+}
+
+// Closes a configuration file however reading ends: a fatal error may be thrown
+// (tests, fuzzers) rather than end the process, and must not leak the handle.
+struct FileCloser {
+    void operator()(FILE* f) const { fclose(f); }
+};
+typedef std::unique_ptr<FILE, FileCloser> FileHandle;
+
+FileHandle openConfigFile(const char* name) {
+    FILE* fp;
+    open_file(name, "r", &fp, true);
+    return FileHandle(fp);
+}
+
+// A table that no block filled is all zeros: a filled one is normalised, never all zero.
+template <size_t N>
+bool tableIsEmpty(const double (&row)[N]) {
+    for (double v : row)
+        if (v != 0.0) return false;
+    return true;
+}
+template <typename T, size_t N>
+bool tableIsEmpty(const T (&table)[N]) {
+    for (const auto& row : table)
+        if (!tableIsEmpty(row)) return false;
+    return true;
+}
+
+// Bounds far beyond any sensible study. They exist so that a slip (an extra digit, a
+// negative number read as unsigned) is reported here instead of exhausting memory,
+// the stack or int arithmetic in the run; docs/bad-inputs.md lists them.
+constexpr int kMaxAgents = 1000000;
+constexpr unsigned long long kMaxInitialPoints = 10000000;  // all initial memories together
+constexpr unsigned int kMaxRuns = 1000000;
+constexpr unsigned int kMaxExploreAttempts = 1000000;  // per step
+constexpr int kMaxTreeDepth = 1000;                    // recursion depth of the look-ahead
+constexpr int kMaxFlockingRadius = 1000000;
+constexpr int kMaxQuantizationLevels = 1000000;
+constexpr double kMaxStretch = 1000.0;  // with the levels above, fitness x levels fits an int
+
+// The key of an agent's entry: its index plus the offset of its file (compared strategies).
+int agentKey(int agIdOffset, int agentId) {
+    long long key = static_cast<long long>(agIdOffset) + agentId;
+    if (key < INT_MIN || key > INT_MAX) NK_FATAL("Agent index %d is out of range\n\n", agentId);
+    return static_cast<int>(key);
+}
+
+void checkFinite(const char* name, double value) {
+    if (!std::isfinite(value)) NK_FATAL("%s=%f is not a finite number\n\n", name, value);
+}
+
+// Limits on sizes and counts, and values the run cannot compute with.
+void checkLimits(const SimuParameters& p) {
+    checkFinite("fitnessStretchCoef", p.fitnessStretchCoef);
+    if (std::fabs(p.fitnessStretchCoef) > kMaxStretch)
+        NK_FATAL("fitnessStretchCoef=%f is outside -%g..%g\n\n", p.fitnessStretchCoef, kMaxStretch, kMaxStretch);
+    checkFinite("flockingIntensity", p.flockingIntensity);
+    checkFinite("flockingIntensityEnd", p.flockingIntensityEnd);
+    checkFinite("flockingIntensityDecay", p.flockingIntensityDecay);
+    checkFinite("maxDropPerStep", p.maxDropPerStep);
+    if (p.flockingRadius < -kMaxFlockingRadius || p.flockingRadius > kMaxFlockingRadius)
+        NK_FATAL("flockingRadius=%d is outside -%d..%d\n\n", p.flockingRadius, kMaxFlockingRadius,
+                 kMaxFlockingRadius);
+    if (p.fitnessQuantizationLevels > kMaxQuantizationLevels)
+        NK_FATAL("fitnessQuantizationLevels=%d is above the limit of %d\n\n", p.fitnessQuantizationLevels,
+                 kMaxQuantizationLevels);
+    if (p.nRuns > kMaxRuns) NK_FATAL("nRuns=%u is above the limit of %u\n\n", p.nRuns, kMaxRuns);
+    if (p.exploreSearchConfig.maxAttempts > kMaxExploreAttempts)
+        NK_FATAL("explore attempts=%u is above the limit of %u\n\n", p.exploreSearchConfig.maxAttempts,
+                 kMaxExploreAttempts);
+    auto checkDepth = [](int depth) {
+        if (depth > kMaxTreeDepth)
+            NK_FATAL("maxExploitTreeDepth=%d is above the limit of %d\n\n", depth, kMaxTreeDepth);
+    };
+    checkDepth(p.generalCustomParams.exploitSearchConfig.maxTreeDepth);
+    for (const auto& entry : p.agentCustomParams) checkDepth(entry.second.exploitSearchConfig.maxTreeDepth);
+
+    // Every initial point is drawn and evaluated before the first step.
+    auto filled = [&](unsigned int size) { return static_cast<unsigned long long>(std::min(size, p.maxMemSize)); };
+    const unsigned long long nGroups = p.groupSize > 1 ? static_cast<unsigned long long>(p.nAgents / p.groupSize) : 0;
+    const unsigned long long points = filled(p.initialPublicMemSize) + nGroups * filled(p.initialGroupsMemSize) +
+                                      static_cast<unsigned long long>(p.nAgents) * filled(p.initialPrivateMemSize);
+    if (points > kMaxInitialPoints)
+        NK_FATAL("The initial memories would hold %llu points, above the limit of %llu (initialMemSize=%u for each "
+                 "of %d agents, initialPublicMemSize=%u, initialGroupsMemSize=%u)\n\n",
+                 points, kMaxInitialPoints, p.initialPrivateMemSize, p.nAgents, p.initialPublicMemSize,
+                 p.initialGroupsMemSize);
+
+    // A run with an evaluation budget ends only when fitness group 0 has spent it.
+    if (p.maxTotalEvals > 0) {
+        if (p.exploreSearchConfig.maxAttempts == 0 && !p.alwaysUseUpToDateFitness && !p.alwaysUpdateSourceMem)
+            NK_FATAL("maxTotalEvals=%d may never be reached: explore with 0 attempts evaluates nothing when "
+                     "alwaysUseUpToDateFitness and alwaysUpdateSourceMem are 0\n\n",
+                     p.maxTotalEvals);
+        // Groups take turns by evaluations spent; an empty group never spends any and keeps the turn.
+        if (p.limitedEvalsFor2Groups)
+            for (int g = 0; g < p.nFitnessGroups; g++)
+                if (p.firstFitnessAgent[g] > p.lastFitnessAgent[g])
+                    NK_FATAL("maxTotalEvals=%d with limitedEvals 1 needs agents in every fitness group; group %d "
+                             "is empty\n\n",
+                             p.maxTotalEvals, g);
+    }
+}
+
 // Checks that need the whole configuration; each names the setting at fault.
 void validate(const SimuParameters& p) {
+    checkLimits(p);
     if (p.groupSize > 1 && p.nAgents % p.groupSize != 0)
         NK_FATAL("nAgents=%d is not a multiple of groupSize=%d\n\n", p.nAgents, p.groupSize);
     // Agents decide from the best entries of these memories in their very first step.
@@ -91,6 +222,24 @@ void validate(const SimuParameters& p) {
         NK_FATAL("maxTotalEvals=%d needs an agent in fitness group 0, which is empty\n\n", p.maxTotalEvals);
     if (p.nRuns == 0) NK_FATAL("nRuns must be above 0\n\n");
     if (p.lastStepsUsedForFitness == 0) NK_FATAL("lastStepsUsedForFitness must be above 0\n\n");
+    if (!p.usingNNStrategy) {
+        // Every decision draws from these tables; an empty one would only fail mid-run.
+        auto checkTables = [&](const AgentStrategy& s, const char* who, int id) {
+            if (tableIsEmpty(s.s1.searchProbs))
+                NK_FATAL("%s %d has no search probability table (searchProbs)\n\n", who, id);
+            if (tableIsEmpty(s.s2.placeProbs))
+                NK_FATAL("%s %d has no place probability table (placeProbs)\n\n", who, id);
+        };
+        for (int id = 0; id < p.nAgents; id++) {
+            auto it = p.agentStrategies.find(id);
+            checkTables(it != p.agentStrategies.end() ? it->second : p.generalStrategy, "Agent", id);
+        }
+        for (int i = 0; i < p.nExtraStrategies; i++) {
+            auto it = p.agentStrategies.find(p.nAgents + i);
+            checkTables(it != p.agentStrategies.end() ? it->second : p.generalStrategy, "Compared strategy",
+                        i + 1);
+        }
+    }
     if (p.usingNNStrategy) {
         // With a network strategy every decision, compared strategies included, asks a network.
         for (int id = 0; id < p.nAgents; id++) {
@@ -132,8 +281,8 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
                  simuCfgFileNames.size() - 2);
 
     const char* mainName = simuCfgFileNames[0].c_str();
-    FILE* fp;
-    open_file(mainName, "r", &fp, true);
+    FileHandle mainFile = openConfigFile(mainName);
+    FILE* fp = mainFile.get();
 
     // Only the keyword is skipped: no description is read, so a word after it blocks "n".
     read_till_keyword(fp, "optionalInfo", false);
@@ -148,8 +297,11 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
     nContexts = 1UL << k;
 
     readOptionalDouble(fp, "fitnessStretchCoef", fitnessStretchCoef);
+    if (read_till_keyword(fp, "landscapeComponents", false)) landscapeComponents = readLandscapeComponents(fp);
     read_till_keyword(fp, "nAgents", true);
     scanUAsInt(fp, &nAgents);
+    // Checked at once: agent loops and the keys of compared strategies (nAgents + i) follow.
+    if (nAgents < 0 || nAgents > kMaxAgents) NK_FATAL("nAgents=%d is outside 0..%d\n\n", nAgents, kMaxAgents);
     readOptionalInt(fp, "groupSize", groupSize);
     read_till_keyword(fp, "nRuns", true);
     scanU(fp, &nRuns);
@@ -236,11 +388,12 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
     readOptionalU(fp, "recombination", recombSearchConfig.maxAttempts);
 
     const char* extraName = simuCfgFileNames.size() > 1 ? simuCfgFileNames[1].c_str() : nullptr;
-    FILE* fpExtra = nullptr;
-    if (extraName) open_file(extraName, "r", &fpExtra, true);
+    FileHandle extraFile;
+    if (extraName) extraFile = openConfigFile(extraName);
+    FILE* fpExtra = extraFile.get();
     nExtraStrategies = simuCfgFileNames.size() > 2 ? static_cast<int>(simuCfgFileNames.size()) - 2 : 0;
-    std::vector<FILE*> comparedFiles(nExtraStrategies, nullptr);
-    for (int i = 0; i < nExtraStrategies; i++) open_file(simuCfgFileNames[2 + i].c_str(), "r", &comparedFiles[i], true);
+    std::vector<FileHandle> comparedFiles;
+    for (int i = 0; i < nExtraStrategies; i++) comparedFiles.push_back(openConfigFile(simuCfgFileNames[2 + i].c_str()));
 
     // Strategy blocks. The main file wins for the general strategy; blocks for specific
     // agents come from both files, main first, so that the extra file's later ones win.
@@ -312,14 +465,15 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
     varysearch = readBool(fp, "varysearch", true);
 
     readAgentParamsFromFile(fp, 0);
-    fclose(fp);
+    rejectLeftoverWords(fp, simuCfgFileNames[0].c_str());
+    mainFile.reset();
     if (fpExtra) {
         readAgentParamsFromFile(fpExtra, 0);
-        fclose(fpExtra);
+        extraFile.reset();
     }
 
     for (int i = 0; i < nExtraStrategies; i++) {
-        FILE* cfp = comparedFiles[i];
+        FILE* cfp = comparedFiles[i].get();
         const char* name = simuCfgFileNames[2 + i].c_str();
         int offset = nAgents + i;
         if (!read_till_keyword(cfp, "searchProbsSpecificAgents", false)) NK_FATAL("S1 strategy missing!\n");
@@ -327,9 +481,18 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
         if (!read_till_keyword(cfp, "placeProbsSpecificAgents", false)) NK_FATAL("S2 strategy missing!\n");
         readS2ForAgentsFromFile(cfp, name, offset);
         readAgentParamsFromFile(cfp, offset);
-        fclose(cfp);
+        rejectLeftoverWords(cfp, name);
+        comparedFiles[i].reset();
     }
 
+    // A block for specific agents replaces one table; the other one stays the general
+    // strategy's, so that "placeProbsSpecificAgents" alone changes only where points go.
+    if (!usingNNStrategy) {
+        for (auto& entry : agentStrategies) {
+            if (tableIsEmpty(entry.second.s1.searchProbs)) entry.second.s1 = generalStrategy.s1;
+            if (tableIsEmpty(entry.second.s2.placeProbs)) entry.second.s2 = generalStrategy.s2;
+        }
+    }
     validate(*this);
 }
 
@@ -341,7 +504,9 @@ void SimuParameters::readS1FromFile(FILE* fp, AgentStrategy& s, const char* file
             double sum = 0.0;
             for (int m = 0; m < nSearch; m++) {
                 for (int a = 0; a < nMem; a++) {
-                    if (!scanSpaceDouble(fp, &block[m][a])) NK_FATAL("Invalid strategy %s\n\n", nameOrEmpty(fileName));
+                    // "%lf" takes nan and inf, which no normalisation can turn into probabilities.
+                    if (!scanSpaceDouble(fp, &block[m][a]) || !std::isfinite(block[m][a]))
+                        NK_FATAL("Invalid strategy %s\n\n", nameOrEmpty(fileName));
                     sum += block[m][a];
                 }
             }
@@ -354,7 +519,8 @@ void SimuParameters::readS1FromFile(FILE* fp, AgentStrategy& s, const char* file
 void SimuParameters::readS2FromFile(FILE* fp, AgentStrategy& s, const char* fileName) {
     for (auto& row : s.s2.placeProbs) {
         for (double& v : row)
-            if (!scanSpaceDouble(fp, &v)) NK_FATAL("Invalid strategy %s\n\n", nameOrEmpty(fileName));
+            if (!scanSpaceDouble(fp, &v) || !std::isfinite(v))
+                NK_FATAL("Invalid strategy %s\n\n", nameOrEmpty(fileName));
         double sum = 0 + row[0] + row[1];
         for (double& v : row) v = sum > 1e-5 ? v / sum : 0.5;
     }
@@ -369,7 +535,7 @@ void SimuParameters::readS1ForAgentsFromFile(FILE* fp, StrategyType type, const 
     for (int i = 0; i < count; i++) {
         int agentId;
         if (!scanSpaceInt(fp, &agentId)) NK_FATAL("Invalid strategy %s\n\n", nameOrEmpty(fileName));
-        AgentStrategy& entry = agentStrategies[agIdOffset + agentId];
+        AgentStrategy& entry = agentStrategies[agentKey(agIdOffset, agentId)];
         entry.s1 = scratch.s1;
         // A table in another layout than the default type is only readable as that type.
         if (type != StrategyType0) entry.type = type;
@@ -384,7 +550,7 @@ void SimuParameters::readS2ForAgentsFromFile(FILE* fp, const char* fileName, int
     for (int i = 0; i < count; i++) {
         int agentId;
         if (!scanSpaceInt(fp, &agentId)) NK_FATAL("Invalid strategy %s\n\n", nameOrEmpty(fileName));
-        agentStrategies[agIdOffset + agentId].s2 = scratch.s2;
+        agentStrategies[agentKey(agIdOffset, agentId)].s2 = scratch.s2;
     }
 }
 
@@ -465,7 +631,7 @@ void SimuParameters::readAgentParamsFromFile(FILE* fp, int agIdOffset) {
                     word);
             }
         }
-        for (int agentId : agentIds) agentCustomParams[agIdOffset + agentId] = params;
+        for (int agentId : agentIds) agentCustomParams[agentKey(agIdOffset, agentId)] = params;
     }
 }
 
@@ -473,6 +639,7 @@ void SimuParameters::print() const {
     printf("%s %s\n", "optionalInfo", optionalInfo.c_str());
     printf("n %d\nk %d\n", static_cast<int>(n), static_cast<int>(k));
     printf("%s %lf\n", "fitnessStretchCoef", fitnessStretchCoef);
+    if (landscapeComponents == 1) printf("%s %d\n", "landscapeComponents", landscapeComponents);
     printf("nruns %d\nmaxtotalsteps %d\n", static_cast<int>(nRuns), static_cast<int>(maxTotalSteps));
     printf("%s %d\n", "initialPublicMemSize", static_cast<int>(initialPublicMemSize));
     printf("%s %d\n", "initialMemSize", static_cast<int>(initialPrivateMemSize));

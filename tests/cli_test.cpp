@@ -133,3 +133,27 @@ TEST(CommandLineTest, BatchRunsAreReproducible) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLineTest, MissingStrategyTableIsAConfigurationError) {
+    ProgramResult r = run({"no_search_table.cfg"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Agent 0 has no search probability table (searchProbs)\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommandLineTest, KeywordOutOfOrderIsReportedNotMisread) {
+    ProgramResult r = run({"misordered.cfg"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Unexpected \"searchProbs\" in misordered.cfg: keywords must appear in the fixed order"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace

@@ -467,12 +467,6 @@ TEST(ConfigErrorTest, EachFaultEndsTheProgramWithItsMessage) {
          1,
          "lastStepsUsedForFitness must be above 0\n\n",
          ""},
-        // Keywords strictly in order: a flag not asked for here blocks all later keywords.
-        {"agentsFitnessUseMax without a group keyword",
-         {{groups, "agentsFitnessUseMax 1\n"}},
-         1,
-         "initialMemSize must be above 0\n\n",
-         ""},
     };
     for (const ErrorCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -587,9 +581,9 @@ TEST_F(ConfigTest, TablesForSpecificAgents) {
     EXPECT_DOUBLE_EQ(a1.s1.searchProbs[1][0][0][0], 1.0);
     EXPECT_DOUBLE_EQ(a1.s1.searchProbs[1][0][1][0], 0.0);
     EXPECT_DOUBLE_EQ(a1.s2.placeProbs[1][1], 0.5);
-    // Agent 3: the S1 table only; agent 0: the S2 table only, the rest stays zero.
-    EXPECT_EQ(p.agentStrategies.at(3).s2.placeProbs[0][0], 0.0);
-    EXPECT_EQ(p.agentStrategies.at(0).s1.searchProbs[0][0][0][0], 0.0);
+    // Agent 3: the S1 table only; agent 0: the S2 table only; the other table is the general one.
+    EXPECT_DOUBLE_EQ(p.agentStrategies.at(3).s2.placeProbs[0][0], 0.75);
+    EXPECT_DOUBLE_EQ(p.agentStrategies.at(0).s1.searchProbs[0][0][0][0], 0.25);
     EXPECT_DOUBLE_EQ(p.agentStrategies.at(0).s2.placeProbs[0][0], 0.5);
     // Agent 5: a table in the 2 x 3 layout makes it type 1.
     const AgentStrategy& a5 = p.agentStrategies.at(5);
@@ -768,19 +762,25 @@ TEST_F(NetworkStrategyTest, TypeKeywordAndItsDefault) {
 }
 
 TEST_F(NetworkStrategyTest, NetworkStrategySwitchesTheTableBlocksOff) {
-    // The tables are not asked for, so they block every later keyword.
-    readOk(withBlocks("NNStrategy " + kPop + " 0\n" + s1 + place));
-    EXPECT_EQ(p.generalStrategy.s1.searchProbs[0][0][0][0], 0.0);
-    EXPECT_EQ(p.landscapeseed, 0);
-    EXPECT_EQ(p.searchseed, 0);
+    // The tables are not asked for, so they stand out of place: reported, never misread.
+    const Outcome o = readText(withBlocks("NNStrategy " + kPop + " 0\n" + s1 + place));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.message().rfind("Unexpected \"searchProbs\" in ", 0), 0u) << o.err;
+}
+
+TEST_F(ConfigTest, KeywordOutOfPlaceIsReportedWithTheFirstUnreadWord) {
+    // A flag not asked for here would block all later keywords.
+    const Outcome o = readText(minimalWith({{"nFitnessGroups 1\nagentFitnessGroup 0 3\n", "agentsFitnessUseMax 1\n"}}));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.message().rfind("Unexpected \"agentsFitnessUseMax\" in ", 0), 0u) << o.err;
+    EXPECT_NE(o.message().find("keywords must appear in the fixed order"), std::string::npos);
 }
 
 TEST_F(NetworkStrategyTest, NetworksForSpecificAgentsAreSharedCopies) {
     readOk(withBlocks("NNStrategySpecificAgents " + kPop + " 1 type 4 2 0 1\n" + "NNStrategySpecificAgents " + kPop +
-                      " 0 2 2 3\n" + s1));
+                      " 0 2 2 3\n"));
     EXPECT_TRUE(p.usingNNStrategy);
     EXPECT_FALSE(p.generalStrategy.nn.net);
-    EXPECT_EQ(p.generalStrategy.s1.searchProbs[0][0][0][0], 0.0);  // tables not read
     const AgentStrategy& a0 = p.agentStrategies.at(0);
     const AgentStrategy& a1 = p.agentStrategies.at(1);
     EXPECT_EQ(a0.type, StrategyType4);
