@@ -20,6 +20,22 @@ inline int bitCount(uint32_t x) {
     return (int)((x * 0x01010101u) >> 24);
 }
 
+// The 48-bit generator's state `steps` draws after `x`, in O(log steps): the composition
+// of affine steps is affine, and squaring the step doubles the distance.
+uint64_t skipAhead48(uint64_t x, uint64_t steps) {
+    uint64_t mult = rng48::kMult, add = rng48::kAdd;
+    uint64_t accMult = 1, accAdd = 0;
+    for (; steps; steps >>= 1) {
+        if (steps & 1) {
+            accMult = (accMult * mult) & rng48::kMask;
+            accAdd = (accAdd * mult + add) & rng48::kMask;
+        }
+        add = ((mult + 1) * add) & rng48::kMask;
+        mult = (mult * mult) & rng48::kMask;
+    }
+    return (accMult * x + accAdd) & rng48::kMask;
+}
+
 }  // namespace
 
 Landscape::Landscape(const SimuParameters& params, const unsigned int& curStep)
@@ -55,6 +71,7 @@ void Landscape::initRun(unsigned int run) {
         rng48::seedState(initRandomState, params.landscapeseed);
         for (unsigned int dim = 0; dim < nLoci; dim++)
             fitnessDimBaseSeeds[dim] = (unsigned int)rng48::nrand48(initRandomState);
+        componentStreamStart = rng48::load(initRandomState);
         buildComponentTable();
     }
     curTimeStamp = 1;
@@ -73,6 +90,7 @@ unsigned long Landscape::fitidx(long value, unsigned int context) const {
 }
 
 double Landscape::component(unsigned int dim, unsigned long index) const {
+    if (params.landscapeComponents == 1) return independentComponent(dim, index);
     // The seed sum wraps in 32 bits; srand48 reads only those.
     return rng48::firstDrand48AfterSeed((uint32_t)(fitnessDimBaseSeeds[dim] + index));
 }
@@ -85,9 +103,41 @@ void Landscape::buildComponentTable() {
         return;
     }
     componentTable.resize(nLoci * stride);
+    if (params.landscapeComponents == 1) {
+        // The table's order is the draw order: one pass of the stream fills it.
+        unsigned short state[3];
+        rng48::store(state, componentStreamStart);
+        for (double& c : componentTable) c = rng48::erand48(state);
+        return;
+    }
     for (unsigned int dim = 0; dim < nLoci; dim++)
         for (unsigned long index = 0; index < stride; index++) componentTable[dim * stride + index] = component(dim, index);
 }
+
+// --- independent components (landscapeComponents 1) ------------------------------------
+// Component (dim, index) is erand48 draw number dim * 2^(K+1) + index + 1 of the landscape
+// stream after the N locus seeds: locus by locus, and within a locus by index. Each is drawn
+// once per landscape, so unlike the seeded components no two are related by a fixed step.
+
+double Landscape::independentComponent(unsigned int dim, unsigned long index) const {
+    const uint64_t draw = ((uint64_t)dim << (kBits + 1)) + index + 1;
+    return (double)skipAhead48(componentStreamStart, draw) * (1.0 / 281474976710656.0);
+}
+
+void Landscape::locusComponents(unsigned int dim, std::vector<double>& out) const {
+    const unsigned long stride = 1ul << (kBits + 1);
+    out.resize(stride);
+    if (!componentTable.empty()) {
+        std::copy(componentTable.begin() + dim * stride, componentTable.begin() + (dim + 1) * stride, out.begin());
+    } else if (params.landscapeComponents == 1) {
+        unsigned short state[3];
+        rng48::store(state, skipAhead48(componentStreamStart, (uint64_t)dim << (kBits + 1)));
+        for (double& c : out) c = rng48::erand48(state);
+    } else {
+        for (unsigned long index = 0; index < stride; index++) out[index] = component(dim, index);
+    }
+}
+// --- end of independent components -----------------------------------------------------
 
 double Landscape::getBaseFitness(const Point& point) const {
     // Bits above N never take part in a component; masking keeps table indices in range

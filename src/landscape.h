@@ -55,6 +55,9 @@ public:
     // Fitness without crowding; touches neither the cache nor the time stamp.
     double getBaseFitness(const Point& point) const;
     unsigned long fitidx(long value, unsigned int context) const;
+    // The 2^(K+1) components of one locus in index order (fitidx), for tools that walk
+    // the whole landscape; the values getBaseFitness sums.
+    void locusComponents(unsigned int dim, std::vector<double>& out) const;
 
     void queueVisit(const Point& point) { queuedVisitPoints.push_back(point); }
     bool hasQueuedPoints() const { return !queuedVisitPoints.empty(); }
@@ -75,10 +78,14 @@ private:
     // Components of every (locus, index) pair, built once per landscape when small enough;
     // empty otherwise (then each component is computed on demand, with the same result).
     std::vector<double> componentTable;
+    // Independent components (landscapeComponents 1): the landscape stream's state after
+    // the locus seeds; component (dim, index) is draw dim * 2^(K+1) + index + 1 after it.
+    uint64_t componentStreamStart = 0;
     // Rule A's collection, reused between calls: (realTimeStep << 32 | scan order, distance).
     std::vector<std::pair<uint64_t, int>> decayScratch;
 
     double component(unsigned int dim, unsigned long index) const;
+    double independentComponent(unsigned int dim, unsigned long index) const;
     void buildComponentTable();
     double applyDecayingCrowding(const Point& point, int sum, int sumFlipped, int startTime, double fitness,
                                  double& visitCount);

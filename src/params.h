@@ -93,6 +93,9 @@ public:
     unsigned int k = 0;
     unsigned int nRuns = 0;
     double fitnessStretchCoef = 1.0;
+    // Where the NK components come from: 0 (the default, every existing file) the seeded
+    // components; 1 independent components drawn in turn from the landscape stream.
+    int landscapeComponents = 0;
     int nAgents = 0;
     int groupSize = 0;
     unsigned int maxTotalSteps = 0;
