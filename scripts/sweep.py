@@ -31,7 +31,7 @@ import sys
 # ---------------------------------------------------------------------------------------
 
 ORDER = [
-    "optionalInfo", "n", "k", "fitnessStretchCoef", "nAgents", "groupSize", "nRuns",
+    "optionalInfo", "n", "k", "fitnessStretchCoef", "landscapeComponents", "nAgents", "groupSize", "nRuns",
     "maxTotalSteps", "lastStepsUsedForFitness", "maxTotalEvals",
     "subsetOfAgentsFitness", "firstAgentFitness", "lastAgentFitness",
     "nFitnessGroups", "agentFitnessGroup", "agentsFitnessUseMax",
@@ -268,6 +268,7 @@ class Config:
         take("n", True)
         take("k", True)
         take("fitnessStretchCoef")
+        take("landscapeComponents")
         take("nAgents", True)
         take("groupSize")
         take("nRuns", True)
