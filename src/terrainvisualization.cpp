@@ -1,0 +1,331 @@
+// The terrain view (see the header).
+#include "terrainvisualization.h"
+
+#include <vtkActor.h>
+#include <vtkCamera.h>
+#include <vtkCaptionActor2D.h>
+#include <vtkCellArray.h>
+#include <vtkFloatArray.h>
+#include <vtkLookupTable.h>
+#include <vtkParametricFunctionSource.h>
+#include <vtkParametricSpline.h>
+#include <vtkPointData.h>
+#include <vtkPointPicker.h>
+#include <vtkPolyData.h>
+#include <vtkPoints.h>
+#include <vtkPolyDataMapper.h>
+#include <vtkProperty.h>
+#include <vtkProperty2D.h>
+#include <vtkRenderer.h>
+#include <vtkStructuredGrid.h>
+#include <vtkStructuredGridGeometryFilter.h>
+#include <vtkTextProperty.h>
+#include <vtkTubeFilter.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "simulation.h"
+
+namespace {
+int checkedTerrainDims(const Simulation& sim) {
+    const int n = (int)sim.getParameters().n;
+    if (n > visgeom::kMaxTerrainDims)
+        throw std::length_error("the terrain view draws one vertex per point and is limited to N <= " +
+                                std::to_string(visgeom::kMaxTerrainDims) + " (N is " + std::to_string(n) + ")");
+    return n;
+}
+}  // namespace
+
+TerrainVisualization::TerrainVisualization(Simulation& simulation)
+    : Visualization(simulation, VisTypeTerrain),
+      DotVisualization(simulation, VisTypeTerrain),
+      mGridMap(checkedTerrainDims(simulation)),
+      mNumDimsX(mGridMap.numDimsX),
+      mNumDimsY(mGridMap.numDimsY),
+      mGridResX(mGridMap.gridResX),
+      mGridResY(mGridMap.gridResY),
+      mNeighborArcsOn(false),
+      mNumArcs(0),
+      mSelectedPntGridIndex(0),
+      mScaleFactor(1.0 / std::min(mGridMap.gridResX, mGridMap.gridResY)),
+      mScaleZFactor(1.0 / 7.0),
+      mTerrainGrid(nullptr),
+      mPointData(nullptr),
+      mPointFitnessData(nullptr),
+      mPointNDimCoords(nullptr),
+      mNumGridPoints((long)mGridMap.numGridPoints),
+      mAvgFitness(0.0),
+      mGridLinesActor(nullptr),
+      mSelectedPointGroup(nullptr) {
+    mAgentHistoryDotsOn = true;
+    // At least one Hamming neighbour per grid axis is grid-adjacent and needs no arc.
+    for (int i = 0; i < std::max(0, mNumDims - 2); i++) mArcActors.push_back(vtkActor::New());
+    mTerrainActor = vtkActor::New();
+    mCaptionActor = vtkCaptionActor2D::New();
+}
+
+TerrainVisualization::~TerrainVisualization() {
+    delete mSelectedPointGroup;
+    for (vtkActor* a : mArcActors) {
+        mRenderer->RemoveActor(a);
+        a->Delete();
+    }
+    mRenderer->RemoveActor2D(mCaptionActor);
+    mCaptionActor->Delete();
+    mRenderer->RemoveActor(mTerrainActor);
+    mTerrainActor->Delete();
+    if (mGridLinesActor) {
+        mRenderer->RemoveActor(mGridLinesActor);
+        mGridLinesActor->Delete();
+    }
+    if (mTerrainGrid) mTerrainGrid->Delete();
+    delete[] mPointNDimCoords;
+}
+
+void TerrainVisualization::init() {
+    Visualization::init();
+    printf("\nGrid resolution: %u x %u\n", mGridResX, mGridResY);
+
+    mTerrainGrid = vtkStructuredGrid::New();
+    mTerrainGrid->SetDimensions((int)mGridResX, (int)mGridResY, 1);
+    vtkPoints* points = vtkPoints::New();
+    points->SetDataTypeToFloat();
+    points->SetNumberOfPoints(mNumGridPoints);
+    mPointData = static_cast<float*>(points->GetVoidPointer(0));
+    vtkFloatArray* scalars = vtkFloatArray::New();
+    scalars->SetNumberOfValues(mNumGridPoints);
+    mPointFitnessData = scalars->GetPointer(0);
+    mPointNDimCoords = new unsigned long[mNumGridPoints];
+
+    initTerrainCoords();
+
+    mTerrainGrid->SetPoints(points);
+    mTerrainGrid->GetPointData()->SetScalars(scalars);
+    points->Delete();
+    scalars->Delete();
+
+    vtkStructuredGridGeometryFilter* filter = vtkStructuredGridGeometryFilter::New();
+    filter->SetInputData(mTerrainGrid);
+    filter->SetExtent(0, (int)mGridResX - 1, 0, (int)mGridResY - 1, 0, 0);
+    vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
+    mapper->SetInputConnection(filter->GetOutputPort());
+    mapper->SetScalarRange(0, 1);
+    mapper->ScalarVisibilityOn();
+    mapper->SetLookupTable(mColorTable);
+    mTerrainActor->SetMapper(mapper);
+    mTerrainActor->GetProperty()->LightingOff();
+    mRenderer->AddActor(mTerrainActor);
+    mapper->Delete();
+
+    createTerrainGridLines(filter);
+    filter->Delete();
+    createSelectedPointDot();
+    initCamera();
+
+    mRenderer->SetBackground(0.9, 0.9, 0.9);
+    createBoundingBox(0, (double)(mGridResX - 1) / mGridResX, 0, (double)(mGridResY - 1) / mGridResY, 0,
+                      mScaleZFactor);
+}
+
+void TerrainVisualization::initTerrainCoords() {
+    const visgeom::FitnessSummary s = visgeom::computeTerrainCoords(
+        mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor,
+        true, mPointData, mPointFitnessData, mPointNDimCoords);
+    mAvgFitness = s.avg;
+    printf("Fitness min: %.4f (%lu), avg: %.4f, max: %.4f (%lu)\n", s.min, s.minPoint, s.avg, s.max, s.maxPoint);
+    updateMaxPoints();
+}
+
+void TerrainVisualization::updateTerrainCoords() {
+    const visgeom::FitnessSummary s = visgeom::computeTerrainCoords(
+        mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor,
+        false, mPointData, mPointFitnessData, mPointNDimCoords);
+    mAvgFitness = s.avg;
+    updateMaxPoints();
+}
+
+void TerrainVisualization::updateMaxPoints() {
+    visgeom::findMaxima(mGridMap, mPointFitnessData, mGlobalMaxPoint, mLocalMaxPoints);
+}
+
+void TerrainVisualization::markGridModified() {
+    // The arrays were written behind VTK's back.
+    mTerrainGrid->GetPoints()->Modified();
+    mTerrainGrid->GetPointData()->GetScalars()->Modified();
+    mTerrainGrid->Modified();
+}
+
+void TerrainVisualization::update() {
+    if (mNeighborArcsOn) {
+        for (int i = 0; i < mNumArcs; i++) mRenderer->RemoveActor(mArcActors[i]);
+        createNeighborArcs();
+    }
+    updateTerrainCoords();
+    createSelectedPointDot();
+    markGridModified();
+    updateGridLineColor();
+    updateXYPlotWindow();
+    if (anyDotsShown()) updatePointDots();
+}
+
+void TerrainVisualization::createTerrainGridLines(vtkStructuredGridGeometryFilter* filter) {
+    (void)filter;
+    // The edges of the grid, as one polyline per row and per column over the surface's own
+    // points: the lines follow every height update without being extracted again.
+    vtkCellArray* lines = vtkCellArray::New();
+    std::vector<vtkIdType> ids(std::max(mGridResX, mGridResY));
+    for (unsigned r = 0; r < mGridResY; r++) {
+        for (unsigned c = 0; c < mGridResX; c++) ids[c] = (vtkIdType)r * mGridResX + c;
+        lines->InsertNextCell((vtkIdType)mGridResX, ids.data());
+    }
+    for (unsigned c = 0; c < mGridResX; c++) {
+        for (unsigned r = 0; r < mGridResY; r++) ids[r] = (vtkIdType)r * mGridResX + c;
+        lines->InsertNextCell((vtkIdType)mGridResY, ids.data());
+    }
+    vtkPolyData* grid = vtkPolyData::New();
+    grid->SetPoints(mTerrainGrid->GetPoints());
+    grid->SetLines(lines);
+    lines->Delete();
+    vtkTubeFilter* tubes = vtkTubeFilter::New();
+    tubes->SetInputData(grid);
+    grid->Delete();
+    tubes->SetRadius(0.001);
+    tubes->SetNumberOfSides(3);
+    vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
+    mapper->SetInputConnection(tubes->GetOutputPort());
+    mapper->SetScalarRange(0, 1);
+    mapper->ScalarVisibilityOff();
+    mGridLinesActor = vtkActor::New();
+    mGridLinesActor->SetMapper(mapper);
+    mRenderer->AddActor(mGridLinesActor);
+    updateGridLineColor();
+    mapper->Delete();
+    tubes->Delete();
+}
+
+void TerrainVisualization::updateGridLineColor() {
+    if (!mGridLinesActor) return;
+    // Light, opaque lines on a dark (low) landscape; faint blue ones on a bright one.
+    const double t = std::max(0.0, 2.0 * (0.5 - mAvgFitness));
+    mGridLinesActor->GetProperty()->SetColor(0.4 * t, 0.8 * t, 1.0);
+    mGridLinesActor->GetProperty()->SetOpacity(0.6 * t + 0.13 * (1.0 - t));
+}
+
+void TerrainVisualization::toggleNeighborArcs(bool on) {
+    mNeighborArcsOn = on;
+    if (on) {
+        createNeighborArcs();
+        createSelectedPointDot();
+    } else {
+        for (int i = 0; i < mNumArcs; i++) mRenderer->RemoveActor(mArcActors[i]);
+    }
+}
+
+void TerrainVisualization::createNeighborArcs() {
+    const unsigned long s = mPointNDimCoords[mSelectedPntGridIndex];
+    mNumArcs = 0;
+    const float* vs = mPointData + 3 * mSelectedPntGridIndex;
+    for (const visgeom::ArcTarget& t : visgeom::nonAdjacentNeighbors(mGridMap, s)) {
+        if (mNumArcs >= (int)mArcActors.size()) break;
+        const float* vq = mPointData + 3 * t.gridIndex;
+        const double f = fitnessOf((long)t.point);
+        const int d = t.gridDist;
+
+        vtkPoints* ctrl = vtkPoints::New();
+        // The start offset separates arcs of different lengths where they leave the vertex;
+        // the middle rises with the grid distance.
+        ctrl->InsertNextPoint(vs[0], vs[1], vs[2] + 0.004 * std::log2((double)(d - 1)) - 0.002);
+        ctrl->InsertNextPoint((vs[0] + vq[0]) / 2.0, (vs[1] + vq[1]) / 2.0, vs[2] + 0.3 * d * mScaleFactor);
+        ctrl->InsertNextPoint(vq[0], vq[1], vq[2]);
+        vtkParametricSpline* spline = vtkParametricSpline::New();
+        spline->SetPoints(ctrl);
+        vtkParametricFunctionSource* source = vtkParametricFunctionSource::New();
+        source->SetParametricFunction(spline);
+        source->SetUResolution(40);
+        vtkTubeFilter* tube = vtkTubeFilter::New();
+        tube->SetInputConnection(source->GetOutputPort());
+        tube->SetRadius(0.002);
+        tube->SetNumberOfSides(6);
+        vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
+        mapper->SetInputConnection(tube->GetOutputPort());
+        vtkActor* arc = mArcActors[mNumArcs];
+        arc->SetMapper(mapper);
+        arc->GetProperty()->SetColor(f, f, f);
+        arc->GetProperty()->LightingOff();
+        mRenderer->AddActor(arc);
+        mNumArcs++;
+        mapper->Delete();
+        tube->Delete();
+        source->Delete();
+        spline->Delete();
+        ctrl->Delete();
+    }
+}
+
+void TerrainVisualization::createSelectedPointDot() {
+    if (mSelectedPointGroup) {
+        delete mSelectedPointGroup;
+        mSelectedPointGroup = nullptr;
+        mRenderer->RemoveActor2D(mCaptionActor);
+    }
+    const unsigned long g = mSelectedPntGridIndex;
+    const float* v = mPointData + 3 * g;
+    const double pos[3] = {v[0], v[1], v[2] + 0.003};
+    const double f = mPointFitnessData[g];
+    mSelectedPointGroup = new DotGroup(mRenderer, 1, pos, f, f, f, 1.0, 7);
+
+    char caption[256];
+    snprintf(caption, sizeof caption, "point: %ld, fitness: %.3f\n%s", (long)mPointNDimCoords[g], f,
+             Point::toBitString((long)mPointNDimCoords[g]).c_str());
+    mCaptionActor->SetCaption(caption);
+    mCaptionActor->GetProperty()->SetColor(0, 1, 0);
+    mCaptionActor->GetCaptionTextProperty()->SetColor(0, 1, 0);
+    mCaptionActor->SetAttachmentPoint(pos[0], pos[1], pos[2]);
+    mCaptionActor->SetPosition(25, 20);
+    mCaptionActor->ThreeDimensionalLeaderOff();
+    mCaptionActor->SetWidth(0.3);
+    mCaptionActor->SetHeight(0.075);
+    mCaptionActor->GetCaptionTextProperty()->ItalicOff();
+    mCaptionActor->GetCaptionTextProperty()->ShadowOff();
+    mRenderer->AddActor2D(mCaptionActor);
+}
+
+bool TerrainVisualization::handleClick(int x, int y) {
+    vtkPointPicker* picker = vtkPointPicker::New();
+    picker->PickFromListOn();
+    picker->AddPickList(mTerrainActor);
+    const bool hit = picker->Pick(x, y, 0, mRenderer) != 0 && picker->GetPointId() >= 0;
+    if (hit) mSelectedPntGridIndex = (unsigned long)picker->GetPointId();
+    picker->Delete();
+    if (hit) update();
+    return hit;
+}
+
+void TerrainVisualization::initCamera() {
+    vtkCamera* camera = vtkCamera::New();
+    camera->SetPosition(0.5, 0.7, 0.3);
+    camera->SetFocalPoint(0.5, 1.0, 0.0);
+    mRenderer->SetActiveCamera(camera);
+    mRenderer->ResetCamera();
+    camera->Dolly(1.3);
+    camera->SetClippingRange(0.1, camera->GetClippingRange()[1]);
+    camera->Delete();
+}
+
+void TerrainVisualization::insertPointDot(const Point& point, DotType dotType, std::vector<double>* coords) {
+    const unsigned long g = mGridMap.gridIndex((unsigned long)(uint32_t)point.values);
+    double pos[3];
+    visgeom::terrainDotPosition(g, dotType, mPointData + 3 * g, pos);
+    coords->insert(coords->end(), pos, pos + 3);
+}
+
+void TerrainVisualization::updateOnRender() {
+    if (mSelectedPointGroup) mSelectedPointGroup->update(false, 12);
+    for (int i = 0; i < mNumDotGroups; i++) mDotGroups[i]->update(false, 12);
+}
+
+void TerrainVisualization::postUpdateDots() { updateOnRender(); }

@@ -1,0 +1,5 @@
+// Whether the X server named by DISPLAY answers. Kept apart from the Qt code, whose headers
+// clash with Xlib's macros.
+#pragma once
+
+bool xDisplayOpens();
