@@ -14,12 +14,27 @@ namespace NEAT {
 
 namespace {
 
+// Far above any population file this system reads. Without a bound, a name such as
+// /dev/zero or a small gzip bomb would take all memory before parsing could fail.
+constexpr std::size_t kMaxXmlBytes = std::size_t(256) << 20;
+
+[[noreturn]] void tooLarge(const std::string& fileName) {
+    reportLoadError("Genome file " + fileName + " holds more than " + std::to_string(kMaxXmlBytes >> 20) +
+                    " MiB of XML!");
+}
+
 bool readPlainFile(const std::string& fileName, std::string& text) {
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (!file) return false;
     char buffer[65536];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+        if (text.size() > kMaxXmlBytes) {
+            std::fclose(file);
+            tooLarge(fileName);
+        }
+    }
     bool ok = !std::ferror(file);
     std::fclose(file);
     return ok;
@@ -39,6 +54,10 @@ bool readGzipFile(const std::string& fileName, std::string& text) {
             break;
         }
         text.append(buffer, static_cast<std::size_t>(got));
+        if (text.size() > kMaxXmlBytes) {
+            gzclose(file);
+            tooLarge(fileName);
+        }
     }
     if (got < 0) ok = false;
     // A truncated stream shows up only when closing.

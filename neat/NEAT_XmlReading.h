@@ -14,7 +14,8 @@ namespace NEAT {
 
 // Parses the file into doc; a name longer than three characters ending in ".gz" is
 // decompressed in memory first. Returns false when the file cannot be read, is not
-// valid gzip data, or is not well-formed XML.
+// valid gzip data, or is not well-formed XML. More than 256 MiB of XML is reported as
+// a load error (reportLoadError) while reading.
 bool loadXmlDocument(const std::string& fileName, tinyxml2::XMLDocument& doc);
 
 // Genome attributes are read the way strtol/strtod read text: leading white space and

@@ -13,3 +13,7 @@ if command -v xvfb-run >/dev/null; then
 else
   (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
 fi
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# configuration and genome readers fuzzed for a minute each.
+bash scripts/test-sanitize.sh
+bash scripts/fuzz.sh 60

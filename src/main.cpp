@@ -1,5 +1,9 @@
 // Program entry: turns the command line into one Simulation and runs one driver.
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +23,33 @@ void printUsage(const char* prog) {
 // Switches are matched exactly; a missing word never matches.
 bool is(int argc, char** argv, int i, const char* word) { return i < argc && strcmp(argv[i], word) == 0; }
 
+// Numbers are read as "%ld", "%d" and "%lf" read them (leading blanks, a sign, then digits;
+// trailing text ignored), but a value that does not fit, or is not finite, does not
+// convert and leaves the variable as it was; sscanf's behaviour there is undefined.
+bool parseLong(const char* text, long* value) {
+    char* end;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || errno == ERANGE) return false;
+    *value = v;
+    return true;
+}
+
+bool parseInt(const char* text, int* value) {
+    long v;
+    if (!parseLong(text, &v) || v < INT_MIN || v > INT_MAX) return false;
+    *value = static_cast<int>(v);
+    return true;
+}
+
+bool parseDouble(const char* text, double* value) {
+    char* end;
+    double v = strtod(text, &end);
+    if (end == text || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,12 +65,14 @@ int main(int argc, char** argv) {
     bool followAgent = false;
     FollowMode followAgentMode = FollowModeFixedAgent;
 
+    // A caller may start the program with no words at all, not even its name.
+    const char* progName = argc > 0 && argv[0] ? argv[0] : "nkswarm";
     if (argc < 2) {
-        printUsage(argv[0]);
+        printUsage(progName);
         return 0;
     }
     if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-        printUsage(argv[0]);
+        printUsage(progName);
         return 0;
     }
     if (argc == 2 && strcmp(argv[1], "--version") == 0) {
@@ -51,7 +84,7 @@ int main(int argc, char** argv) {
     if (argc > 3) {
         bool skip = false;
         if (is(argc, argv, 2, "--num-runs")) {
-            sscanf(argv[3], "%d", &nRunsOverride);
+            parseInt(argv[3], &nRunsOverride);
             argi = 4;
             if (argc <= 5) skip = true;
         }
@@ -77,7 +110,7 @@ int main(int argc, char** argv) {
         argi += 1;
     }
     if (argc > argi + 1 && is(argc, argv, argi, "--step-evals")) {
-        sscanf(argv[argi + 1], "%lf", &evalsPerStepLimit);
+        parseDouble(argv[argi + 1], &evalsPerStepLimit);
         argi += 2;
     }
 
@@ -102,10 +135,10 @@ int main(int argc, char** argv) {
                     followAgent = true;
                     followAgentMode = FollowModeFixedAgentSearchStart;
                 } else {
-                    sscanf(next, "%ld", &startingPoint);
+                    parseLong(next, &startingPoint);
                 }
                 argi += 2;
-                if (argi < argc) sscanf(argv[argi], "%d", &startSeed);
+                if (argi < argc) parseInt(argv[argi], &startSeed);
             }
         }
     }
@@ -113,12 +146,12 @@ int main(int argc, char** argv) {
     if (argc > argi + 3 && is(argc, argv, argi, "--print-action-probs")) {
         int agentId = -1;
         int outputId = -1;
-        sscanf(argv[argi + 1], "%d", &agentId);
-        sscanf(argv[argi + 2], "%d", &outputId);
+        parseInt(argv[argi + 1], &agentId);
+        parseInt(argv[argi + 2], &outputId);
         std::vector<double> stateInputs;
         for (int i = argi + 3; i < argc; i++) {
             double v;
-            if (sscanf(argv[i], "%lf", &v) != 1) break;
+            if (!parseDouble(argv[i], &v)) break;
             stateInputs.push_back(v);
         }
         simu.printNNStrategyActionProbs(agentId, outputId, stateInputs);

@@ -135,7 +135,8 @@ void Simulation::executeOneStep() {
 
     if (budgetMode) {
         groupActedThisStep[0] = false;
-        const int budget = (int)(params.evalsPerStepLimit * curStep);
+        // Compared as a double: the budget of a long run need not fit an int.
+        const double budget = params.evalsPerStepLimit * curStep;
         if (nAgents > 0 && countedEvals[0] <= budget) {
             groupActedThisStep[0] = true;
             agents[0]->step(0);

@@ -152,7 +152,7 @@ void checkFinite(const char* name, double value) {
 void checkLimits(const SimuParameters& p) {
     checkFinite("fitnessStretchCoef", p.fitnessStretchCoef);
     if (std::fabs(p.fitnessStretchCoef) > kMaxStretch)
-        NK_FATAL("fitnessStretchCoef=%f is outside -%g..%g\n\n", p.fitnessStretchCoef, kMaxStretch, kMaxStretch);
+        NK_FATAL("fitnessStretchCoef=%g is outside -%g..%g\n\n", p.fitnessStretchCoef, kMaxStretch, kMaxStretch);
     checkFinite("flockingIntensity", p.flockingIntensity);
     checkFinite("flockingIntensityEnd", p.flockingIntensityEnd);
     checkFinite("flockingIntensityDecay", p.flockingIntensityDecay);
