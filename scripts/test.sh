@@ -6,10 +6,11 @@ bash scripts/install-deps.sh --all
 jobs=$(nproc)
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DNK_WERROR=ON
 cmake --build build-test -j"$jobs"
-# The view and window tests need an X display: run the tests under a virtual one (Xvfb)
+# The view and window tests need an X display: run the tests under a virtual one (Xvfb,
+# kept from resetting between clients so that no test meets it mid-reset)
 # when it is installed; without any display those tests skip themselves.
 if command -v xvfb-run >/dev/null; then
-  (cd build-test && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$jobs" --timeout 600)
+  (cd build-test && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j"$jobs" --timeout 600)
 else
   (cd build-test && ctest --output-on-failure -j"$jobs" --timeout 600)
 fi
