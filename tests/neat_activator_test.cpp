@@ -17,16 +17,15 @@ namespace {
 
 const std::string OUT_OF_RANGE = "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n";
 
-// Individual with fitness f and four inputs, bias, a hidden node and one output.
+// Individual with fitness f and four inputs, bias, a hidden node and one output:
+// OUTPUT0 = sigmoid(f * Gaussian(0.5 * INPUT0) - 0.5 + 0.25 * INPUT3).
 std::string fourInputIndividual(const std::string& f) {
     std::string nodes = sensor(0, "Bias");
     for (int i = 0; i < 4; ++i) nodes += sensor(1 + i, "INPUT" + std::to_string(i));
     nodes += node(6, "H", "NetworkNode", 3) + node(9, "OUTPUT0", "NetworkOutputNode");
-    std::string links = link(1, 1, 6, "0.5") + link(2, 6, 9, f) + link(3, 0, 9, "-0.5") + link(4, 4, 9, "0.25");
-    return individual(nodes, links, f);
+    return individual(nodes, link(1, 1, 6, "0.5") + link(2, 6, 9, f) + link(3, 0, 9, "-0.5") + link(4, 4, 9, "0.25"),
+                      f);
 }
-
-}  // namespace
 
 class ActivatorTest : public NeatTest {
 protected:
@@ -35,128 +34,91 @@ protected:
         for (int i = 0; i < 5; ++i) individuals += fourInputIndividual(std::to_string(i + 1));
         return write("five.xml", document(generation(individuals)));
     }
+    void expectOutOfRange(NetworkActivator& act, int index) {
+        Failure f = failureOf([&] { act.fetchFastNetwork(index); });
+        EXPECT_EQ(f.thrown, OUT_OF_RANGE) << index;
+        EXPECT_EQ(f.out, OUT_OF_RANGE) << index;
+        EXPECT_EQ(f.err, "") << index;
+    }
 };
 
-TEST_F(ActivatorTest, EmptyActivatorServesNothing) {
-    NetworkActivator act(true);
-    EXPECT_TRUE(act.isUsingFastNet());
-    EXPECT_EQ(act.getPopulation(), nullptr);
-    EXPECT_EQ(act.getCacheSize(), 0);
-    Failure f = failureOf([&] { act.fetchFastNetwork(0); });
-    EXPECT_EQ(f.thrown, OUT_OF_RANGE);
-    EXPECT_EQ(f.out, OUT_OF_RANGE);
-}
+}  // namespace
 
-TEST_F(ActivatorTest, CacheHoldsOneSlotPerIndividualAndFetchesOnce) {
+TEST_F(ActivatorTest, CacheHoldsOneSlotPerIndividualOfTheLastGenerationAndBuildsEachOnce) {
     NetworkActivator act(true);
+    EXPECT_EQ(act.getCacheSize(), 0);
+    expectOutOfRange(act, 0);  // nothing loaded
     act.loadPopulation(fivePath());
     ASSERT_EQ(act.getCacheSize(), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(act.getCachedNetwork(i), nullptr);
-
-    std::unique_ptr<FastNetwork> net(act.fetchFastNetwork(4));
-    ASSERT_NE(net, nullptr);
-    EXPECT_EQ(act.getCachedNetwork(4), net.get());
-    EXPECT_EQ(act.fetchFastNetwork(4), net.get());
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(act.getCachedNetwork(i), nullptr);
-
-    for (int bad : {5, -1}) {
-        Failure f = failureOf([&] { act.fetchFastNetwork(bad); });
-        EXPECT_EQ(f.thrown, OUT_OF_RANGE);
-        EXPECT_EQ(f.out, OUT_OF_RANGE);
-        EXPECT_EQ(f.err, "");
-    }
-    EXPECT_EQ(act.getCacheSize(), 5);
-    EXPECT_EQ(act.getCachedNetwork(4), net.get());
-}
-
-TEST_F(ActivatorTest, CountsInputsByNameAndOutputsByType) {
-    NetworkActivator act(true);
-    act.loadPopulation(fivePath());
     EXPECT_EQ(act.getNumInputs(), 4);
     EXPECT_EQ(act.getNumOutputs(), 1);
+    std::unique_ptr<FastNetwork> net(act.fetchFastNetwork(4));
+    ASSERT_NE(net, nullptr);
+    EXPECT_EQ(act.fetchFastNetwork(4), net.get());
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(act.getCachedNetwork(i), i == 4 ? net.get() : nullptr);
+    expectOutOfRange(act, 5);
+    expectOutOfRange(act, -1);
+    EXPECT_EQ(act.getCacheSize(), 5);
 
+    // Three generations: the third is served; the cache never shrinks.
+    act.loadPopulation(write("three.xml", document(generation(fourInputIndividual("1")) +
+                                                   generation(fourInputIndividual("2") + fourInputIndividual("3")) +
+                                                   generation(smallIndividual("4")))));
+    EXPECT_EQ(act.getCacheSize(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(act.getCachedNetwork(i), nullptr);
+    std::unique_ptr<FastNetwork> last(act.fetchFastNetwork(0));
+    EXPECT_EQ(last->getNumNodes(), 4u);  // smallIndividual, not the seven-node ones
+    EXPECT_EQ(act.getNumInputs(), 1);
+    expectOutOfRange(act, 1);  // the slot exists, the individual does not
+}
+
+TEST_F(ActivatorTest, CountsInputsByNameAndOutputsByTypeInIndividualZero) {
     // "INPUT" anywhere in a sensor's name counts; a hidden node so named does not.
-    std::string nodes = sensor(0, "Bias") + sensor(1, "MYINPUTX") + node(2, "INPUT9", "NetworkNode") +
-                        node(3, "OUTPUT0", "NetworkOutputNode") + node(4, "OUTPUT1", "NetworkOutputNode") +
-                        node(5, "Extra", "NetworkOutputNode");
-    // Only individual 0 is counted.
-    std::string text = document(generation(individual(nodes, link(1, 1, 3, "1")) + fourInputIndividual("1")));
-    act.loadPopulation(write("count.xml", text));
+    const std::string nodes = sensor(0, "Bias") + sensor(1, "MYINPUTX") + node(2, "INPUT9", "NetworkNode") +
+                              node(3, "OUTPUT0", "NetworkOutputNode") + node(4, "OUTPUT1", "NetworkOutputNode") +
+                              node(5, "Extra", "NetworkOutputNode");
+    NetworkActivator act(true);
+    act.loadPopulation(
+        write("count.xml", document(generation(individual(nodes, link(1, 1, 3, "1")) + fourInputIndividual("1")))));
     EXPECT_EQ(act.getNumInputs(), 1);
     EXPECT_EQ(act.getNumOutputs(), 3);
 }
 
-TEST_F(ActivatorTest, ServesTheLastGeneration) {
-    std::string text =
-        document(generation(fourInputIndividual("1")) +
-                 generation(fourInputIndividual("2") + fourInputIndividual("3")) + generation(smallIndividual("4")));
-    NetworkActivator act(true);
-    act.loadPopulation(write("three.xml", text));
-    EXPECT_EQ(act.getCacheSize(), 1);
-    std::unique_ptr<FastNetwork> net(act.fetchFastNetwork(0));
-    EXPECT_EQ(net->getNumNodes(), 4u);  // smallIndividual, not the six-node ones
-    EXPECT_EQ(act.getNumInputs(), 1);
-    Failure f = failureOf([&] { act.fetchFastNetwork(1); });
-    EXPECT_EQ(f.thrown, OUT_OF_RANGE);
-}
-
-TEST_F(ActivatorTest, FetchedNetworkOutlivesActivatorAndReloads) {
+TEST_F(ActivatorTest, FetchedNetworkOutlivesReloadsFailedLoadsAndTheActivator) {
     auto act = std::make_unique<NetworkActivator>(true);
     act->loadPopulation(fivePath());
     std::shared_ptr<FastNetwork> kept(act->fetchFastNetwork(2));
-
-    // Reloading forgets the network without destroying it; the cache never shrinks.
-    act->loadPopulation(write("one.xml", document(generation(smallIndividual()))));
-    EXPECT_EQ(act->getCacheSize(), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(act->getCachedNetwork(i), nullptr);
-    std::shared_ptr<FastNetwork> other(act->fetchFastNetwork(0));
-    EXPECT_NE(other, kept);
-    Failure f = failureOf([&] { act->fetchFastNetwork(1); });  // slot exists, individual does not
-    EXPECT_EQ(f.thrown, OUT_OF_RANGE);
+    Failure f = failureOf([&] { act->loadPopulation((dir / "nofile.xml").string()); });
+    EXPECT_EQ(f.thrown, "Error trying to load the XML file!");
+    EXPECT_EQ(act->getPopulation(), nullptr);
+    EXPECT_EQ(act->getNumInputs(), 0);
+    expectOutOfRange(*act, 0);
     act.reset();
 
-    // Individual 2: H = Gaussian(0.5 * INPUT0), OUTPUT0 = sigmoid(3 * H - 0.5 + 0.25 * INPUT3).
-    int depth = kept->computeMaxDepth({kept->getNodeIndex("OUTPUT0")});
+    const int depth = kept->computeMaxDepth({kept->getNodeIndex("OUTPUT0")});
     EXPECT_EQ(depth, 2);
     kept->reinitialize();
     kept->setValue(kept->getNodeIndex(NA_BIAS_NAME), 1.0);
     kept->setValue(kept->getNodeIndex("INPUT0"), 0.0);
     kept->setValue(kept->getNodeIndex("INPUT3"), 2.0);
     kept->update(depth);
-    EXPECT_EQ(kept->getValue(kept->getNodeIndex("OUTPUT0")), 1.0 / (1.0 + std::exp(-3.0)));
-    other->reinitialize();
-    other->update(1);
+    EXPECT_EQ(kept->getValue(kept->getNodeIndex("OUTPUT0")), 1.0 / (1.0 + std::exp(-3.0)));  // 3 * 1 - 0.5 + 0.5
 }
 
-TEST_F(ActivatorTest, FailedLoadLeavesNoPopulation) {
-    NetworkActivator act(true);
-    act.loadPopulation(fivePath());
-    std::unique_ptr<FastNetwork> kept(act.fetchFastNetwork(0));
-    Failure f = failureOf([&] { act.loadPopulation((dir / "nofile.xml").string()); });
-    EXPECT_EQ(f.thrown, "Error trying to load the XML file!");
-    EXPECT_EQ(act.getPopulation(), nullptr);
-    EXPECT_EQ(act.getNumInputs(), 0);
-    EXPECT_EQ(failureOf([&] { act.fetchFastNetwork(0); }).out, OUT_OF_RANGE);
-    kept->reinitialize();
-}
-
-// The example populations must load, compressed and plain alike, with the inputs
-// their strategy type needs and outputs that move with the inputs.
+// The example populations load, compressed and plain alike, with the inputs their strategy
+// type needs and two outputs that move with the inputs.
 TEST_F(ActivatorTest, ExampleGenomesServeUsableNetworks) {
     const std::pair<const char*, int> files[] = {
         {"nn_type0.xml", 4}, {"nn_type0.xml.gz", 4}, {"nn_type2.xml", 5}, {"nn_type5.xml", 6}, {"nn_type5.xml.gz", 6}};
     for (const auto& [file, inputs] : files) {
-        SCOPED_TRACE(file);
         NetworkActivator act(true);
         act.loadPopulation(std::string(NK_SOURCE_DIR) + "/examples/genomes/" + file);
-        EXPECT_EQ(act.getNumInputs(), inputs);
-        EXPECT_EQ(act.getNumOutputs(), 2);
+        EXPECT_TRUE(act.getNumInputs() == inputs && act.getNumOutputs() == 2) << file;
         for (int i = 0; i < act.getCacheSize(); ++i) {
             std::unique_ptr<FastNetwork> net(act.fetchFastNetwork(i));
-            int o0 = net->getNodeIndex("OUTPUT0"), o1 = net->getNodeIndex("OUTPUT1");
-            int depth = net->computeMaxDepth({o0, o1});
-            EXPECT_GE(depth, 2);
-            EXPECT_EQ(net->getNodeIndex("INPUT" + std::to_string(inputs)), -1);
+            const int outs[2] = {net->getNodeIndex("OUTPUT0"), net->getNodeIndex("OUTPUT1")};
+            const int depth = net->computeMaxDepth({outs[0], outs[1]});
+            EXPECT_GE(depth, 2) << file;
             double low[2] = {2, 2}, high[2] = {-1, -1};
             for (int pattern = 0; pattern < (1 << inputs); ++pattern) {
                 net->reinitialize();
@@ -165,12 +127,12 @@ TEST_F(ActivatorTest, ExampleGenomesServeUsableNetworks) {
                     net->setValue(net->getNodeIndex("INPUT" + std::to_string(k)), (pattern >> k & 1) ? 1.0 : -1.0);
                 net->update(depth);
                 for (int o = 0; o < 2; ++o) {
-                    double v = net->getValue(o == 0 ? o0 : o1);
-                    low[o] = std::min(low[o], v);
-                    high[o] = std::max(high[o], v);
+                    low[o] = std::min(low[o], net->getValue(outs[o]));
+                    high[o] = std::max(high[o], net->getValue(outs[o]));
                 }
             }
-            for (int o = 0; o < 2; ++o) EXPECT_GT(std::min(high[o], 1.0) - std::max(low[o], 0.0), 0.2) << o;
+            for (int o = 0; o < 2; ++o)
+                EXPECT_GT(std::min(high[o], 1.0) - std::max(low[o], 0.0), 0.2) << file << " individual " << i;
         }
     }
 }

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "NEAT_Globals.h"
 
@@ -18,10 +17,9 @@ namespace neattest {
 
 inline std::string node(int id, const std::string& name, const std::string& type, int fn = -1,
                         const std::string& enabled = "1") {
-    std::string s = "<Node ID=\"" + std::to_string(id) + "\" Enabled=\"" + enabled + "\" Name=\"" + name +
-                    "\" Type=\"" + type + "\" DrawingPosition=\"0.5\"";
-    if (fn >= 0) s += " ActivationFunction=\"" + std::to_string(fn) + "\"";
-    return s + "/>\n";
+    return "<Node ID=\"" + std::to_string(id) + "\" Enabled=\"" + enabled + "\" Name=\"" + name + "\" Type=\"" + type +
+           "\" DrawingPosition=\"0.5\"" + (fn >= 0 ? " ActivationFunction=\"" + std::to_string(fn) + "\"" : "") +
+           "/>\n";
 }
 
 inline std::string sensor(int id, const std::string& name) { return node(id, name, "NetworkSensor"); }
@@ -70,17 +68,14 @@ protected:
         std::filesystem::remove_all(dir);
     }
 
-    std::string write(const std::string& name, const std::string& text) const {
-        std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
-    std::string writeGzip(const std::string& name, const std::string& text) const {
-        std::string path = (dir / name).string();
+    std::string write(const std::string& name, const std::string& text, bool gzip = false) const {
+        const std::string path = (dir / name).string();
+        if (!gzip) {
+            std::ofstream(path, std::ios::binary) << text;
+            return path;
+        }
         gzFile file = gzopen(path.c_str(), "wb");
-        EXPECT_NE(file, nullptr);
-        EXPECT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
+        EXPECT_EQ(gzwrite(file, text.data(), (unsigned)text.size()), (int)text.size());
         EXPECT_EQ(gzclose(file), Z_OK);
         return path;
     }
@@ -90,9 +85,7 @@ protected:
 
 // Runs f, which must throw a std::string; returns what it threw and what it wrote.
 struct Failure {
-    std::string thrown;
-    std::string out;
-    std::string err;
+    std::string thrown, out, err;
 };
 
 template <typename F>

@@ -1,8 +1,8 @@
-// Point and Permutation: bit access, distances, bit sums and the two random constructors.
+// Point and Permutation: bit access, distances, bit sums and the two random constructors,
+// the latter against a locus-by-locus walk written with libc's generator.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "inline.h"
@@ -18,65 +18,47 @@ int countDiff(long a, long b, int n) {
 }
 
 // Draws taken from a stream: how far `after` is from `before` along the libc stream.
-int drawsBetween(const unsigned short before[3], const unsigned short after[3], int limit = 64) {
+int drawsBetween(const unsigned short before[3], const unsigned short after[3]) {
     unsigned short s[3] = {before[0], before[1], before[2]};
-    for (int i = 0; i <= limit; i++) {
+    for (int i = 0; i <= 64; i++, ::erand48(s))
         if (s[0] == after[0] && s[1] == after[1] && s[2] == after[2]) return i;
-        ::erand48(s);
-    }
     return -1;
 }
 
-// The jump as written in words, with libc's generator and a locus-by-locus walk.
-long referenceJump(long start, int minD, int maxD, unsigned short st[3], int n, int& drawnDist) {
-    int d = minD + (int)(::erand48(st) * (maxD + 1 - minD));
-    drawnDist = d;
-    if (d == n) return start ^ ((1L << n) - 1);
-    if (d < 1) return start;
-    std::vector<bool> inMask(n, false);
-    for (int i = 0; i < d; i++) {
-        int j = (int)(::erand48(st) * (n - i)) + 1;
-        for (int locus = 0; locus < n; locus++) {
-            if (inMask[locus]) continue;
-            if (--j == 0) {
-                inMask[locus] = true;
-                break;
-            }
+// Marks the j-th (1-based) entry of `marked` that is not yet marked.
+void markJth(std::vector<bool>& marked, int j) {
+    for (size_t i = 0; i < marked.size(); i++)
+        if (!marked[i] && --j == 0) {
+            marked[i] = true;
+            return;
         }
-    }
-    long v = start;
-    for (int locus = 0; locus < n; locus++)
-        if (inMask[locus]) v ^= 1L << locus;
-    return v;
 }
 
-long referenceChild(long p1, long p2, unsigned short st[3], int n, int& taken) {
+long referenceJump(long start, int minD, int maxD, unsigned short st[3], int n, int& d) {
+    d = minD + (int)(::erand48(st) * (maxD + 1 - minD));
+    if (d == n) return start ^ ((1L << n) - 1);
+    if (d < 1) return start;
+    std::vector<bool> mask(n, false);
+    for (int i = 0; i < d; i++) markJth(mask, (int)(::erand48(st) * (n - i)) + 1);
+    for (int locus = 0; locus < n; locus++)
+        if (mask[locus]) start ^= 1L << locus;
+    return start;
+}
+
+long referenceChild(long p1, long p2, unsigned short st[3], int n, int& c) {
     std::vector<int> differing;
     for (int locus = 0; locus < n; locus++)
         if (bitOf(p1, locus) != bitOf(p2, locus)) differing.push_back(locus);
     const int D = (int)differing.size();
-    taken = 0;
+    c = 0;
     if (D == 0) return p1;
-    const int c = (int)(::erand48(st) * (D - 1)) + 1;
-    taken = c;
+    c = (int)(::erand48(st) * (D - 1)) + 1;
     if (c == D) return p2;
     std::vector<bool> chosen(D, false);
-    int remaining = D;
-    for (int i = 1; i <= c; i++) {
-        int j = (int)(::erand48(st) * remaining) + 1;
-        for (int k = 0; k < D; k++) {
-            if (chosen[k]) continue;
-            if (--j == 0) {
-                chosen[k] = true;
-                break;
-            }
-        }
-        remaining--;
-    }
-    long v = p1;
+    for (int i = 0; i < c; i++) markJth(chosen, (int)(::erand48(st) * (D - i)) + 1);
     for (int k = 0; k < D; k++)
-        if (chosen[k]) v = (v & ~(1L << differing[k])) | (p2 & (1L << differing[k]));
-    return v;
+        if (chosen[k]) p1 = (p1 & ~(1L << differing[k])) | (p2 & (1L << differing[k]));
+    return p1;
 }
 
 class PointTest : public ::testing::Test {
@@ -88,217 +70,116 @@ protected:
 
 }  // namespace
 
-TEST_F(PointTest, NoPointIsMinusOneAndEqualsNoValidPoint) {
-    Point::n = 6;
-    Point none;
-    EXPECT_EQ(none.values, -1);
-    for (long v = 0; v < 64; v++) {
-        EXPECT_NE(none, Point(v));
-        EXPECT_TRUE(none != Point(v));
-    }
-    EXPECT_EQ(none, Point());
-    EXPECT_EQ(Point(13).getHash(), 13);
+TEST_F(PointTest, BitsBitStringAndNoPoint) {
+    Point::n = 5;
+    const Point p(22);  // loci 4..0: 1 0 1 1 0
+    EXPECT_EQ(p.toBitString(), "10110");
+    EXPECT_EQ(Point::toBitString(1), "00001");
+    for (unsigned int d = 0; d < 5; d++) EXPECT_EQ(p.getValue(d), (unsigned int)bitOf(22, d)) << "locus " << d;
+    EXPECT_EQ(Point(p, 3).values, 30);
+    EXPECT_EQ(Point().values, -1);
+    for (long v = 0; v < 32; v++) EXPECT_TRUE(Point() != Point(v) && !(Point() == Point(v)));
 }
 
-TEST_F(PointTest, BitStringAndBitsOfTwentyTwoInFiveLoci) {
+TEST_F(PointTest, BitSumsCountOnesWithTheUpperHalfInverted) {
     Point::n = 5;
-    Point p(22);
-    EXPECT_EQ(p.toBitString(), "10110");
-    EXPECT_EQ(Point::toBitString(22), "10110");
-    EXPECT_EQ(Point::toBitString(1), "00001");
-    const unsigned int expectedBits[5] = {0, 1, 1, 0, 1};  // locus 0 .. 4
-    for (unsigned int d = 0; d < 5; d++) EXPECT_EQ(p.getValue(d), expectedBits[d]) << "locus " << d;
-
-    int sum = -1, sumFlipped = -1;
-    p.getBitSums(sum, sumFlipped);
+    int sum, sumFlipped;
+    Point(22).getBitSums(sum, sumFlipped);  // upper loci 3, 4 hold one 0; lower loci 0..2 two 1s
     EXPECT_EQ(sum, 3);
     EXPECT_EQ(sumFlipped, 3);
-}
-
-TEST_F(PointTest, BitSumsMatchTheDefinitionForEveryPoint) {
-    for (unsigned int n : {1u, 2u, 5u, 6u, 9u}) {
+    for (unsigned int n : {1u, 2u, 6u, 9u, 31u}) {
         Point::n = n;
         const int h = (int)n / 2;
-        for (long v = 0; v < (1L << n); v++) {
+        for (long i = 0; i < 600; i++) {
+            const long v = n <= 9 ? i % (1L << n) : (i * 2654435761L) & ((1L << n) - 1);
             int ones = 0, flipped = 0;
             for (int locus = 0; locus < (int)n; locus++) {
                 ones += bitOf(v, locus);
-                if (locus < (int)n - h)
-                    flipped += bitOf(v, locus);
-                else
-                    flipped += !bitOf(v, locus);
+                flipped += locus < (int)n - h ? bitOf(v, locus) : !bitOf(v, locus);
             }
-            int sum, sumFlipped;
             Point(v).getBitSums(sum, sumFlipped);
             ASSERT_EQ(sum, ones) << "n " << n << " v " << v;
             ASSERT_EQ(sumFlipped, flipped) << "n " << n << " v " << v;
         }
     }
-    // The widest point: N = 31, all ones; upper 15 loci inverted leave 16 ones.
-    Point::n = 31;
-    int sum, sumFlipped;
-    Point(0x7fffffffL).getBitSums(sum, sumFlipped);
-    EXPECT_EQ(sum, 31);
-    EXPECT_EQ(sumFlipped, 16);
 }
 
-TEST_F(PointTest, KValuesWrapAroundWithFirstFollowerInBitZero) {
+TEST_F(PointTest, KValuesWrapAroundWithTheFirstFollowerInBitZero) {
     Point::n = 5;
-    // Locus 0 = 1, locus 1 = 0: the followers of locus 4 are loci 0 and 1.
-    EXPECT_EQ(Point(0b00001).getKValues(4, 2), 1);
+    EXPECT_EQ(Point(0b00001).getKValues(4, 2), 1);  // followers of locus 4: loci 0, 1
     EXPECT_EQ(Point(0b00010).getKValues(4, 2), 2);
-    // Followers of locus 3 with k = 3 are loci 4, 0, 1; for 0b10011 they are 1, 1, 1.
-    EXPECT_EQ(Point(0b10011).getKValues(3, 3), 7);
-    EXPECT_EQ(Point(0b10110).getKValues(0, 4), 0b1011);  // loci 1..4 = 1, 1, 0, 1
-    EXPECT_EQ(Point(0b11111).getKValues(2, 0), 0);
-
-    // k >= N repeats the loci: N = 3, bits 1, 0, 1 (loci 0..2), followers of 0 are 1, 2, 0, 1, 2.
-    Point::n = 3;
+    EXPECT_EQ(Point(0b10011).getKValues(3, 3), 7);       // loci 4, 0, 1
+    EXPECT_EQ(Point(0b10110).getKValues(0, 4), 0b1011);  // loci 1..4
+    Point::n = 3;                                        // k >= N repeats the loci: followers of 0 are 1, 2, 0, 1, 2
     EXPECT_EQ(Point(0b101).getKValues(0, 5), 0b10110);
-}
-
-TEST_F(PointTest, NeighbourFlipsOneLocus) {
-    Point::n = 8;
-    Point p(0b10100101);
-    for (unsigned int d = 0; d < 8; d++) {
-        Point q(p, d);
-        EXPECT_EQ(q.values, p.values ^ (1 << d));
-        EXPECT_EQ(p.hammingDist(q), 1);
-    }
 }
 
 TEST_F(PointTest, HammingDistanceAndClosenessByBruteForce) {
     Point::n = 6;
-    for (long a = 0; a < 64; a++) {
+    for (long a = 0; a < 64; a++)
         for (long b = 0; b < 64; b++) {
             const int d = countDiff(a, b, 6);
             ASSERT_EQ(Point(a).hammingDist(Point(b)), d);
             for (int r = 0; r <= 6; r++) ASSERT_EQ(Point(a).closeInHammingDist(Point(b), r), d <= r);
-            // Radius 0: only the point itself.
-            ASSERT_EQ(Point(a).closeInHammingDist(Point(b), 0), a == b);
         }
-    }
 }
 
-TEST_F(PointTest, JumpOfFullDistanceInvertsEveryLocusWithOneDraw) {
-    for (unsigned int n : {1u, 4u, 20u, 31u}) {
-        Point::n = n;
-        unsigned short st[3] = {11, 22, 33}, before[3] = {11, 22, 33};
-        Point start((1L << n) / 3);
-        Point q(start, (int)n, (int)n, st);
-        EXPECT_EQ(q.values, start.values ^ (long)((1UL << n) - 1));
-        EXPECT_EQ(start.hammingDist(q), (int)n);
-        EXPECT_EQ(drawsBetween(before, st), 1);
-    }
-}
-
-TEST_F(PointTest, JumpOfZeroDistanceKeepsThePointWithOneDraw) {
-    Point::n = 10;
-    unsigned short st[3] = {5, 6, 7}, before[3] = {5, 6, 7};
-    Point start(0b1100110011);
-    Point q(start, 0, 0, st);
-    EXPECT_EQ(q, start);
-    EXPECT_EQ(drawsBetween(before, st), 1);
-}
-
-TEST_F(PointTest, JumpChangesTheDrawnNumberOfLociLikeTheReference) {
+TEST_F(PointTest, JumpChangesTheDrawnNumberOfLociWithOneDrawPerLocus) {
     struct Range {
         unsigned int n;
         int lo, hi;
     };
-    for (Range r : {Range{5, 0, 5}, Range{5, 1, 4}, Range{12, 2, 7}, Range{20, 0, 20}, Range{31, 1, 31},
-                    Range{31, 29, 30}, Range{8, 3, 3}}) {
+    // Full distance and distance 0 take one draw only; 31 loci need all bits of the value.
+    for (Range r : {Range{5, 0, 5}, Range{12, 2, 7}, Range{20, 0, 20}, Range{31, 1, 31}, Range{31, 31, 31},
+                    Range{31, 29, 30}, Range{10, 0, 0}, Range{8, 3, 3}, Range{1, 1, 1}}) {
         Point::n = r.n;
         unsigned short st[3] = {0x1234, (unsigned short)r.n, (unsigned short)r.hi};
         unsigned short ref[3] = {st[0], st[1], st[2]};
-        for (int trial = 0; trial < 300; trial++) {
-            // The start point comes from the same stream; both copies stay in step.
-            const long startValue = (long)(::nrand48(ref) & ((1L << r.n) - 1));
+        for (int trial = 0; trial < 200; trial++) {
+            const long start = ::nrand48(ref) & ((1L << r.n) - 1);
             st[0] = ref[0], st[1] = ref[1], st[2] = ref[2];
             const unsigned short before[3] = {st[0], st[1], st[2]};
-
             int d = 0;
-            const long expected = referenceJump(startValue, r.lo, r.hi, ref, (int)r.n, d);
-            Point q(Point(startValue), r.lo, r.hi, st);
+            const long expected = referenceJump(start, r.lo, r.hi, ref, (int)r.n, d);
+            const Point q(Point(start), r.lo, r.hi, st);
             ASSERT_EQ(q.values, expected) << "n " << r.n << " trial " << trial;
-            ASSERT_EQ(countDiff(startValue, q.values, (int)r.n), d);
-            ASSERT_GE(d, r.lo);
-            ASSERT_LE(d, r.hi);
-            const int expectedDraws = (d == (int)r.n || d < 1) ? 1 : 1 + d;
-            ASSERT_EQ(drawsBetween(before, st), expectedDraws);
-            ASSERT_EQ(q.values & ~((1L << r.n) - 1), 0);
+            ASSERT_EQ(countDiff(start, q.values, (int)r.n), d);
+            ASSERT_EQ(drawsBetween(before, st), (d == (int)r.n || d < 1) ? 1 : 1 + d);
         }
     }
 }
 
-TEST_F(PointTest, ChildOfEqualParentsIsThatPointWithoutDraw) {
-    Point::n = 9;
-    unsigned short st[3] = {1, 2, 3};
-    Point p(0b101010101);
-    Point child(p, p, st);
-    EXPECT_EQ(child, p);
-    EXPECT_EQ(st[0], 1);
-    EXPECT_EQ(st[1], 2);
-    EXPECT_EQ(st[2], 3);
-}
-
-TEST_F(PointTest, ChildOfParentsDifferingInOneLocusIsTheSecondAfterOneDraw) {
-    Point::n = 9;
-    unsigned short st[3] = {1, 2, 3}, before[3] = {1, 2, 3};
-    Point p1(0b101010101), p2(0b101000101);
-    Point child(p1, p2, st);
-    EXPECT_EQ(child, p2);
-    EXPECT_EQ(drawsBetween(before, st), 1);
-}
-
-TEST_F(PointTest, ChildTakesBetweenOneAndDMinusOneLociFromTheSecondParent) {
+TEST_F(PointTest, ChildTakesOneToDMinusOneDifferingLociFromTheSecondParent) {
     for (unsigned int n : {4u, 10u, 31u}) {
         Point::n = n;
         const long mask = (1L << n) - 1;
-        unsigned short st[3] = {99, 98, (unsigned short)n};
+        unsigned short st[3] = {99, 98, (unsigned short)n}, parents[3] = {3, 1, 4};
         unsigned short ref[3] = {st[0], st[1], st[2]};
-        unsigned short parents[3] = {3, 1, 4};
-        for (int trial = 0; trial < 400; trial++) {
+        for (int trial = 0; trial < 300; trial++) {
+            // Equal parents (no draw), parents one locus apart (the second, one draw), then random.
             const long p1 = ::nrand48(parents) & mask;
-            const long p2 = ::nrand48(parents) & mask;
-            unsigned short before[3] = {st[0], st[1], st[2]};
+            const long p2 = trial == 0 ? p1 : trial == 1 ? p1 ^ 4 : ::nrand48(parents) & mask;
+            const unsigned short before[3] = {st[0], st[1], st[2]};
             int c = 0;
             const long expected = referenceChild(p1, p2, ref, (int)n, c);
-            Point child(Point(p1), Point(p2), st);
+            const Point child(Point(p1), Point(p2), st);
             ASSERT_EQ(child.values, expected) << "trial " << trial;
             const int D = countDiff(p1, p2, (int)n);
-            if (D == 0) {
-                ASSERT_EQ(drawsBetween(before, st), 0);
-                continue;
-            }
-            ASSERT_EQ(drawsBetween(before, st), D == 1 ? 1 : 1 + c);
-            // Where the parents agree the child agrees; elsewhere exactly c loci come from p2.
-            for (int locus = 0; locus < (int)n; locus++) {
-                if (bitOf(p1, locus) == bitOf(p2, locus)) {
-                    ASSERT_EQ(bitOf(child.values, locus), bitOf(p1, locus));
-                }
-            }
+            ASSERT_EQ(drawsBetween(before, st), D == 0 ? 0 : D == 1 ? 1 : 1 + c);
             ASSERT_EQ(countDiff(child.values, p1, (int)n), c);
+            ASSERT_EQ((child.values ^ p1) & ~(p1 ^ p2), 0) << "loci where the parents agree";
             if (D >= 2) {
-                ASSERT_GE(c, 1);
-                ASSERT_LE(c, D - 1);
+                ASSERT_TRUE(c >= 1 && c <= D - 1);
             }
         }
+        EXPECT_EQ(drawsBetween(ref, st), 0);
     }
 }
 
-TEST_F(PointTest, PermutationStartsAsIdentityAndResets) {
+TEST_F(PointTest, PermutationIsTheIdentityAndResetsToIt) {
     Permutation perm(7);
-    for (unsigned int i = 0; i < 7; i++) EXPECT_EQ(perm[i], (int)i);
     unsigned short st[3] = {4, 5, 6};
     perm.shuffle(st);
-    std::vector<bool> seen(7, false);
-    for (unsigned int i = 0; i < 7; i++) {
-        ASSERT_GE(perm[i], 0);
-        ASSERT_LT(perm[i], 7);
-        seen[perm[i]] = true;
-    }
-    for (bool s : seen) EXPECT_TRUE(s);
     perm.reset();
     for (unsigned int i = 0; i < 7; i++) EXPECT_EQ(perm[i], (int)i);
 }

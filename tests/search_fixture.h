@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,59 +31,48 @@ inline uint64_t stateAfterDraws(const unsigned short s[3], int count) {
     return x;
 }
 
-// Number of draws that lead from state `from` to state `to` (at most `limit`), or -1.
-inline int drawsBetween(uint64_t from, uint64_t to, int limit = 100000) {
-    for (int i = 0; i <= limit; i++) {
+// Number of draws that lead from state `from` to state `to` (at most 100000), or -1.
+inline int drawsBetween(uint64_t from, uint64_t to) {
+    for (int i = 0; i <= 100000; i++, from = rng48::next(from))
         if (from == to) return i;
-        from = rng48::next(from);
-    }
     return -1;
 }
 
 // Rewinds the stream so that its next erand48 draw is the largest 48-bit fraction <= r.
 inline void setNextDraw(unsigned short s[3], double r) {
-    // Inverse of the multiplier modulo 2^64 by Newton iteration (the multiplier is odd).
-    uint64_t inv = rng48::kMult;
+    uint64_t inv = rng48::kMult;  // inverse of the (odd) multiplier modulo 2^64, by Newton iteration
     for (int i = 0; i < 6; i++) inv *= 2 - rng48::kMult * inv;
     const uint64_t target = (uint64_t)(r * 281474976710656.0) & rng48::kMask;
     rng48::store(s, ((target - rng48::kAdd) * inv) & rng48::kMask);
 }
 
-// A simulation whose landscape is ready (no crowding effect by default: intensity 1),
-// a public memory, an optional group memory, and one agent with empty memories.
+// A simulation whose landscape is ready (N = 6, no crowding effect), a public memory, an
+// optional group memory and one agent with empty memories. Its default table strategy
+// exploits from the public memory and places every point there.
 struct World {
-    std::vector<std::string> names;
+    std::vector<std::string> names;  // the parameters refer to it, so a world stays where it was built
     std::unique_ptr<Simulation> sim;
-    std::unique_ptr<Memory> pub;
-    std::unique_ptr<Memory> grp;
+    std::unique_ptr<Memory> pub, grp;
     std::unique_ptr<Agent> agent;
 
     explicit World(const std::function<void(SimuParameters&)>& setup, bool withGroup = false, int agentId = 0) {
         sim = std::make_unique<Simulation>(names, [&](SimuParameters& p) {
             p.n = 6;
             p.k = 2;
-            p.nRuns = 1;
-            p.nAgents = 1;
+            p.nRuns = p.nAgents = 1;
             p.maxMemSize = 2147483647;
             p.landscapeseed = 11;
-            p.startseed = 12;
             p.searchseed = 13;
-            p.initialPublicMemSize = 0;
-            p.initialPrivateMemSize = 0;
+            p.initialPublicMemSize = p.initialPrivateMemSize = 0;
             p.lastFitnessAgent[0] = 0;
-            // Exploit from the public memory; every found point goes to the public memory.
-            p.generalStrategy.s1.searchProbs[0][0][0][0] = 1;
-            p.generalStrategy.s1.searchProbs[0][1][0][0] = 1;
-            p.generalStrategy.s1.searchProbs[1][0][0][0] = 1;
-            p.generalStrategy.s1.searchProbs[1][1][0][0] = 1;
-            p.generalStrategy.s2.placeProbs[0][0] = 1;
-            p.generalStrategy.s2.placeProbs[1][0] = 1;
+            for (auto& pub : p.generalStrategy.s1.searchProbs)
+                for (auto& block : pub) block[0][0] = 1;
+            p.generalStrategy.s2.placeProbs[0][0] = p.generalStrategy.s2.placeProbs[1][0] = 1;
             setup(p);
             p.nPoints = 1UL << p.n;
             p.nContexts = 1UL << p.k;
         });
         sim->landscape.initRun(0);
-        rng48::seedState(sim->initMemRandomState, sim->params.startseed);
         rng48::seedState(sim->searchRandomState, sim->params.searchseed);
         pub = std::make_unique<Memory>(sim->params.maxMemSize, sim->curStep);
         if (withGroup) grp = std::make_unique<Memory>(sim->params.maxMemSize, sim->curStep);
@@ -90,26 +80,24 @@ struct World {
                                         sim->initMemRandomState, sim->searchRandomState, sim->curStep);
         agent->initRun();
     }
-
-    // The parameters refer to `names`, so a world stays where it was built.
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
     Landscape& land() { return sim->landscape; }
-    const SimuParameters& params() const { return sim->params; }
     unsigned short* rs() { return sim->searchRandomState; }
     SearchMethod& method(SearchType t) { return *agent->searchMethods[t]; }
     SearchRandomLocal& exploit() { return static_cast<SearchRandomLocal&>(method(SearchTypeExploit)); }
-    unsigned int n() const { return sim->params.n; }
-    // Fitness as the landscape reports it without crowding; no evaluation is counted.
+    // Fitness without crowding; no evaluation is counted.
     double f(const Point& p) const { return sim->landscape.getBaseFitness(p); }
     // Evaluations (and visits) made on the landscape so far.
     int stamp() const { return sim->landscape.curTimeStamp; }
 };
 
+typedef std::vector<std::pair<int, VisitType>> Queue;
+
 // The queued writes of a memory as (point, visit type) pairs, in queue order.
-inline std::vector<std::pair<int, VisitType>> queued(const Memory& m) {
-    std::vector<std::pair<int, VisitType>> out;
+inline Queue queued(const Memory& m) {
+    Queue out;
     for (const SimplePointInfo& q : m.queuedPoints) out.emplace_back(q.point.values, q.visitType);
     return out;
 }
@@ -124,27 +112,19 @@ inline std::vector<int> values(const std::vector<Point>& points) {
 // OUTPUT0 = (w0 . inputs + b0)^2, OUTPUT1 = (w1 . inputs + b1)^2.
 inline NeuralNet squareNet(const std::vector<double>& w0, double b0, const std::vector<double>& w1, double b1) {
     using namespace NEAT;
-    const int kSquare = 4;
-    std::vector<GeneticNodeGene> nodes;
-    nodes.emplace_back(1, "Bias", "NetworkSensor");
+    std::vector<GeneticNodeGene> nodes = {GeneticNodeGene(1, "Bias", "NetworkSensor")};
     for (int j = 0; j < 6; j++) nodes.emplace_back(2 + j, "INPUT" + std::to_string(j), "NetworkSensor");
-    nodes.emplace_back(8, "OUTPUT0", "NetworkOutputNode", kSquare);
-    nodes.emplace_back(9, "OUTPUT1", "NetworkOutputNode", kSquare);
+    nodes.emplace_back(8, "OUTPUT0", "NetworkOutputNode", 4);
+    nodes.emplace_back(9, "OUTPUT1", "NetworkOutputNode", 4);
     std::vector<GeneticLinkGene> links;
-    int id = 1;
-    for (int j = 0; j < 6; j++) links.emplace_back(id++, 2 + j, 8, w0[j]);
-    links.emplace_back(id++, 1, 8, b0);
-    for (int j = 0; j < 6; j++) links.emplace_back(id++, 2 + j, 9, w1[j]);
-    links.emplace_back(id++, 1, 9, b1);
-
+    for (int o = 0; o < 2; o++) {
+        for (int j = 0; j < 6; j++) links.emplace_back((int)links.size() + 1, 2 + j, 8 + o, (o ? w1 : w0)[j]);
+        links.emplace_back((int)links.size() + 1, 1, 8 + o, o ? b1 : b0);
+    }
     NeuralNet nn;
     nn.net = std::make_shared<FastNetwork>(nodes, links);
-    nn.i0 = nn.net->getNodeIndex("INPUT0");
-    nn.i1 = nn.net->getNodeIndex("INPUT1");
-    nn.i2 = nn.net->getNodeIndex("INPUT2");
-    nn.i3 = nn.net->getNodeIndex("INPUT3");
-    nn.i4 = nn.net->getNodeIndex("INPUT4");
-    nn.i5 = nn.net->getNodeIndex("INPUT5");
+    int* inputs[6] = {&nn.i0, &nn.i1, &nn.i2, &nn.i3, &nn.i4, &nn.i5};
+    for (int j = 0; j < 6; j++) *inputs[j] = nn.net->getNodeIndex("INPUT" + std::to_string(j));
     nn.o0 = nn.net->getNodeIndex("OUTPUT0");
     nn.o1 = nn.net->getNodeIndex("OUTPUT1");
     nn.bias = nn.net->getNodeIndex("Bias");
@@ -152,21 +132,16 @@ inline NeuralNet squareNet(const std::vector<double>& w0, double b0, const std::
     return nn;
 }
 
-// The value the square network gives for one input vector, clamped like a strategy output.
-inline double squareOut(const std::vector<double>& w, double b, const std::vector<double>& in) {
-    double s = b;
-    for (size_t j = 0; j < in.size(); j++) s += w[j] * in[j];
-    const double v = s * s;
-    return v > 1 ? 1 : v;
-}
-
-// Normalized scores of every action for the given input vectors.
+// Normalized scores that the square network gives every action, one input vector each,
+// each score clamped to 1 like a strategy output.
 inline std::vector<double> expectedProbs(const std::vector<double>& w, double b,
                                          const std::vector<std::vector<double>>& inputs) {
     std::vector<double> p;
     double sum = 0;
     for (const auto& in : inputs) {
-        p.push_back(squareOut(w, b, in));
+        double s = b;
+        for (size_t j = 0; j < in.size(); j++) s += w[j] * in[j];
+        p.push_back(std::min(s * s, 1.0));
         sum += p.back();
     }
     for (double& v : p) v /= sum;
@@ -175,8 +150,9 @@ inline std::vector<double> expectedProbs(const std::vector<double>& w, double b,
 
 // Current sensor values INPUT0..INPUT5 of a strategy network (the inputs of its latest evaluation).
 inline std::vector<double> sensors(const NeuralNet& nn) {
-    return {nn.net->getValue(nn.i0), nn.net->getValue(nn.i1), nn.net->getValue(nn.i2),
-            nn.net->getValue(nn.i3), nn.net->getValue(nn.i4), nn.net->getValue(nn.i5)};
+    std::vector<double> out;
+    for (int i : {nn.i0, nn.i1, nn.i2, nn.i3, nn.i4, nn.i5}) out.push_back(nn.net->getValue(i));
+    return out;
 }
 
 }  // namespace testkit
