@@ -46,43 +46,13 @@ Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::ve
                        int nRunsOverride, bool statsPrinted, double evalsPerStepLimit)
     : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit),
       landscape(params, curStep),
-      curRun(0),
-      curStep(0),
-      visualizationOn(false),
-      publicMemory(nullptr),
-      groupsMemory(nullptr),
-      chosenAgentId(0),
-      fitnessStatsPrinted(statsPrinted) {
-    for (int g = 0; g < 10; g++) {
-        countedEvals[g] = 0;
-        totalFitnessForAllRuns[g] = 0.0;
-        groupActedThisStep[g] = false;
-        runFitnessOfGroup[g] = 0.0;
-    }
-    initMemRandomState[0] = initMemRandomState[1] = initMemRandomState[2] = 0;
-    searchRandomState[0] = searchRandomState[1] = searchRandomState[2] = 0;
-}
+      fitnessStatsPrinted(statsPrinted) {}
 
 Simulation::Simulation(std::vector<std::string>& names, const std::function<void(SimuParameters&)>& setup,
                        bool statsPrinted)
     : params(names),
       landscape(applySetup(params, setup), curStep),
-      curRun(0),
-      curStep(0),
-      visualizationOn(false),
-      publicMemory(nullptr),
-      groupsMemory(nullptr),
-      chosenAgentId(0),
-      fitnessStatsPrinted(statsPrinted) {
-    for (int g = 0; g < 10; g++) {
-        countedEvals[g] = 0;
-        totalFitnessForAllRuns[g] = 0.0;
-        groupActedThisStep[g] = false;
-        runFitnessOfGroup[g] = 0.0;
-    }
-    initMemRandomState[0] = initMemRandomState[1] = initMemRandomState[2] = 0;
-    searchRandomState[0] = searchRandomState[1] = searchRandomState[2] = 0;
-}
+      fitnessStatsPrinted(statsPrinted) {}
 
 Simulation::~Simulation() {
     for (Agent* a : agents) delete a;

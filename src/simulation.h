@@ -18,17 +18,17 @@ public:
     SimuParameters params;
     Landscape landscape;
     std::vector<Agent*> agents;
-    unsigned int curRun;
-    unsigned int curStep;
-    int countedEvals[10];
-    bool visualizationOn;
-    Memory* publicMemory;
-    std::vector<Memory*>* groupsMemory;
-    unsigned short initMemRandomState[3];
-    unsigned short searchRandomState[3];
-    int chosenAgentId;
-    double totalFitnessForAllRuns[10];
-    bool groupActedThisStep[10];
+    unsigned int curRun = 0;
+    unsigned int curStep = 0;
+    int countedEvals[10] = {};
+    bool visualizationOn = false;
+    Memory* publicMemory = nullptr;
+    std::vector<Memory*>* groupsMemory = nullptr;
+    unsigned short initMemRandomState[3] = {};
+    unsigned short searchRandomState[3] = {};
+    int chosenAgentId = 0;
+    double totalFitnessForAllRuns[10] = {};
+    bool groupActedThisStep[10] = {};
     std::vector<double> fitnessForRuns[10];
     bool fitnessStatsPrinted;
 
@@ -88,7 +88,7 @@ public:
 private:
     // Per-group sum of the counted steps' group means in the current run (statistics
     // without agentsFitnessUseMax).
-    double runFitnessOfGroup[10];
+    double runFitnessOfGroup[10] = {};
     std::chrono::steady_clock::time_point progressStart, lastProgress;
     bool progressShown = false;
 
