@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "simulation.h"
+#include "small_setup.h"
 #include "visualization.h"
 #include "xdisplay.h"
 
@@ -48,36 +49,9 @@ inline QApplication& app() {
 }
 
 inline void smallSetup(SimuParameters& p, unsigned int n) {
-    p.n = n;
-    p.k = 2;
-    p.nPoints = 1ul << p.n;
-    p.nContexts = 1ul << p.k;
-    p.nAgents = 5;
-    p.nRuns = 1;
+    smallSimulationSetup(p, n, 5);
     p.maxTotalSteps = 50;
-    p.lastStepsUsedForFitness = 5;
-    p.nFitnessGroups = 1;
-    p.firstFitnessAgent[0] = 0;
-    p.lastFitnessAgent[0] = 4;
-    p.initialPrivateMemSize = 3;
-    p.initialPublicMemSize = 4;
     p.maxMemSize = 50;
-    p.flockingRadius = 1;
-    p.flockingIntensity = 0.9;
-    p.generalCustomParams.exploitSearchConfig.maxSteps = 5;
-    p.exploreSearchConfig.maxSteps = 5;
-    p.exploreSearchConfig.maxAttempts = 3;
-    p.exploreSearchConfig.rangeLow = 0.1;
-    p.exploreSearchConfig.rangeHigh = 0.4;
-    for (int i = 0; i < 2; i++)
-        for (int j = 0; j < 2; j++) {
-            for (int m = 0; m < 2; m++)
-                for (int a = 0; a < 2; a++) p.generalStrategy.s1.searchProbs[i][j][m][a] = 0.25;
-            p.generalStrategy.s2.placeProbs[i][j] = 0.5;
-        }
-    p.landscapeseed = 5;
-    p.startseed = 6;
-    p.searchseed = 7;
 }
 
 // A simulation in visual mode, its one run started.
