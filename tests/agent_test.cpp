@@ -335,7 +335,7 @@ TEST(NetworkDecisionDeathTest, TypesOneAndAboveSixAreRejected) {
         });
         fillMemories(w, 0.6, 0.4);
         const std::string message = "NN strategy type error, unimplemented type: " + std::to_string(type) + "\n\n";
-        EXPECT_EXIT(w.agent->step(0), testing::ExitedWithCode(1), "ERROR at src/agent.cpp:[0-9]+:\n" + message);
+        EXPECT_EXIT(w.agent->step(0), testing::ExitedWithCode(1), "ERROR at src/core/agent.cpp:[0-9]+:\n" + message);
         EXPECT_EXIT(w.agent->printNNStrategyActionProbs(0, {0.5, 0.5, 0.5}), testing::ExitedWithCode(1), message);
     }
 }

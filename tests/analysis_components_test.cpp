@@ -134,7 +134,7 @@ TEST_F(ComponentsKeywordTest, AnyValueOtherThanZeroOrOneIsAFatalConfigurationErr
         const std::string path = minimalWith("k 2\n", "k 2\nlandscapeComponents " + value + "\n", "bad");
         const ReadOutcome o = readConfig(q, path);
         EXPECT_EQ(o.status, 1) << value;
-        EXPECT_EQ(o.err.rfind("ERROR at src/simuparameters.cpp:", 0), 0u) << o.err;
+        EXPECT_EQ(o.err.rfind("ERROR at src/core/simuparameters.cpp:", 0), 0u) << o.err;
         EXPECT_NE(o.err.find("landscapeComponents must be 0 (seeded components) or 1 (independent components), not \"" +
                              value + "\""),
                   std::string::npos)

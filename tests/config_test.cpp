@@ -71,7 +71,7 @@ struct Outcome {
 
     // Standard error after the "ERROR at <location>:" line, which must name one of our sources.
     std::string message() const {
-        static const std::regex head("^ERROR at src/[a-z_]+\\.cpp:[0-9]+:\n");
+        static const std::regex head("^ERROR at src/[a-z_/]+\\.cpp:[0-9]+:\n");
         std::smatch m;
         return std::regex_search(err, m, head) ? std::string(m.suffix()) : "<no ERROR line> " + err;
     }

@@ -203,7 +203,7 @@ TEST(StrategyHelpersTest, RouletteWheelRejectsAnUnnormalisedDistribution) {
         if (erand48(t) >= 0.4) break;
     }
     EXPECT_EXIT(Simulation::rouletteWheelSelection(2, p, s), testing::ExitedWithCode(1),
-                "ERROR at src/simulation.cpp:[0-9]+:\nWrong probability distribution\n");
+                "ERROR at src/core/simulation.cpp:[0-9]+:\nWrong probability distribution\n");
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST(ReadTillKeywordTest, LooksOnlyAtTheNextWordAfterComments) {
     Outcome required = capture([&] { return read_till_keyword(fp, "searchseed", true); });
     EXPECT_EQ(required.status, 1);
     EXPECT_TRUE(std::regex_match(required.err,
-                                 std::regex("ERROR at src/util\\.cpp:[0-9]+:\nCould not find keyword: searchseed\n")))
+                                 std::regex("ERROR at src/core/util\\.cpp:[0-9]+:\nCould not find keyword: searchseed\n")))
         << required.err;
     fclose(fp);
 }

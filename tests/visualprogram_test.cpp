@@ -110,7 +110,7 @@ TEST_F(VisualProgramTest, WithoutADisplayVisualModeIsRefusedWithAMessage) {
     for (const char* sw : {"--visual-rect", "--visual-spherical"}) {
         ProgramResult r = runProgram(NK_BINARY, "nkswarm", {kConfig, sw}, NK_TESTS_DIR, 60);
         EXPECT_EQ(r.status, 1) << sw;
-        EXPECT_NE(r.err.find("ERROR at src/visualdriver.cpp:"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("ERROR at src/visual/visualdriver.cpp:"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("Visual mode needs a display"), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "") << sw;
     }
