@@ -3,10 +3,10 @@
 // pays them after each step. Needs an X display (run under xvfb-run).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QSurfaceFormat>
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkRenderWindow.h>
+#include <QApplication>
+#include <QSurfaceFormat>
 
 #include <fcntl.h>
 #include <unistd.h>

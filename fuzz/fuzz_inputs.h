@@ -85,9 +85,9 @@ public:
         writeFile(path(name), bytes.data(), bytes.size());
     }
 
-    static constexpr const char* kNames[] = {"main.cfg", "extra.cfg", "cmp1.cfg", "cmp2.cfg", "pop.xml",
-                                              "pop.xml.gz", "nn0.xml", "nn0.xml.gz", "nn2.xml", "nn5.xml",
-                                              "cyclic.xml"};
+    static constexpr const char* kNames[] = {"main.cfg", "extra.cfg",  "cmp1.cfg",  "cmp2.cfg",
+                                             "pop.xml",  "pop.xml.gz", "nn0.xml",   "nn0.xml.gz",
+                                             "nn2.xml",  "nn5.xml",    "cyclic.xml"};
 
 private:
     std::string dir_;

@@ -71,8 +71,8 @@ TEST(CommandLineTest, CompareStrategiesConsumesFiveValues) {
                            "0", "d", "--print-stats"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(countLines(r.out), 4);  // --print-stats is still found after the five values
-    ProgramResult missing = run({"small.cfg", "--extra-cfg", "extra.cfg", "--compare-strategies", "a", "nofile.cfg",
-                                 "c", "0", "d"});
+    ProgramResult missing =
+        run({"small.cfg", "--extra-cfg", "extra.cfg", "--compare-strategies", "a", "nofile.cfg", "c", "0", "d"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("Cannot open nofile.cfg"), std::string::npos);
 }

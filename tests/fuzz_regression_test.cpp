@@ -38,9 +38,12 @@ int openFileCount() { return static_cast<int>(filesIn("/proc/self/fd").size()); 
 
 std::string describe(const nkfuzz::Result& r) {
     switch (r.outcome) {
-        case nkfuzz::OutcomeAccepted: return "accepted";
-        case nkfuzz::OutcomeFatalExit: return "exit " + std::to_string(r.status);
-        case nkfuzz::OutcomeLoadError: return "load error";
+        case nkfuzz::OutcomeAccepted:
+            return "accepted";
+        case nkfuzz::OutcomeFatalExit:
+            return "exit " + std::to_string(r.status);
+        case nkfuzz::OutcomeLoadError:
+            return "load error";
     }
     return "?";
 }

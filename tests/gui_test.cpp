@@ -1,11 +1,11 @@
 // The main window on a real display (Xvfb in CI; skipped without one): its widgets per view
 // type, stepping and refresh, the agent selector, the recent-steps slider, centring the
 // sphere, following the chosen agent, and the animation timer.
-#include <QElapsedTimer>
-#include <QTest>
 #include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
+#include <QElapsedTimer>
+#include <QTest>
 
 #include <memory>
 
@@ -38,8 +38,7 @@ protected:
         gui.reset();
         vs.reset();
     }
-    void open(VisualizationType type, long northPole = 0, bool follow = false,
-              FollowMode mode = FollowModeFixedAgent) {
+    void open(VisualizationType type, long northPole = 0, bool follow = false, FollowMode mode = FollowModeFixedAgent) {
         gui.reset();
         vs.reset(new VisualSim(8, tenAgents));
         testing::internal::CaptureStdout();
@@ -65,19 +64,25 @@ TEST_F(GuiTest, TheFormHasTheSpecifiedWidgetsTextsAndTabOrder) {
     EXPECT_EQ(gui->menu_File->actions()[0], gui->actionE_xit);
     EXPECT_EQ(gui->actionE_xit->text(), "E&xit");
     EXPECT_EQ(gui->actionExit->text(), "Exit");
-    const std::pair<QAbstractButton*, const char*> texts[] = {
-        {gui->buttonCenter, "Center @ selection"}, {gui->buttonCenterTypedPoint, "Center"},
-        {gui->checkBoxGridLines, "Grid Lines"},    {gui->checkBoxNeighbors, "Neighbors"},
-        {gui->checkBoxOthers, "Others"},           {gui->checkBoxConsidered, "Considered"},
-        {gui->checkBox1Agent, "1 agent"},          {gui->checkBoxPublicMem, "Public"},
-        {gui->checkBoxGlobalMax, "Global Max"},    {gui->checkBoxHistory, "History"},
-        {gui->checkBoxPrivateMem, "Private"},      {gui->checkBoxLocalMax, "Local Max"},
-        {gui->buttonStartStop, "Start"},           {gui->buttonNext, "Next"},
-        {gui->buttonNext5, "Next 5"}};
+    const std::pair<QAbstractButton*, const char*> texts[] = {{gui->buttonCenter, "Center @ selection"},
+                                                              {gui->buttonCenterTypedPoint, "Center"},
+                                                              {gui->checkBoxGridLines, "Grid Lines"},
+                                                              {gui->checkBoxNeighbors, "Neighbors"},
+                                                              {gui->checkBoxOthers, "Others"},
+                                                              {gui->checkBoxConsidered, "Considered"},
+                                                              {gui->checkBox1Agent, "1 agent"},
+                                                              {gui->checkBoxPublicMem, "Public"},
+                                                              {gui->checkBoxGlobalMax, "Global Max"},
+                                                              {gui->checkBoxHistory, "History"},
+                                                              {gui->checkBoxPrivateMem, "Private"},
+                                                              {gui->checkBoxLocalMax, "Local Max"},
+                                                              {gui->buttonStartStop, "Start"},
+                                                              {gui->buttonNext, "Next"},
+                                                              {gui->buttonNext5, "Next 5"}};
     for (const auto& t : texts) EXPECT_EQ(t.first->text(), t.second) << t.second;
     const std::pair<QWidget*, std::pair<int, int>> cells[] = {
-        {gui->checkBoxNeighbors, {0, 0}}, {gui->checkBoxOthers, {0, 1}},    {gui->checkBoxConsidered, {0, 2}},
-        {gui->checkBox1Agent, {1, 0}},    {gui->checkBoxPublicMem, {1, 1}}, {gui->checkBoxGlobalMax, {1, 2}},
+        {gui->checkBoxNeighbors, {0, 0}}, {gui->checkBoxOthers, {0, 1}},     {gui->checkBoxConsidered, {0, 2}},
+        {gui->checkBox1Agent, {1, 0}},    {gui->checkBoxPublicMem, {1, 1}},  {gui->checkBoxGlobalMax, {1, 2}},
         {gui->checkBoxHistory, {2, 0}},   {gui->checkBoxPrivateMem, {2, 1}}, {gui->checkBoxLocalMax, {2, 2}}};
     for (const auto& c : cells) {
         int row, col, rowSpan, colSpan;
@@ -105,12 +110,12 @@ TEST_F(GuiTest, TheFormHasTheSpecifiedWidgetsTextsAndTabOrder) {
     EXPECT_TRUE(gui->buttonNext5->font().italic());
     EXPECT_EQ(gui->buttonNext->focusPolicy(), Qt::StrongFocus);
     // Keyboard focus chain, from "Next" on.
-    const QWidget* order[] = {gui->buttonNext,        gui->buttonNext5,         gui->lineEditCenter,
-                              gui->buttonCenterTypedPoint, gui->buttonCenter, gui->comboBoxAgent,
-                              gui->checkBoxGridLines, gui->checkBoxNeighbors,   gui->checkBox1Agent,
-                              gui->checkBoxHistory,   gui->checkBoxOthers,      gui->checkBoxPublicMem,
-                              gui->checkBoxPrivateMem, gui->checkBoxConsidered, gui->checkBoxGlobalMax,
-                              gui->checkBoxLocalMax,  gui->sliderRecentSteps,   gui->buttonStartStop};
+    const QWidget* order[] = {
+        gui->buttonNext,         gui->buttonNext5,        gui->lineEditCenter,    gui->buttonCenterTypedPoint,
+        gui->buttonCenter,       gui->comboBoxAgent,      gui->checkBoxGridLines, gui->checkBoxNeighbors,
+        gui->checkBox1Agent,     gui->checkBoxHistory,    gui->checkBoxOthers,    gui->checkBoxPublicMem,
+        gui->checkBoxPrivateMem, gui->checkBoxConsidered, gui->checkBoxGlobalMax, gui->checkBoxLocalMax,
+        gui->sliderRecentSteps,  gui->buttonStartStop};
     const QWidget* w = order[0];
     for (size_t i = 1; i < sizeof order / sizeof order[0]; i++) {
         w = w->nextInFocusChain();
@@ -121,18 +126,18 @@ TEST_F(GuiTest, TheFormHasTheSpecifiedWidgetsTextsAndTabOrder) {
 
 TEST_F(GuiTest, EachViewShowsOnlyItsControls) {
     open(VisTypeTerrain);
-    for (QWidget* w : {(QWidget*)gui->buttonCenter, (QWidget*)gui->buttonCenterTypedPoint,
-                       (QWidget*)gui->lineEditCenter, (QWidget*)gui->checkBoxGridLines,
-                       (QWidget*)gui->checkBoxConsidered, (QWidget*)gui->checkBoxOthers})
+    for (QWidget* w :
+         {(QWidget*)gui->buttonCenter, (QWidget*)gui->buttonCenterTypedPoint, (QWidget*)gui->lineEditCenter,
+          (QWidget*)gui->checkBoxGridLines, (QWidget*)gui->checkBoxConsidered, (QWidget*)gui->checkBoxOthers})
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     EXPECT_FALSE(gui->checkBoxNeighbors->isHidden());
     EXPECT_FALSE(gui->checkBoxGlobalMax->isHidden());
     EXPECT_EQ(gui->focusWidget(), gui->buttonNext);  // keyboard focus once the window is active
 
     open(VisTypeSphericalPolar, 9);
-    for (QWidget* w : {(QWidget*)gui->checkBoxNeighbors, (QWidget*)gui->checkBoxGlobalMax,
-                       (QWidget*)gui->checkBoxLocalMax, (QWidget*)gui->checkBoxConsidered,
-                       (QWidget*)gui->checkBoxOthers})
+    for (QWidget* w :
+         {(QWidget*)gui->checkBoxNeighbors, (QWidget*)gui->checkBoxGlobalMax, (QWidget*)gui->checkBoxLocalMax,
+          (QWidget*)gui->checkBoxConsidered, (QWidget*)gui->checkBoxOthers})
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     EXPECT_FALSE(gui->lineEditCenter->isHidden());
     EXPECT_EQ(gui->lineEditCenter->text(), "9");

@@ -140,8 +140,7 @@ TEST(BadConfigTest, NonNumbersAreRejected) {
 }
 
 TEST(BadConfigTest, OverlongWordsAndBinaryGarbageAreRejected) {
-    expectFatal({"overlong_word.cfg"},
-                "Word longer than 1003 characters: " + std::string(40, 'x') + "...\n");
+    expectFatal({"overlong_word.cfg"}, "Word longer than 1003 characters: " + std::string(40, 'x') + "...\n");
     expectFatal({"binary_garbage.cfg"}, "n=0 or k=0 out of bounds\n\n");
     // A NUL byte is part of a word: "n\0" is not the keyword n.
     expectFatal({"nul_bytes.cfg"}, "n=0 or k=2 out of bounds\n\n");
@@ -153,9 +152,9 @@ TEST(BadConfigTest, UnfinishedBlocksEndTheReading) {
     expectFatal({"agentparams_unknown_word.cfg"},
                 "Unexpected exploit in an agent parameter block: expected useAllExploitAttempts, maxExploitTreeDepth "
                 "or agentParamsEnd\n\n");
-    expectFatal({"base.cfg", "--extra-cfg", "base.cfg", "--compare-strategies", "a", "compared_without_s1.cfg", "b",
-                 "0", "c"},
-                "S1 strategy missing!\n");
+    expectFatal(
+        {"base.cfg", "--extra-cfg", "base.cfg", "--compare-strategies", "a", "compared_without_s1.cfg", "b", "0", "c"},
+        "S1 strategy missing!\n");
 }
 
 TEST(BadConfigTest, EvaluationBudgetsThatCouldNeverBeSpentAreRejected) {
@@ -187,8 +186,9 @@ TEST(BadGenomeTest, MalformedGzipIsALoadError) {
 
 TEST(BadGenomeTest, BrokenNetworksAreRejected) {
     expectGenomeError("nn_cycle.cfg", "The network has a cycle, so its depth is unbounded!\n");
-    expectGenomeError("nn_dangling_link.cfg", "Genome file: link 4 on line 20 names node 99, which its individual "
-                                              "lacks!\n");
+    expectGenomeError("nn_dangling_link.cfg",
+                      "Genome file: link 4 on line 20 names node 99, which its individual "
+                      "lacks!\n");
     expectGenomeError("nn_duplicate_node.cfg", "Oops, tried to add a node when it already existed!\n");
     expectGenomeError("nn_duplicate_link.cfg", "Oops, tried to add a link when it already existed!\n");
     expectGenomeError("nn_bad_activation.cfg",

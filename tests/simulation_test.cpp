@@ -22,7 +22,13 @@ struct Fixture {
     std::vector<std::string> names;
     Simulation sim;
     explicit Fixture(const std::function<void(SimuParameters&)>& extra, bool stats = false)
-        : sim(names, [&](SimuParameters& p) { smallSetup(p); extra(p); }, stats) {}
+        : sim(
+              names,
+              [&](SimuParameters& p) {
+                  smallSetup(p);
+                  extra(p);
+              },
+              stats) {}
     // Runs the batch and returns its report.
     std::string execute() {
         testing::internal::CaptureStdout();

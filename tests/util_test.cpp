@@ -70,8 +70,8 @@ TEST(ReadTillKeywordTest, LooksOnlyAtTheNextWordAfterComments) {
     EXPECT_EQ(optional.err, "");
     Outcome required = capture([&] { return read_till_keyword(fp, "searchseed", true); });
     EXPECT_EQ(required.status, 1);
-    EXPECT_TRUE(std::regex_match(required.err,
-                                 std::regex("ERROR at src/core/util\\.cpp:[0-9]+:\nCould not find keyword: searchseed\n")))
+    EXPECT_TRUE(std::regex_match(
+        required.err, std::regex("ERROR at src/core/util\\.cpp:[0-9]+:\nCould not find keyword: searchseed\n")))
         << required.err;
     fclose(fp);
 }

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QVTKOpenGLNativeWidget.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderer.h>
 #include <QApplication>
 #include <QImage>
 #include <QSurfaceFormat>
 #include <QTest>
-#include <QVTKOpenGLNativeWidget.h>
-#include <vtkRenderWindow.h>
-#include <vtkRenderer.h>
 
 #include <cstdlib>
 #include <functional>
@@ -31,9 +31,9 @@ inline bool haveDisplay() {
     return d && *d && xDisplayOpens();
 }
 
-#define NK_REQUIRE_DISPLAY()                                                                       \
-    do {                                                                                           \
-        if (!vistest::haveDisplay()) GTEST_SKIP() << "no X display (run under xvfb-run)";          \
+#define NK_REQUIRE_DISPLAY()                                                              \
+    do {                                                                                  \
+        if (!vistest::haveDisplay()) GTEST_SKIP() << "no X display (run under xvfb-run)"; \
     } while (0)
 
 inline QApplication& app() {

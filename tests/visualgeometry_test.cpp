@@ -174,8 +174,7 @@ TEST(TerrainMaximaTest, TiedMaximaGiveTheLowerPointAsGlobalAndBothAsLocal) {
     std::vector<float> byGrid(16);
     // Fitness falls with the distance to the nearer of 3 and 12 (four bits apart), so every
     // other point has a fitter neighbour.
-    for (long p = 0; p < 16; p++)
-        byGrid[map.gridIndex(p)] = 0.9f - 0.1f * std::min(bitsApart(p, 3), bitsApart(p, 12));
+    for (long p = 0; p < 16; p++) byGrid[map.gridIndex(p)] = 0.9f - 0.1f * std::min(bitsApart(p, 3), bitsApart(p, 12));
     Point global;
     std::vector<Point> local;
     findMaxima(map, byGrid.data(), global, local);
@@ -284,8 +283,10 @@ TEST(PolarLayoutTest, FirstAndLastRowsShowPointZeroAndTheAllOnesPoint) {
     for (PolarShape shape : {PolarShapeRectangular, PolarShapeCircular, PolarShapeTwisted}) {
         PolarLayout layout(n, shape, false, shape == PolarShapeRectangular ? 0.2 : 0.0);
         std::vector<float> pts(3 * layout.numGridPoints), sc(layout.numGridPoints);
-        layout.compute([](const Point& p) { return p.values == 0 ? 0.25 : p.values == 31 ? 0.75 : 0.5; },
-                       pts.data(), sc.data());
+        layout.compute([](const Point& p) { return p.values == 0    ? 0.25
+                                                   : p.values == 31 ? 0.75
+                                                                    : 0.5; }, pts.data(),
+                       sc.data());
         for (int i = 0; i < n; i++) {
             EXPECT_FLOAT_EQ(sc[0 * layout.gridResX + 4 * i + 1], 0.25f);
             EXPECT_FLOAT_EQ(sc[n * layout.gridResX + 4 * i + 2], 0.75f);
@@ -342,7 +343,8 @@ TEST(SphereLayoutTest, FourBitsGiveFourteenVerticesAndTwelveDiamondsOfHammingNei
         std::vector<long> pts;
         std::vector<double> pos;
         std::vector<float> sc(14);
-        s.computeVertices(np, [](const Point&) { return 0.5; }, 0.2, 0.03, pts, pos, sc.data());
+        s.computeVertices(
+            np, [](const Point&) { return 0.5; }, 0.2, 0.03, pts, pos, sc.data());
         EXPECT_EQ(pts[12], np);
         EXPECT_EQ(pts[13], 15 ^ np);
         EXPECT_EQ(std::set<long>(pts.begin(), pts.end()).size(), 14u);
@@ -364,7 +366,8 @@ TEST(SphereLayoutTest, CellsCloseTheSurfaceForEveryNumberOfBits) {
         std::vector<long> pts;
         std::vector<double> pos;
         std::vector<float> sc(s.numGridPoints);
-        s.computeVertices(0, [](const Point&) { return 0.0; }, 0.2, 0.03, pts, pos, sc.data());
+        s.computeVertices(
+            0, [](const Point&) { return 0.0; }, 0.2, 0.03, pts, pos, sc.data());
         for (const auto& e : edges) EXPECT_EQ(bitsApart(pts[e.first.first], pts[e.first.second]), 1);
     }
     // Two bits: a single diamond through all four points; one bit: no cell.
@@ -436,7 +439,8 @@ TEST(SphereDotTest, AVertexPointSitsOnItsVertexAndOtherPointsInsideTheNearestCel
     std::vector<long> pts;
     std::vector<double> pos;
     std::vector<float> sc(s.numGridPoints);
-    s.computeVertices(0, [](const Point& p) { return (p.values % 7) / 7.0; }, 0.2, 0.03, pts, pos, sc.data());
+    s.computeVertices(
+        0, [](const Point& p) { return (p.values % 7) / 7.0; }, 0.2, 0.03, pts, pos, sc.data());
     std::set<long> vertexPoints(pts.begin(), pts.end());
     double out[3];
     s.dotPosition(Point(pts[7]), DotTypePublic, pts, pos, pts[s.northPoleIndex()], out);
@@ -489,7 +493,8 @@ TEST(SphereDotTest, ACapIsNeverChosenForAPointTwoBitsFromTheSelection) {
     std::vector<long> pts;
     std::vector<double> pos;
     std::vector<float> sc(s.numGridPoints);
-    s.computeVertices(0, [](const Point&) { return 0.5; }, 0.2, 0.03, pts, pos, sc.data());
+    s.computeVertices(
+        0, [](const Point&) { return 0.5; }, 0.2, 0.03, pts, pos, sc.data());
     // Bits 0 and 2: not a vertex; nearest to the north cap around the pole (point 0).
     Quad withCap, noCap;
     ASSERT_TRUE(s.nearestCell(Point(5), pts, pts[s.southPoleIndex()], withCap));

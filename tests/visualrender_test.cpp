@@ -2,7 +2,6 @@
 // initialises, renders a picture that shows the landscape, follows simulation steps and
 // picks vertices from clicks; dots and legend symbols show their colours; the fitness plot
 // appears with the first step.
-#include <QTest>
 #include <vtkActor.h>
 #include <vtkCamera.h>
 #include <vtkCaptionActor2D.h>
@@ -10,6 +9,7 @@
 #include <vtkProperty.h>
 #include <vtkRenderer.h>
 #include <vtkXYPlotActor.h>
+#include <QTest>
 
 #include <cmath>
 #include <cstring>

@@ -1,11 +1,11 @@
 // Crash report facility: a debugger backtrace of every thread when the program crashes.
 #include "crashhandler.h"
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 char programName[201];

@@ -15,9 +15,10 @@
 namespace {
 
 void printUsage(const char* prog) {
-    printf("Usage: %s <sim.cfg.file> [--extra-cfg <sim.cfg.file-extra>] [--visual-rect | --visual-spherical "
-           "[--follow]]\n",
-           prog);
+    printf(
+        "Usage: %s <sim.cfg.file> [--extra-cfg <sim.cfg.file-extra>] [--visual-rect | --visual-spherical "
+        "[--follow]]\n",
+        prog);
 }
 
 // Switches are matched exactly; a missing word never matches.

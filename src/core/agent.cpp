@@ -73,13 +73,12 @@ void Agent::initRun() {
     totalRunFitness = 0.0;
 
     deleteSearchMethods();
-    searchMethods[SearchTypeExploit] = new SearchRandomLocal(simulation, landscape, *this, params,
-                                                             params.getCustomParams(id).exploitSearchConfig, memory,
-                                                             curStep, phase);
+    searchMethods[SearchTypeExploit] = new SearchRandomLocal(
+        simulation, landscape, *this, params, params.getCustomParams(id).exploitSearchConfig, memory, curStep, phase);
     searchMethods[SearchTypeExplore] =
         new SearchRandomJump(simulation, landscape, *this, params, params.exploreSearchConfig, memory, curStep, phase);
     searchMethods[SearchTypeRecombination] = new SearchRecombination(simulation, landscape, *this, params,
-                                                                      params.recombSearchConfig, memory, curStep, phase);
+                                                                     params.recombSearchConfig, memory, curStep, phase);
 
     privateMemory.populate(params.initialPrivateMemSize, params.nPoints, initMemRandomState, landscape);
 }
@@ -142,8 +141,7 @@ void Agent::decide(const AgentStrategy& s) {
                     out = Simulation::computeNNOutput5Inputs(nn, y0, y1, y2, 2 * (x / 3) - 1, (x % 3) - 1, nn.o0);
                     break;
                 case StrategyType3:
-                    out = Simulation::computeNNOutput4Inputs(nn, y0, y1, kType3Codes[x][0], kType3Codes[x][1],
-                                                             nn.o0);
+                    out = Simulation::computeNNOutput4Inputs(nn, y0, y1, kType3Codes[x][0], kType3Codes[x][1], nn.o0);
                     break;
                 case StrategyType4:
                     out = Simulation::computeNNOutput5Inputs(nn, y0, y1, p, u, v, nn.o0);
@@ -262,10 +260,20 @@ bool Agent::printNNStrategyActionProbs(int outputId, std::vector<double> stateIn
     // State values each type needs: fitness levels (and progress, group position) first.
     size_t needed = 0;
     switch (t) {
-        case StrategyType0: case StrategyType3: needed = outputId == 0 ? 2 : 1; break;
-        case StrategyType2: needed = outputId == 0 ? 3 : 1; break;
-        case StrategyType4: case StrategyType6: needed = outputId == 0 ? 3 : 2; break;
-        case StrategyType5: needed = outputId == 0 ? 4 : 3; break;
+        case StrategyType0:
+        case StrategyType3:
+            needed = outputId == 0 ? 2 : 1;
+            break;
+        case StrategyType2:
+            needed = outputId == 0 ? 3 : 1;
+            break;
+        case StrategyType4:
+        case StrategyType6:
+            needed = outputId == 0 ? 3 : 2;
+            break;
+        case StrategyType5:
+            needed = outputId == 0 ? 4 : 3;
+            break;
         default:
             NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)t);
     }

@@ -79,9 +79,7 @@ public:
         return __builtin_popcount((uint32_t)(values ^ other.values) & allMask());
     }
 
-    bool closeInHammingDist(const Point& other, int closeRadius) const {
-        return hammingDist(other) <= closeRadius;
-    }
+    bool closeInHammingDist(const Point& other, int closeRadius) const { return hammingDist(other) <= closeRadius; }
 
     // sum: 1-count of all loci; sumFlipped: 1-count with the upper floor(N/2) loci inverted.
     void getBitSums(int& sum, int& sumFlipped) const {

@@ -111,7 +111,8 @@ void Landscape::buildComponentTable() {
         return;
     }
     for (unsigned int dim = 0; dim < nLoci; dim++)
-        for (unsigned long index = 0; index < stride; index++) componentTable[dim * stride + index] = component(dim, index);
+        for (unsigned long index = 0; index < stride; index++)
+            componentTable[dim * stride + index] = component(dim, index);
 }
 
 // --- independent components (landscapeComponents 1) ------------------------------------

@@ -63,18 +63,33 @@ struct AgentStrategy {
     int getNumSearchTypes() const { return type == StrategyType3 ? 3 : 2; }
     int getNumMemTypesS1() const {
         switch (type) {
-            case StrategyType0: case StrategyType3: case StrategyType4:
-            case StrategyType5: case StrategyType6: return 2;
-            case StrategyType1: case StrategyType2: return 3;
-            default: return 0;
+            case StrategyType0:
+            case StrategyType3:
+            case StrategyType4:
+            case StrategyType5:
+            case StrategyType6:
+                return 2;
+            case StrategyType1:
+            case StrategyType2:
+                return 3;
+            default:
+                return 0;
         }
     }
     int getNumActionsS1() const {
         switch (type) {
-            case StrategyType0: case StrategyType4: case StrategyType5: case StrategyType6: return 4;
-            case StrategyType1: case StrategyType2: return 6;
-            case StrategyType3: return 5;
-            default: return 0;
+            case StrategyType0:
+            case StrategyType4:
+            case StrategyType5:
+            case StrategyType6:
+                return 4;
+            case StrategyType1:
+            case StrategyType2:
+                return 6;
+            case StrategyType3:
+                return 5;
+            default:
+                return 0;
         }
     }
     int getNumMemTypesS2() const {

@@ -43,8 +43,6 @@ inline double firstDrand48AfterSeed(uint32_t seed) {
 }
 
 // A configured seed is loaded by writing its low 16 bits into all three words.
-inline void seedState(unsigned short s[3], int seed) {
-    s[0] = s[1] = s[2] = (unsigned short)(seed & 0xffff);
-}
+inline void seedState(unsigned short s[3], int seed) { s[0] = s[1] = s[2] = (unsigned short)(seed & 0xffff); }
 
 }  // namespace rng48

@@ -191,12 +191,9 @@ bool SearchMethod::prepareStartPoint(Point& curPoint, double& curFitness) {
     return newStart;
 }
 
-void SearchMethod::countEvaluations() {
-    simulation.addCountedEvals(owner.id, (int)owner.searchPoints.size());
-}
+void SearchMethod::countEvaluations() { simulation.addCountedEvals(owner.id, (int)owner.searchPoints.size()); }
 
-void SearchMethod::acceptImprovement(const Point& bestPoint, double bestFitness, Point& curPoint,
-                                     double& curFitness) {
+void SearchMethod::acceptImprovement(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness) {
     landscape.queueVisit(bestPoint);
     if (bestFitness > phase.bestFitWithinPhase) {
         phase.bestFitWithinPhase = bestFitness;
@@ -333,8 +330,8 @@ void SearchRandomLocal::stepOtherStrategies(int stgId) {
     }
 }
 
-double SearchRandomLocal::treeSearch(const Point& curPoint, int depth, double accumRewards,
-                                     const CustomParameters& cp, int stgId, double curPointFitness) {
+double SearchRandomLocal::treeSearch(const Point& curPoint, int depth, double accumRewards, const CustomParameters& cp,
+                                     int stgId, double curPointFitness) {
     if (curPointFitness < 0) {
         curPointFitness = landscape.getFitnessValue(curPoint);
         if (stgId > 0)

@@ -50,9 +50,7 @@ Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::ve
 
 Simulation::Simulation(std::vector<std::string>& names, const std::function<void(SimuParameters&)>& setup,
                        bool statsPrinted)
-    : params(names),
-      landscape(applySetup(params, setup), curStep),
-      fitnessStatsPrinted(statsPrinted) {}
+    : params(names), landscape(applySetup(params, setup), curStep), fitnessStatsPrinted(statsPrinted) {}
 
 Simulation::~Simulation() {
     for (Agent* a : agents) delete a;
@@ -364,8 +362,8 @@ void Simulation::showProgress(bool force) {
         done = (curRun + within) / params.nRuns;
     }
     const double left = done > 0 ? elapsed * (1.0 - done) / done : 0.0;
-    fprintf(stderr, "\r\033[Krun %u/%u  step %u  elapsed %.0fs  left ~%.0fs", curRun + 1, params.nRuns, curStep, elapsed,
-            left);
+    fprintf(stderr, "\r\033[Krun %u/%u  step %u  elapsed %.0fs  left ~%.0fs", curRun + 1, params.nRuns, curStep,
+            elapsed, left);
     fflush(stderr);
     progressShown = true;
 }

@@ -83,9 +83,10 @@ void rejectLeftoverWords(FILE* fp, const char* fileName) {
             fgl(fp);
             continue;
         }
-        NK_FATAL("Unexpected \"%s\" in %s: keywords must appear in the fixed order, and this one was not "
-                 "expected after the last keyword read\n\n",
-                 word, fileName);
+        NK_FATAL(
+            "Unexpected \"%s\" in %s: keywords must appear in the fixed order, and this one was not "
+            "expected after the last keyword read\n\n",
+            word, fileName);
     }
 }
 
@@ -94,8 +95,7 @@ void rejectLeftoverWords(FILE* fp, const char* fileName) {
 int readLandscapeComponents(FILE* fp) {
     char word[1004];
     if (read_word(fp, word, sizeof word) && (strcmp(word, "0") == 0 || strcmp(word, "1") == 0)) return word[0] - '0';
-    NK_FATAL("landscapeComponents must be 0 (seeded components) or 1 (independent components), not \"%s\"\n\n",
-             word);
+    NK_FATAL("landscapeComponents must be 0 (seeded components) or 1 (independent components), not \"%s\"\n\n", word);
 }
 
 // Closes a configuration file however reading ends: a fatal error may be thrown
@@ -158,8 +158,7 @@ void checkLimits(const SimuParameters& p) {
     checkFinite("flockingIntensityDecay", p.flockingIntensityDecay);
     checkFinite("maxDropPerStep", p.maxDropPerStep);
     if (p.flockingRadius < -kMaxFlockingRadius || p.flockingRadius > kMaxFlockingRadius)
-        NK_FATAL("flockingRadius=%d is outside -%d..%d\n\n", p.flockingRadius, kMaxFlockingRadius,
-                 kMaxFlockingRadius);
+        NK_FATAL("flockingRadius=%d is outside -%d..%d\n\n", p.flockingRadius, kMaxFlockingRadius, kMaxFlockingRadius);
     if (p.fitnessQuantizationLevels > kMaxQuantizationLevels)
         NK_FATAL("fitnessQuantizationLevels=%d is above the limit of %d\n\n", p.fitnessQuantizationLevels,
                  kMaxQuantizationLevels);
@@ -180,24 +179,27 @@ void checkLimits(const SimuParameters& p) {
     const unsigned long long points = filled(p.initialPublicMemSize) + nGroups * filled(p.initialGroupsMemSize) +
                                       static_cast<unsigned long long>(p.nAgents) * filled(p.initialPrivateMemSize);
     if (points > kMaxInitialPoints)
-        NK_FATAL("The initial memories would hold %llu points, above the limit of %llu (initialMemSize=%u for each "
-                 "of %d agents, initialPublicMemSize=%u, initialGroupsMemSize=%u)\n\n",
-                 points, kMaxInitialPoints, p.initialPrivateMemSize, p.nAgents, p.initialPublicMemSize,
-                 p.initialGroupsMemSize);
+        NK_FATAL(
+            "The initial memories would hold %llu points, above the limit of %llu (initialMemSize=%u for each "
+            "of %d agents, initialPublicMemSize=%u, initialGroupsMemSize=%u)\n\n",
+            points, kMaxInitialPoints, p.initialPrivateMemSize, p.nAgents, p.initialPublicMemSize,
+            p.initialGroupsMemSize);
 
     // A run with an evaluation budget ends only when fitness group 0 has spent it.
     if (p.maxTotalEvals > 0) {
         if (p.exploreSearchConfig.maxAttempts == 0 && !p.alwaysUseUpToDateFitness && !p.alwaysUpdateSourceMem)
-            NK_FATAL("maxTotalEvals=%d may never be reached: explore with 0 attempts evaluates nothing when "
-                     "alwaysUseUpToDateFitness and alwaysUpdateSourceMem are 0\n\n",
-                     p.maxTotalEvals);
+            NK_FATAL(
+                "maxTotalEvals=%d may never be reached: explore with 0 attempts evaluates nothing when "
+                "alwaysUseUpToDateFitness and alwaysUpdateSourceMem are 0\n\n",
+                p.maxTotalEvals);
         // Groups take turns by evaluations spent; an empty group never spends any and keeps the turn.
         if (p.limitedEvalsFor2Groups)
             for (int g = 0; g < p.nFitnessGroups; g++)
                 if (p.firstFitnessAgent[g] > p.lastFitnessAgent[g])
-                    NK_FATAL("maxTotalEvals=%d with limitedEvals 1 needs agents in every fitness group; group %d "
-                             "is empty\n\n",
-                             p.maxTotalEvals, g);
+                    NK_FATAL(
+                        "maxTotalEvals=%d with limitedEvals 1 needs agents in every fitness group; group %d "
+                        "is empty\n\n",
+                        p.maxTotalEvals, g);
     }
 }
 
@@ -236,8 +238,7 @@ void validate(const SimuParameters& p) {
         }
         for (int i = 0; i < p.nExtraStrategies; i++) {
             auto it = p.agentStrategies.find(p.nAgents + i);
-            checkTables(it != p.agentStrategies.end() ? it->second : p.generalStrategy, "Compared strategy",
-                        i + 1);
+            checkTables(it != p.agentStrategies.end() ? it->second : p.generalStrategy, "Compared strategy", i + 1);
         }
     }
     if (p.usingNNStrategy) {

@@ -2,14 +2,14 @@
 // views after some steps, and the fitness plot window.
 //   nkscreenshots <sim.cfg> <output directory>
 // Needs an X display; scripts/screenshots.sh runs it under Xvfb.
-#include <QApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QSurfaceFormat>
 #include <QVTKOpenGLNativeWidget.h>
 #include <vtkPNGWriter.h>
 #include <vtkRenderWindow.h>
 #include <vtkWindowToImageFilter.h>
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QSurfaceFormat>
 
 #include <cstdio>
 #include <memory>

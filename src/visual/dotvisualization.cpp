@@ -184,8 +184,8 @@ void DotVisualization::updatePointDots() {
     legendItems.clear();
     removeAllDotGroups();
 
-    const visgeom::DotPlan plan = visgeom::planDots(mSimulation, dotSwitches(), mVisType == VisTypeTerrain,
-                                                    mGlobalMaxPoint, mLocalMaxPoints);
+    const visgeom::DotPlan plan =
+        visgeom::planDots(mSimulation, dotSwitches(), mVisType == VisTypeTerrain, mGlobalMaxPoint, mLocalMaxPoints);
     std::vector<double> coords;
     for (const visgeom::DotGroupPlan& g : plan.groups) {
         if (mNumDotGroups >= DotTypeNum) break;

@@ -31,8 +31,8 @@ struct DotProperties {
 class DotGroup {
 public:
     DotGroup(vtkRenderer* renderer, int numPoints, const double* coords, const DotProperties& props);
-    DotGroup(vtkRenderer* renderer, int numPoints, const double* coords, double r, double g, double b,
-             double opacity, int glyphType);
+    DotGroup(vtkRenderer* renderer, int numPoints, const double* coords, double r, double g, double b, double opacity,
+             int glyphType);
     ~DotGroup();
     DotGroup(const DotGroup&) = delete;
     DotGroup& operator=(const DotGroup&) = delete;

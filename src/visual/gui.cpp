@@ -147,8 +147,8 @@ void GUI::followUpdate() {
     const std::vector<Agent*>& agents = mSimulation.getAgents();
     const int id = mSimulation.getChosenAgent();
     if (id < 0 || id >= (int)agents.size()) return;
-    const bool searchStart = mFollowAgentMode == FollowModeFixedAgentSearchStart ||
-                             mFollowAgentMode == FollowModeMovingAgentSearchStart;
+    const bool searchStart =
+        mFollowAgentMode == FollowModeFixedAgentSearchStart || mFollowAgentMode == FollowModeMovingAgentSearchStart;
     const Point& p = searchStart ? agents[id]->getSearchStartPoint() : agents[id]->getLastPoint();
     // Before its first move an agent stands nowhere; the view stays where it is.
     if (p.values < 0) return;

@@ -2,8 +2,8 @@
 // agent selector and the dot switches. Steps are made by button or by a 300 ms timer.
 #pragma once
 
-#include <QMainWindow>
 #include <vtkCommand.h>
+#include <QMainWindow>
 
 #include "constants.h"
 #include "ui_gui.h"

@@ -106,8 +106,7 @@ void RectangularPolarVisualization::init() {
     mapper->Delete();
     filter->Delete();
 
-    if (mShowCeiling)
-        createBoundingBox(0, (mNumDims - 1 + mWallThickness) / mNumDims, 0, 1, 0, mScaleZFactor);
+    if (mShowCeiling) createBoundingBox(0, (mNumDims - 1 + mWallThickness) / mNumDims, 0, 1, 0, mScaleZFactor);
 
     vtkCamera* camera = vtkCamera::New();
     camera->SetPosition(0.5, 0.7, 0.3);

@@ -110,8 +110,8 @@ void SphericalPolarVisualization::init() {
 
 void SphericalPolarVisualization::computeTerrain(bool selectNorthPole) {
     mLayout.computeVertices(
-        mNorthPolePoint, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mBaseRadius,
-        mScaleZFactor, mNDimPoints, mPositions, mPointFitnessData);
+        mNorthPolePoint, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mBaseRadius, mScaleZFactor,
+        mNDimPoints, mPositions, mPointFitnessData);
     mPoints->SetNumberOfPoints(mNumGridPoints);
     for (int i = 0; i < mNumGridPoints; i++) mPoints->SetPoint(i, &mPositions[3 * (size_t)i]);
 
@@ -140,8 +140,7 @@ void SphericalPolarVisualization::update(bool centered) {
     if (!centered) {
         // The selected vertex may have moved radially; the dot keeps the clicked direction.
         const double* p = &mPositions[3 * (size_t)mSelectedPntInd];
-        selectPoint(mSelectedPntInd, std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]), mSelectedTheta,
-                    mSelectedPhi);
+        selectPoint(mSelectedPntInd, std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]), mSelectedTheta, mSelectedPhi);
     }
     if (anyDotsShown()) updatePointDots();
     if (!centered) updateXYPlotWindow();

@@ -11,8 +11,8 @@
 #include <vtkParametricSpline.h>
 #include <vtkPointData.h>
 #include <vtkPointPicker.h>
-#include <vtkPolyData.h>
 #include <vtkPoints.h>
+#include <vtkPolyData.h>
 #include <vtkPolyDataMapper.h>
 #include <vtkProperty.h>
 #include <vtkProperty2D.h>
@@ -127,14 +127,13 @@ void TerrainVisualization::init() {
     initCamera();
 
     mRenderer->SetBackground(0.9, 0.9, 0.9);
-    createBoundingBox(0, (double)(mGridResX - 1) / mGridResX, 0, (double)(mGridResY - 1) / mGridResY, 0,
-                      mScaleZFactor);
+    createBoundingBox(0, (double)(mGridResX - 1) / mGridResX, 0, (double)(mGridResY - 1) / mGridResY, 0, mScaleZFactor);
 }
 
 void TerrainVisualization::initTerrainCoords() {
     const visgeom::FitnessSummary s = visgeom::computeTerrainCoords(
-        mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor,
-        true, mPointData, mPointFitnessData, mPointNDimCoords);
+        mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor, true,
+        mPointData, mPointFitnessData, mPointNDimCoords);
     mAvgFitness = s.avg;
     printf("Fitness min: %.4f (%lu), avg: %.4f, max: %.4f (%lu)\n", s.min, s.minPoint, s.avg, s.max, s.maxPoint);
     updateMaxPoints();
@@ -142,8 +141,8 @@ void TerrainVisualization::initTerrainCoords() {
 
 void TerrainVisualization::updateTerrainCoords() {
     const visgeom::FitnessSummary s = visgeom::computeTerrainCoords(
-        mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor,
-        false, mPointData, mPointFitnessData, mPointNDimCoords);
+        mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor, false,
+        mPointData, mPointFitnessData, mPointNDimCoords);
     mAvgFitness = s.avg;
     updateMaxPoints();
 }

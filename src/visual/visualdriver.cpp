@@ -1,10 +1,10 @@
 // The visual driver: one run of the simulation shown in the main window, stepped by the
 // user or the animation timer until the window closes.
+#include <QVTKOpenGLNativeWidget.h>
 #include <QApplication>
 #include <QImage>
 #include <QSurfaceFormat>
 #include <QTimer>
-#include <QVTKOpenGLNativeWidget.h>
 
 #include <cstdlib>
 #include <memory>
@@ -24,11 +24,13 @@ void requireDisplay() {
     const char* name = getenv("DISPLAY");
     if (!name || !*name) {
         if (const char* wl = getenv("WAYLAND_DISPLAY"); wl && *wl)
-            NK_FATAL("Visual mode needs an X display, but only a Wayland display is set (WAYLAND_DISPLAY=%s); "
-                     "run it with XWayland (DISPLAY set) or under xvfb-run.\n",
-                     wl);
-        NK_FATAL("Visual mode needs a display, and none is set (DISPLAY is empty); run it in a desktop session "
-                 "or under xvfb-run.\n");
+            NK_FATAL(
+                "Visual mode needs an X display, but only a Wayland display is set (WAYLAND_DISPLAY=%s); "
+                "run it with XWayland (DISPLAY set) or under xvfb-run.\n",
+                wl);
+        NK_FATAL(
+            "Visual mode needs a display, and none is set (DISPLAY is empty); run it in a desktop session "
+            "or under xvfb-run.\n");
     }
     if (!xDisplayOpens()) NK_FATAL("Visual mode cannot open the X display \"%s\".\n", name);
 }
@@ -55,14 +57,15 @@ void installTestHook(QApplication& app, GUI& gui, const Simulation& sim) {
 
 }  // namespace
 
-int Simulation::executeVisualized(int argc, char** argv, VisualizationType visType, long startingPoint,
-                                  int startSeed, bool followAgent, FollowMode followAgentMode) {
+int Simulation::executeVisualized(int argc, char** argv, VisualizationType visType, long startingPoint, int startSeed,
+                                  bool followAgent, FollowMode followAgentMode) {
     if (visType < VisTypeTerrain || visType > VisTypeSphericalPolar)
         NK_FATAL("Unknown landscape view type %d\n", (int)visType);
     if (visType == VisTypeTerrain && (int)params.n > visgeom::kMaxTerrainDims)
-        NK_FATAL("The terrain view (--visual-rect) draws all 2^N points and is limited to N <= %d; this "
-                 "configuration has N = %u. Use --visual-spherical, which works for every N.\n",
-                 visgeom::kMaxTerrainDims, params.n);
+        NK_FATAL(
+            "The terrain view (--visual-rect) draws all 2^N points and is limited to N <= %d; this "
+            "configuration has N = %u. Use --visual-spherical, which works for every N.\n",
+            visgeom::kMaxTerrainDims, params.n);
     requireDisplay();
 
     visualizationOn = true;

@@ -154,20 +154,19 @@ SphereLayout::SphereLayout(int n) : numDims(n), numGridPoints(n * (n - 1) + 2) {
         for (int i = 0; i < n; i++) {
             const int i1 = (i + 1) % n;
             for (int k = 2; k <= n - 2; k++)
-                cellList.push_back({vertexIndex(k - 1, i), vertexIndex(k - 2, i1), vertexIndex(k - 1, i1),
-                                    vertexIndex(k, i)});
+                cellList.push_back(
+                    {vertexIndex(k - 1, i), vertexIndex(k - 2, i1), vertexIndex(k - 1, i1), vertexIndex(k, i)});
             cellList.push_back({vertexIndex(0, i1), vertexIndex(1, i), vertexIndex(0, i), np});
             cellList.push_back({vertexIndex(n - 2, i), sp, vertexIndex(n - 2, i1), vertexIndex(n - 3, i1)});
         }
         for (int i = 0; i < n; i++) {
             const int i1 = (i + 1) % n;
             for (int k = 2; k <= n - 2; k++)
-                candidates.push_back({{vertexIndex(k, i), vertexIndex(k - 1, i1), vertexIndex(k - 2, i1),
-                                       vertexIndex(k - 1, i)},
-                                      false});
+                candidates.push_back(
+                    {{vertexIndex(k, i), vertexIndex(k - 1, i1), vertexIndex(k - 2, i1), vertexIndex(k - 1, i)},
+                     false});
             candidates.push_back({{np, vertexIndex(0, i), vertexIndex(1, i), vertexIndex(0, i1)}, true});
-            candidates.push_back(
-                {{vertexIndex(n - 2, i), sp, vertexIndex(n - 2, i1), vertexIndex(n - 3, i1)}, false});
+            candidates.push_back({{vertexIndex(n - 2, i), sp, vertexIndex(n - 2, i1), vertexIndex(n - 3, i1)}, false});
         }
     }
 }

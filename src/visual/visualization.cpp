@@ -95,8 +95,7 @@ void Visualization::initInteractorCallbacks() {
     style->AddObserver(vtkCommand::LeftButtonReleaseEvent, mMouseCallback);
 }
 
-void Visualization::createBoundingBox(double xmin, double xmax, double ymin, double ymax, double zmin,
-                                      double zmax) {
+void Visualization::createBoundingBox(double xmin, double xmax, double ymin, double ymax, double zmin, double zmax) {
     vtkCubeAxesActor* axes = vtkCubeAxesActor::New();
     axes->SetBounds(xmin, xmax, ymin, ymax, zmin, zmax);
     axes->SetCamera(mRenderer->GetActiveCamera());
