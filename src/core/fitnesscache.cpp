@@ -1,0 +1,67 @@
+// Fitness cache: hash map for few points, direct array for many.
+#include "fitnesscache.h"
+
+#include <sys/mman.h>
+
+#include <new>
+
+FitnessCache::FitnessCache(unsigned int n)
+    : numPoints(n <= kMaxDirectN ? (uint32_t)1 << n : 0), switchSize(n <= kMaxDirectN ? numPoints / 8 : 0) {
+    map.set_empty_key(-2);  // never a point
+}
+
+FitnessCache::~FitnessCache() { unmapArray(); }
+
+FlockCacheItem& FitnessCache::mapSlot(int32_t point) {
+    if (switchSize > 0 && map.size() >= switchSize && (uint32_t)point < numPoints) {
+        mapArray();
+        return slot(point);
+    }
+    // operator[] inserts the all-zero item for a new point and finds a held one in one probe.
+    return map[point];
+}
+
+const FlockCacheItem* FitnessCache::find(int32_t point) const {
+    if (array && (uint32_t)point < numPoints)
+        return array[(uint32_t)point].timeStamp ? &array[(uint32_t)point] : nullptr;
+    auto found = map.find(point);
+    return found == map.end() ? nullptr : &found->second;
+}
+
+// Moves the map's items into a fresh array. Anonymous pages read as zero until written,
+// so only the pages holding evaluated points take memory.
+void FitnessCache::mapArray() {
+    const size_t bytes = (size_t)numPoints * sizeof(FlockCacheItem);
+    void* mem = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mem == MAP_FAILED) throw std::bad_alloc();
+    // Random look-ups over many megabytes: large pages spare most TLB misses.
+    madvise(mem, bytes, MADV_HUGEPAGE);
+    array = static_cast<FlockCacheItem*>(mem);
+    google::dense_hash_map<int32_t, FlockCacheItem> rest;
+    rest.set_empty_key(-2);
+    for (const auto& entry : map) {
+        if ((uint32_t)entry.first < numPoints) {
+            array[(uint32_t)entry.first] = entry.second;
+            arrayCount++;
+        } else {
+            rest[entry.first] = entry.second;  // not a point of the landscape: stays in a map
+        }
+    }
+    map.swap(rest);
+}
+
+void FitnessCache::unmapArray() {
+    if (!array) return;
+    munmap(array, (size_t)numPoints * sizeof(FlockCacheItem));
+    array = nullptr;
+    arrayCount = 0;
+}
+
+void FitnessCache::clear() {
+    // The map keeps its size: the next run fills it about as far.
+    map.clear_no_resize();
+    if (!array) return;
+    // A fresh mapping is all zeros and gives the touched pages back.
+    unmapArray();
+    mapArray();
+}

@@ -1,0 +1,40 @@
+// The recorded visits of a run by visited point, newest first.
+#pragma once
+
+#include <sparsehash/dense_hash_map>
+
+#include <cstdint>
+#include <vector>
+
+// Lets the crowding penalty look up the few points within the radius of a point instead
+// of scanning every visit in their bins. A bitmap over all points answers "never visited"
+// without touching the map, for N <= kMaxBitmapN (2 MiB at N = 24).
+class FlockVisitIndex {
+public:
+    static constexpr unsigned int kMaxBitmapN = 24;
+
+    struct Record {
+        int timeStamp;
+        unsigned int realTimeStep;
+        int older;  // the same point's previous visit, -1 for none
+    };
+
+    explicit FlockVisitIndex(unsigned int n);
+
+    // `point` holds loci bits only.
+    void add(uint32_t point, int timeStamp, unsigned int realTimeStep);
+    void clear();
+
+    // The newest visit of `point`, -1 when it has none.
+    int newest(uint32_t point) const {
+        if (!bitmap.empty() && !((bitmap[point >> 6] >> (point & 63)) & 1)) return -1;
+        auto found = heads.find((int32_t)point);
+        return found == heads.end() ? -1 : found->second;
+    }
+    const Record& record(int i) const { return records[i]; }
+
+private:
+    std::vector<uint64_t> bitmap;  // bit p: point p has a visit; empty above kMaxBitmapN
+    google::dense_hash_map<int32_t, int> heads;
+    std::vector<Record> records;
+};
