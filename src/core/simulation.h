@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ public:
     std::vector<Agent*> agents;
     unsigned int curRun = 0;
     unsigned int curStep = 0;
-    int countedEvals[10] = {};
+    std::int64_t countedEvals[10] = {};  // a long run counts past 2^31
     bool visualizationOn = false;
     Memory* publicMemory = nullptr;
     std::vector<Memory*>* groupsMemory = nullptr;
