@@ -198,6 +198,9 @@ TEST(MemoryTest, RandomWritesMatchAPlainListMemory) {
             const VisitType type = (VisitType)(::nrand48(st) % 4);
             ASSERT_EQ(m.addPoint(Point(point), fitness, type), ref.add(point, fitness, type, step));
             ASSERT_EQ(m.getNumPoints(), (unsigned int)ref.entries.size());
+            if (!ref.entries.empty()) {
+                ASSERT_EQ(m.getBestPoint().point.values, ref.entries.front().point);
+            }
             if (i % 50 != 49 && c.points > 40) continue;  // the large case is compared now and then
             auto it = ref.entries.begin();
             for (const PointInfo* info : m.getPoints()) {

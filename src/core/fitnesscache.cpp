@@ -4,11 +4,10 @@
 #include <sys/mman.h>
 
 #include <new>
+#include <utility>
 
 FitnessCache::FitnessCache(unsigned int n)
-    : numPoints(n <= kMaxDirectN ? (uint32_t)1 << n : 0), switchSize(n <= kMaxDirectN ? numPoints / 8 : 0) {
-    map.set_empty_key(-2);  // never a point
-}
+    : numPoints(n <= kMaxDirectN ? (uint32_t)1 << n : 0), switchSize(n <= kMaxDirectN ? numPoints / 8 : 0) {}
 
 FitnessCache::~FitnessCache() { unmapArray(); }
 
@@ -17,15 +16,13 @@ FlockCacheItem& FitnessCache::mapSlot(int32_t point) {
         mapArray();
         return slot(point);
     }
-    // operator[] inserts the all-zero item for a new point and finds a held one in one probe.
     return map[point];
 }
 
 const FlockCacheItem* FitnessCache::find(int32_t point) const {
     if (array && (uint32_t)point < numPoints)
         return array[(uint32_t)point].timeStamp ? &array[(uint32_t)point] : nullptr;
-    auto found = map.find(point);
-    return found == map.end() ? nullptr : &found->second;
+    return map.find(point);
 }
 
 // Moves the map's items into a fresh array. Anonymous pages read as zero until written,
@@ -37,17 +34,16 @@ void FitnessCache::mapArray() {
     // Random look-ups over many megabytes: large pages spare most TLB misses.
     madvise(mem, bytes, MADV_HUGEPAGE);
     array = static_cast<FlockCacheItem*>(mem);
-    google::dense_hash_map<int32_t, FlockCacheItem> rest;
-    rest.set_empty_key(-2);
-    for (const auto& entry : map) {
-        if ((uint32_t)entry.first < numPoints) {
-            array[(uint32_t)entry.first] = entry.second;
+    PointTable<FlockCacheItem> rest;
+    map.forEach([&](int32_t point, const FlockCacheItem& item) {
+        if ((uint32_t)point < numPoints) {
+            array[(uint32_t)point] = item;
             arrayCount++;
         } else {
-            rest[entry.first] = entry.second;  // not a point of the landscape: stays in a map
+            rest[point] = item;  // not a point of the landscape: stays in a map
         }
-    }
-    map.swap(rest);
+    });
+    std::swap(map, rest);
 }
 
 void FitnessCache::unmapArray() {
@@ -58,8 +54,7 @@ void FitnessCache::unmapArray() {
 }
 
 void FitnessCache::clear() {
-    // The map keeps its size: the next run fills it about as far.
-    map.clear_no_resize();
+    map.clear();
     if (!array) return;
     // A fresh mapping is all zeros and gives the touched pages back.
     unmapArray();

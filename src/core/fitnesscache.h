@@ -1,10 +1,10 @@
 // The crowded fitness of every point a run has evaluated, with its time stamp.
 #pragma once
 
-#include <sparsehash/dense_hash_map>
-
 #include <cstddef>
 #include <cstdint>
+
+#include "pointtable.h"
 
 struct FlockCacheItem {
     double fitness = 0.0;
@@ -51,7 +51,7 @@ public:
 private:
     uint32_t numPoints;
     size_t switchSize;  // map size at which the array takes over; 0: never
-    google::dense_hash_map<int32_t, FlockCacheItem> map;
+    PointTable<FlockCacheItem> map;
     FlockCacheItem* array = nullptr;
     size_t arrayCount = 0;
 

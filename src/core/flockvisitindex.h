@@ -1,10 +1,10 @@
 // The recorded visits of a run by visited point, newest first.
 #pragma once
 
-#include <sparsehash/dense_hash_map>
-
 #include <cstdint>
 #include <vector>
+
+#include "pointtable.h"
 
 // Lets the crowding penalty look up the few points within the radius of a point instead
 // of scanning every visit in their bins. A bitmap over all points answers "never visited"
@@ -28,13 +28,13 @@ public:
     // The newest visit of `point`, -1 when it has none.
     int newest(uint32_t point) const {
         if (!bitmap.empty() && !((bitmap[point >> 6] >> (point & 63)) & 1)) return -1;
-        auto found = heads.find((int32_t)point);
-        return found == heads.end() ? -1 : found->second;
+        const int* head = heads.find((int32_t)point);
+        return head ? *head - 1 : -1;
     }
     const Record& record(int i) const { return records[i]; }
 
 private:
     std::vector<uint64_t> bitmap;  // bit p: point p has a visit; empty above kMaxBitmapN
-    google::dense_hash_map<int32_t, int> heads;
+    PointTable<int> heads;         // newest record + 1
     std::vector<Record> records;
 };

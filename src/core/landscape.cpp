@@ -11,15 +11,6 @@ namespace {
 // components are then computed per evaluation instead (same values).
 constexpr unsigned long kMaxComponentTableEntries = 1ul << 22;
 
-// Bit count without a library call (the build does not assume a popcount instruction);
-// the crowding scan counts the differing loci of every visit in the window.
-inline int bitCount(uint32_t x) {
-    x = x - ((x >> 1) & 0x55555555u);
-    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
-    x = (x + (x >> 4)) & 0x0f0f0f0fu;
-    return (int)((x * 0x01010101u) >> 24);
-}
-
 // The 48-bit generator's state `steps` draws after `x`, in O(log steps): the composition
 // of affine steps is affine, and squaring the step doubles the distance.
 uint64_t skipAhead48(uint64_t x, uint64_t steps) {
@@ -246,33 +237,43 @@ void Landscape::buildBallMasks() {
     ballMasks.swap(masks);
 }
 
-// Whether the window holds more than `limit` visits newer than `startTime`; stops counting there.
-bool Landscape::windowHasMoreNewVisits(int sum, int sumFlipped, int startTime, size_t limit) {
+// The window's bins that can hold a point: sum - sumFlipped = 2 * (1-bits in the upper
+// half) - floor(N/2), so a bin whose indices differ in parity from floor(N/2) stays empty.
+// Calls fn(a, b) in scan order.
+template <class F>
+void Landscape::forEachWindowBin(int sum, int sumFlipped, F fn) {
     const int radius = params.flockingRadius, n = (int)nLoci;
-    size_t count = 0;
-    for (int a = std::max(sum - radius, 0); a <= std::min(sum + radius, n); a++) {
-        for (int b = std::max(sumFlipped - radius, 0); b <= std::min(sumFlipped + radius, n); b++) {
-            const FlockVisitList& visits = bin(a, b);
-            for (size_t i = visits.size(); i-- > 0 && visits[i].timeStamp > startTime;)
-                if (++count > limit) return true;
-        }
-    }
-    return false;
+    const int aEnd = std::min(sum + radius, n), bStart = std::max(sumFlipped - radius, 0),
+              bEnd = std::min(sumFlipped + radius, n);
+    for (int a = std::max(sum - radius, 0); a <= aEnd; a++)
+        for (int b = bStart + ((a - bStart - n / 2) & 1); b <= bEnd; b += 2) fn(a, b);
 }
 
-void Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime) {
+// Visits in the window's bins (old ones included).
+size_t Landscape::visitsInWindow(int sum, int sumFlipped) {
+    size_t count = 0;
+    forEachWindowBin(sum, sumFlipped, [&](int a, int b) { count += bin(a, b).size(); });
+    return count;
+}
+
+// Gives up, returning false, once more than `limit` visits newer than the stamp are met.
+bool Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime, size_t limit) {
     const int radius = params.flockingRadius, n = (int)nLoci;
-    for (int a = std::max(sum - radius, 0); a <= std::min(sum + radius, n); a++) {
-        for (int b = std::max(sumFlipped - radius, 0); b <= std::min(sumFlipped + radius, n); b++) {
-            const FlockVisitList& visits = bin(a, b);
-            for (size_t i = visits.size(); i-- > 0;) {
-                const FlockVisit& v = visits[i];
-                if (v.timeStamp <= startTime) break;
-                const int d = bitCount(((uint32_t)v.point.values & Point::allMask()) ^ bits);
-                if (d <= radius) closeVisits.push_back({a * (n + 1) + b, v.timeStamp, v.realTimeStep, d});
+    bool complete = true;
+    forEachWindowBin(sum, sumFlipped, [&](int a, int b) {
+        const FlockVisitList& visits = bin(a, b);
+        for (size_t i = visits.size(); complete && i-- > 0;) {
+            const FlockVisit& v = visits[i];
+            if (v.timeStamp <= startTime) break;
+            if (limit-- == 0) {
+                complete = false;
+                break;
             }
+            const int d = bitCount(((uint32_t)v.point.values & Point::allMask()) ^ bits);
+            if (d <= radius) closeVisits.push_back({a * (n + 1) + b, v.timeStamp, v.realTimeStep, d});
         }
-    }
+    });
+    return complete;
 }
 
 void Landscape::collectFromBall(uint32_t bits, int startTime, bool ordered) {
@@ -307,10 +308,18 @@ void Landscape::collectCloseVisits(const Point& point, int startTime, bool order
     point.getBitSums(sum, sumFlipped);
     const uint32_t bits = (uint32_t)point.values & Point::allMask();
     closeVisits.clear();
-    if (!ballMasks.empty() && windowHasMoreNewVisits(sum, sumFlipped, startTime, ballMasks.size()))
-        collectFromBall(bits, startTime, ordered);
-    else
-        collectFromBins(bits, sum, sumFlipped, startTime);
+    // The bins cost one test per newer visit, the ball one per point. Newer visits are at
+    // most the stamps taken since (every visit takes one) and at most the window's visits.
+    const size_t ball = ballMasks.size();
+    if (ball == 0 || (size_t)(lastVisitStamp - startTime) <= ball || visitsInWindow(sum, sumFlipped) <= ball) {
+        collectFromBins(bits, sum, sumFlipped, startTime, SIZE_MAX);
+        return;
+    }
+    // A new point (stamp 0) has every visit newer: straight to the ball. A cached one tries
+    // the bins up to as many newer visits as the ball has points.
+    if (startTime > 0 && collectFromBins(bits, sum, sumFlipped, startTime, ball)) return;
+    closeVisits.clear();
+    collectFromBall(bits, startTime, ordered);
 }
 // --- end of close visits ---------------------------------------------------------------
 

@@ -10,27 +10,14 @@
 
 namespace {
 
-// The seq of a slot that holds no entry, or of an entry taken out during its rewrite: no
-// key carries it, so every key of the slot reads as stale.
+// The seq of a slot that holds no entry.
 constexpr uint64_t kNoSeq = std::numeric_limits<uint64_t>::max();
 // Pool indices are stored + 1 in 30 bits beside a 2-bit type.
 constexpr size_t kMaxPooledVisits = ((size_t)1 << 30) - 2;
 
 // Fitness descending, earlier write first among equals.
-template <class Key>
-bool before(const Key& a, const Key& b) {
-    return a.fitness != b.fitness ? a.fitness > b.fitness : a.seq < b.seq;
-}
-
-// Heap orders: "less" puts the best entry on top of `best` and the last on top of `worst`.
-template <class Key>
-bool worseThan(const Key& a, const Key& b) {
-    return before(b, a);
-}
-
-template <class Key>
-bool betterThan(const Key& a, const Key& b) {
-    return before(a, b);
+bool before(const PointInfo* a, const PointInfo* b) {
+    return a->fitness != b->fitness ? a->fitness > b->fitness : a->seq < b->seq;
 }
 
 }  // namespace
@@ -41,55 +28,56 @@ void PointInfo::print() const {
 }
 
 Memory::Memory(unsigned int maxMemSize, const unsigned int& curStep)
-    : maxMemSize(maxMemSize), numPoints(0), curStep(curStep), lastUpdateStep(curStep) {
-    // Neither is a point of any landscape (points are at least -1).
-    index.set_empty_key(std::numeric_limits<int32_t>::min());
-    index.set_deleted_key(std::numeric_limits<int32_t>::min() + 1);
-    // Unbounded memories hold hundreds of thousands of points: a fuller table saves memory
-    // at the cost of slightly longer probes.
-    index.max_load_factor(0.8f);
-}
+    : maxMemSize(maxMemSize), numPoints(0), curStep(curStep), lastUpdateStep(curStep) {}
 
 bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
-    uint32_t slot = 0;
-    auto found = index.find(point.values);
-    const bool held = found != index.end();
+    const uint32_t* found = index.find(point.values);
+    const bool held = found != nullptr;
+    uint32_t slot;
     if (held) {
         if (type == VisitTypeInit) return false;
-        // Take the entry out with its history; it comes back at the place its new fitness earns.
-        slot = found->second;
-        slots[slot].seq = kNoSeq;
-        numPoints--;
+        // A rewrite: the entry leaves its place, which frees room for it, and goes to the
+        // place its new fitness earns, behind all entries of equal fitness (its new seq).
+        slot = *found;
+    } else {
+        if (numPoints >= maxMemSize && !evictBelow(fitness)) return true;  // discarded
+        slot = takeSlot(point);
+        numPoints++;
     }
-
-    if (numPoints >= maxMemSize) {
-        // The new entry would go after every entry of higher or equal fitness, so it lands
-        // at the end exactly when the last entry is at least as good.
-        const OrderKey* last = lastEntry();
-        if (!last || last->fitness >= fitness) {
-            if (held) {
-                index.erase(found);
-                releaseSlot(slot);
-                dropStaleKeys();
-            }
-            return true;
-        }
-        const uint32_t evicted = last->slot;
-        index.erase(slots[evicted].point.values);
-        releaseSlot(evicted);
-        numPoints--;
-    }
-
-    if (!held) slot = takeSlot(point);
     PointInfo& entry = slots[slot];
     entry.fitness = fitness;
-    // The newest write goes behind all entries of equal fitness.
     entry.seq = nextSeq++;
     recordVisit(entry.visits, Visit(curStep, type));
-    pushKey(entry, slot);
-    numPoints++;
+    const OrderHeap::Key key{fitness, entry.seq, slot};
+    if (held) {
+        best.update(key);
+        if (worstKept) worst.update(key);
+    } else {
+        best.push(key);
+        if (worstKept) worst.push(key);
+    }
     lastUpdateStep = curStep;
-    dropStaleKeys();
+    orderedStale = true;
+    return true;
+}
+
+// In a full memory a new entry would go after every entry of higher or equal fitness, so
+// it is kept only when it is better than the last entry, which then leaves. The heap of
+// last entries is built the first time a full memory needs it; a memory never full never
+// pays for it.
+bool Memory::evictBelow(double fitness) {
+    if (numPoints == 0) return false;  // a capacity of 0
+    if (!worstKept) {
+        worstKept = true;
+        worst.assign(best.keys());
+    }
+    const OrderHeap::Key last = worst.top();
+    if (last.fitness >= fitness) return false;
+    best.erase(last.slot);
+    worst.erase(last.slot);
+    index.erase(slots[last.slot].point.values);
+    releaseSlot(last.slot);
+    numPoints--;
     return true;
 }
 
@@ -140,51 +128,6 @@ void Memory::recordVisit(VisitHistory& visits, const Visit& visit) {
     visits.sizeAndType = (uint32_t)(visits.size() + 1) << 2 | (uint32_t)visit.type;
 }
 
-void Memory::pushKey(const PointInfo& entry, uint32_t slot) {
-    const OrderKey key{entry.fitness, entry.seq, slot};
-    best.push_back(key);
-    std::push_heap(best.begin(), best.end(), worseThan<OrderKey>);
-    if (worstKept) {
-        worst.push_back(key);
-        std::push_heap(worst.begin(), worst.end(), betterThan<OrderKey>);
-    }
-    orderedStale = true;
-}
-
-// The last entry's key, null when the memory is empty. The heap of last entries is built
-// the first time a full memory needs it; a memory never full never pays for it.
-const Memory::OrderKey* Memory::lastEntry() {
-    if (!worstKept) {
-        worstKept = true;
-        for (const OrderKey& key : best)
-            if (isLive(key)) worst.push_back(key);
-        std::make_heap(worst.begin(), worst.end(), betterThan<OrderKey>);
-    }
-    while (!worst.empty() && !isLive(worst.front())) {
-        std::pop_heap(worst.begin(), worst.end(), betterThan<OrderKey>);
-        worst.pop_back();
-    }
-    return worst.empty() ? nullptr : &worst.front();
-}
-
-// Keeps a live key on top of the best heap, and each heap at most a quarter above the live
-// keys (a rebuild costs O(n) once per n/4 stale keys).
-void Memory::dropStaleKeys() {
-    orderedStale = true;
-    while (!best.empty() && !isLive(best.front())) {
-        std::pop_heap(best.begin(), best.end(), worseThan<OrderKey>);
-        best.pop_back();
-    }
-    auto rebuild = [this](std::vector<OrderKey>& heap, bool (*less)(const OrderKey&, const OrderKey&)) {
-        if (heap.size() <= (size_t)numPoints + numPoints / 4 + 16) return;
-        heap.erase(std::remove_if(heap.begin(), heap.end(), [this](const OrderKey& k) { return !isLive(k); }),
-                   heap.end());
-        std::make_heap(heap.begin(), heap.end(), less);
-    };
-    rebuild(best, worseThan<OrderKey>);
-    if (worstKept) rebuild(worst, betterThan<OrderKey>);
-}
-
 void Memory::addQueuedPoints() {
     for (const SimplePointInfo& info : queuedPoints) addPoint(info);
     queuedPoints.clear();
@@ -206,8 +149,7 @@ const PointInfoList& Memory::getPoints() const {
         ordered.clear();
         for (const PointInfo& entry : slots)
             if (entry.seq != kNoSeq) ordered.push_back(&entry);
-        std::sort(ordered.begin(), ordered.end(),
-                  [](const PointInfo* a, const PointInfo* b) { return before(*a, *b); });
+        std::sort(ordered.begin(), ordered.end(), before);
         orderedStale = false;
     }
     return ordered;

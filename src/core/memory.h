@@ -1,8 +1,6 @@
 // A bounded memory of points kept in order of fitness, best first.
 #pragma once
 
-#include <sparsehash/dense_hash_map>
-
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -10,6 +8,8 @@
 
 #include "constants.h"
 #include "inline.h"
+#include "orderheap.h"
+#include "pointtable.h"
 
 class Landscape;
 
@@ -57,13 +57,10 @@ struct SimplePointInfo {
 typedef std::vector<const PointInfo*> PointInfoList;
 
 // Entries live by value in a pool of slots and are found by point through a hash index.
-// The order is kept by two binary heaps of (fitness, seq, slot) keys: one with the best
-// entry on top, and, once the memory has been full, one with the last entry on top for
-// eviction. A rewrite or an eviction leaves its old key behind; keys whose seq no longer
-// matches their slot's are dropped when they reach the top, and a heap is rebuilt without
-// them once they are as many as the live keys. So a write costs O(1) hash work plus
-// O(log n) heap work, the best entry is read in O(1), and the full order, which only
-// listings need, is sorted when asked for.
+// The order is kept by a heap with the best entry on top and, once the memory has been
+// full, one with the last entry on top for eviction (OrderHeap). So a write costs O(1) hash
+// work plus O(log n) heap work, the best entry is read in O(1), and the full order, which
+// only listings need, is sorted when asked for.
 class Memory {
 public:
     unsigned int maxMemSize;
@@ -91,17 +88,12 @@ public:
     unsigned int getNumPoints() const { return numPoints; }
     unsigned int getLastUpdateStep() const { return lastUpdateStep; }
     // Entries keep their address while they are held.
-    const PointInfo& getBestPoint() const { return slots[best.front().slot]; }
+    const PointInfo& getBestPoint() const { return slots[best.top().slot]; }
     // Every visit of an entry of this memory, newest first.
     std::vector<Visit> visitsOf(const PointInfo& info) const;
     void print(int count) const;
 
 private:
-    struct OrderKey {
-        double fitness;
-        uint64_t seq;
-        uint32_t slot;
-    };
     // An older visit in the pool; a free record links the next free one the same way.
     struct PooledVisit {
         unsigned int step;
@@ -110,9 +102,9 @@ private:
 
     std::deque<PointInfo> slots;  // a deque keeps addresses when it grows
     std::vector<uint32_t> freeSlots;
-    google::dense_hash_map<int32_t, uint32_t> index;  // point -> slot
-    std::vector<OrderKey> best;                       // heap, best entry on top
-    std::vector<OrderKey> worst;                      // heap, last entry on top
+    PointTable<uint32_t> index;  // point -> slot
+    OrderHeap best{false};
+    OrderHeap worst{true};  // empty until the memory is first full
     bool worstKept = false;
     std::deque<PooledVisit> visitPool;
     uint32_t freeVisits = 0;  // pool index + 1 of the first free record, 0 for none
@@ -120,11 +112,8 @@ private:
     mutable PointInfoList ordered;
     mutable bool orderedStale = false;
 
-    bool isLive(const OrderKey& key) const { return slots[key.slot].seq == key.seq; }
     uint32_t takeSlot(const Point& point);
     void releaseSlot(uint32_t slot);
     void recordVisit(VisitHistory& visits, const Visit& visit);
-    const OrderKey* lastEntry();
-    void pushKey(const PointInfo& entry, uint32_t slot);
-    void dropStaleKeys();
+    bool evictBelow(double fitness);
 };
