@@ -48,7 +48,7 @@ bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
     entry.fitness = fitness;
     entry.seq = nextSeq++;
     recordVisit(entry.visits, Visit(curStep, type));
-    const OrderHeap::Key key{fitness, entry.seq, slot};
+    const OrderHeap::Key key{fitness, slot};
     if (held) {
         best.update(key);
         if (worstKept) worst.update(key);

@@ -103,8 +103,8 @@ private:
     std::deque<PointInfo> slots;  // a deque keeps addresses when it grows
     std::vector<uint32_t> freeSlots;
     PointTable<uint32_t> index;  // point -> slot
-    OrderHeap best{false};
-    OrderHeap worst{true};  // empty until the memory is first full
+    OrderHeap best{false, slots};
+    OrderHeap worst{true, slots};  // empty until the memory is first full
     bool worstKept = false;
     std::deque<PooledVisit> visitPool;
     uint32_t freeVisits = 0;  // pool index + 1 of the first free record, 0 for none

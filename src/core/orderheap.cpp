@@ -3,6 +3,13 @@
 
 #include <algorithm>
 
+#include "memory.h"
+
+bool OrderHeap::above(const Key& a, const Key& b) const {
+    const bool aFirst = a.fitness != b.fitness ? a.fitness > b.fitness : entries[a.slot].seq < entries[b.slot].seq;
+    return aFirst != lastOnTop;
+}
+
 void OrderHeap::push(const Key& key) {
     if (key.slot >= position.size()) position.resize(std::max((size_t)key.slot + 1, 2 * position.size()), kAbsent);
     heap.push_back(key);
