@@ -188,11 +188,11 @@ void Landscape::visitQueuedPoints() {
 }
 
 double Landscape::getFitnessValue(const Point& point) {
-    FlockCacheItem& item = cache.slot(point.values);
+    FitnessCache::Entry entry = cache.locate(point.values);
+    FlockCacheItem item = entry.read();
     // A new item is all zeros: no stamp, no visits applied.
-    const bool cached = item.timeStamp != 0;
     const int startTime = item.timeStamp;
-    double fitness = cached ? item.fitness : getBaseFitness(point);
+    double fitness = startTime != 0 ? item.fitness : getBaseFitness(point);
     double visitCount = item.visitCount;
 
     if (startTime < lastVisitStamp) {
@@ -205,6 +205,7 @@ double Landscape::getFitnessValue(const Point& point) {
     item.fitness = fitness;
     item.timeStamp = curTimeStamp;
     item.visitCount = (unsigned int)visitCount;
+    entry.write(item);
     curTimeStamp++;
     return fitness;
 }
