@@ -19,9 +19,9 @@ struct FlockCacheItem {
 // the map holds 3/16 of all 2^N points, when its next growth would take about as much
 // memory as the arrays (12 bytes a point: stamps and fitness values apart, so that the
 // look-up that tells a new point from a cached one reads 4 bytes; visit counts get a
-// third array only under decaying crowding). The arrays need 2^N * 12 bytes of address
-// space, so they are used only for N <= kMaxDirectN (192 MiB at N = 24); larger
-// landscapes always use the map.
+// third array only under decaying crowding). The arrays need 2^N * 12 (or 16) bytes of
+// address space, so they are used only for N <= kMaxDirectN (192 or 256 MiB at N = 24);
+// larger landscapes always use the map.
 class FitnessCache {
 public:
     static constexpr unsigned int kMaxDirectN = 24;
