@@ -44,7 +44,7 @@ bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
         slot = takeSlot(point);
         numPoints++;
     }
-    PointInfo& entry = slots[slot];
+    PointInfo& entry = entries[slot];
     entry.fitness = fitness;
     entry.seq = nextSeq++;
     recordVisit(entry.visits, Visit(curStep, type));
@@ -75,7 +75,7 @@ bool Memory::evictBelow(double fitness) {
     if (last.fitness >= fitness) return false;
     best.erase(last.slot);
     worst.erase(last.slot);
-    index.erase(slots[last.slot].point.values);
+    index.erase(entries[last.slot].point.values);
     releaseSlot(last.slot);
     numPoints--;
     return true;
@@ -84,12 +84,12 @@ bool Memory::evictBelow(double fitness) {
 uint32_t Memory::takeSlot(const Point& point) {
     uint32_t slot;
     if (freeSlots.empty()) {
-        slot = (uint32_t)slots.size();
-        slots.emplace_back(point, 0.0);
+        slot = (uint32_t)entries.size();
+        entries.emplace_back(point, 0.0);
     } else {
         slot = freeSlots.back();
         freeSlots.pop_back();
-        slots[slot] = PointInfo(point, 0.0);
+        entries[slot] = PointInfo(point, 0.0);
     }
     index[point.values] = slot;
     return slot;
@@ -97,7 +97,7 @@ uint32_t Memory::takeSlot(const Point& point) {
 
 // Frees the slot and its older visits; the index entry is the caller's.
 void Memory::releaseSlot(uint32_t slot) {
-    PointInfo& entry = slots[slot];
+    PointInfo& entry = entries[slot];
     for (uint32_t r = entry.visits.older; r != 0;) {
         PooledVisit& v = visitPool[r - 1];
         const uint32_t older = v.olderAndType >> 2;
@@ -147,7 +147,7 @@ void Memory::populate(unsigned int numPoints, unsigned long numPossiblePoints, u
 const PointInfoList& Memory::getPoints() const {
     if (orderedStale) {
         ordered.clear();
-        for (const PointInfo& entry : slots)
+        for (const PointInfo& entry : entries)
             if (entry.seq != kNoSeq) ordered.push_back(&entry);
         std::sort(ordered.begin(), ordered.end(), before);
         orderedStale = false;

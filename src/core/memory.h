@@ -88,7 +88,7 @@ public:
     unsigned int getNumPoints() const { return numPoints; }
     unsigned int getLastUpdateStep() const { return lastUpdateStep; }
     // Entries keep their address while they are held.
-    const PointInfo& getBestPoint() const { return slots[best.top().slot]; }
+    const PointInfo& getBestPoint() const { return entries[best.top().slot]; }
     // Every visit of an entry of this memory, newest first.
     std::vector<Visit> visitsOf(const PointInfo& info) const;
     void print(int count) const;
@@ -100,11 +100,11 @@ private:
         uint32_t olderAndType;  // (pool index + 1 of the next older visit) << 2 | type
     };
 
-    std::deque<PointInfo> slots;  // a deque keeps addresses when it grows
+    std::deque<PointInfo> entries;  // by slot (not "slots": a Qt keyword); a deque keeps addresses
     std::vector<uint32_t> freeSlots;
     PointTable<uint32_t> index;  // point -> slot
-    OrderHeap best{false, slots};
-    OrderHeap worst{true, slots};  // empty until the memory is first full
+    OrderHeap best{false, entries};
+    OrderHeap worst{true, entries};  // empty until the memory is first full
     bool worstKept = false;
     std::deque<PooledVisit> visitPool;
     uint32_t freeVisits = 0;  // pool index + 1 of the first free record, 0 for none
