@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "pointtable.h"
@@ -27,14 +29,19 @@ public:
 
     // The newest visit of `point`, -1 when it has none.
     int newest(uint32_t point) const {
-        if (!bitmap.empty() && !((bitmap[point >> 6] >> (point & 63)) & 1)) return -1;
+        if (bitmap && !((bitmap[point >> 6] >> (point & 63)) & 1)) return -1;
         const int* head = heads.find((int32_t)point);
         return head ? *head - 1 : -1;
     }
     const Record& record(int i) const { return records[i]; }
 
 private:
-    std::vector<uint64_t> bitmap;  // bit p: point p has a visit; empty above kMaxBitmapN
-    PointTable<int> heads;         // newest record + 1
+    struct Free {
+        void operator()(uint64_t* p) const { std::free(p); }
+    };
+    // Bit p: point p has a visit; null above kMaxBitmapN. Zeroed by calloc, whose fresh
+    // pages take memory only once a bit on them is set.
+    std::unique_ptr<uint64_t[], Free> bitmap;
+    PointTable<int> heads;  // newest record + 1
     std::vector<Record> records;
 };
