@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "constants.h"
+#include "viewtypes.h"
 #include "visualgeometry.h"
 #include "visualization.h"
 

@@ -144,7 +144,7 @@ void GUI::repaintView() { mVisualization->getRenderWindow()->Render(); }
 
 void GUI::followUpdate() {
     if (mVisType != VisTypeSphericalPolar || !mFollowAgent) return;
-    const std::vector<Agent*>& agents = mSimulation.getAgents();
+    const auto& agents = mSimulation.getAgents();
     const int id = mSimulation.getChosenAgent();
     if (id < 0 || id >= (int)agents.size()) return;
     const bool searchStart =

@@ -5,8 +5,8 @@
 #include <vtkCommand.h>
 #include <QMainWindow>
 
-#include "constants.h"
 #include "ui_gui.h"
+#include "viewtypes.h"
 
 class Simulation;
 class Visualization;

@@ -279,8 +279,8 @@ DotPlan planDotsUnchecked(const Simulation& sim, const DotSwitches& sw, bool max
     DotPlan plan;
     const unsigned int step = sim.getCurrentStep();
     const int chosen = sim.getChosenAgent();
-    const std::vector<Agent*>& agents = sim.getAgents();
-    const Agent* agent = chosen >= 0 && chosen < (int)agents.size() ? agents[chosen] : nullptr;
+    const auto& agents = sim.getAgents();
+    const Agent* agent = chosen >= 0 && chosen < (int)agents.size() ? agents[chosen].get() : nullptr;
 
     // Memories: one list per switch; only the public and private switches gather points.
     std::vector<Point> lists[MemTypeNum];
@@ -289,7 +289,7 @@ DotPlan planDotsUnchecked(const Simulation& sim, const DotSwitches& sw, bool max
         plan.legend.push_back(DotTypePublic);
     }
     if (sw.memoryDotsOn[MemTypePrivate]) {
-        for (const Agent* a : agents) {
+        for (const auto& a : agents) {
             if (sw.only1Agent && a->getId() != chosen) continue;
             addMemoryPoints(&a->getMemory(MemTypePrivate), step, sw.numRecentSteps, lists[MemTypePrivate]);
         }

@@ -5,7 +5,7 @@
 
 #include <vtkCommand.h>
 
-#include "constants.h"
+#include "viewtypes.h"
 
 class Simulation;
 class Landscape;
