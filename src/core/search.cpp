@@ -30,11 +30,7 @@ SearchPhase::SearchPhase(int numSteps, const SimuParameters& params)
       waiting(false),
       wasWaitingLastStep(false),
       inPhaseSteps(0),
-      lastPoint(),
-      lastPointPrev(),
       lastPointFitness(0.0),
-      searchStartPoint(),
-      bestPointWithinPhase(),
       bestFitWithinPhase(0.0),
       params(params) {}
 
@@ -206,9 +202,7 @@ SearchRandomLocal::SearchRandomLocal(EvalCounter& evalCounter, Landscape& landsc
     : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase),
       phaseConfig(phaseConfig),
       searchPermutation(params.n),
-      chosenPoint(),
-      bestValue(0.0),
-      bestTreePoint() {
+      bestValue(0.0) {
     type = SearchTypeExploit;
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "NetworkActivator.h"
 #include "agent.h"
@@ -315,7 +316,7 @@ void Simulation::printNNStrategyActionProbs(int agentId, int outputId, std::vect
     if (agentId < 0 || agentId >= params.nAgents)
         NK_FATAL("Agent id %d out of range: the configuration has agents 0 to %d\n", agentId, params.nAgents - 1);
     initRun();
-    agents[agentId]->printNNStrategyActionProbs(outputId, stateInputs);
+    agents[agentId]->printNNStrategyActionProbs(outputId, std::move(stateInputs));
 }
 
 // --- progress line ---------------------------------------------------------------------

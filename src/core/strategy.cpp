@@ -57,12 +57,14 @@ void actionCode(StrategyType t, Output output, int a, int numActions, double* co
         code[0] = 0;
         code[1] = numActions == 2 ? 2 * a - 1 : a - 1;
     } else if (t == StrategyType2) {
-        code[0] = 2 * (a / 3) - 1;
+        const int searchType = a / 3;
+        code[0] = 2 * searchType - 1;
         code[1] = (a % 3) - 1;
     } else if (t == StrategyType3 && a == 4) {
         code[0] = code[1] = 0;
     } else {
-        code[0] = 2 * (a / 2) - 1;
+        const int searchType = a / 2;
+        code[0] = 2 * searchType - 1;
         code[1] = 2 * (a % 2) - 1;
     }
 }
