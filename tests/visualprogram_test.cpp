@@ -1,7 +1,6 @@
 // The program in visual mode, end to end: with each visual switch it opens the window,
 // animates a few steps, shows the landscape and exits 0 when the window closes; without a
-// display or the visual program, or with a terrain too large to draw, it refuses with a
-// message and status 1.
+// display, or with a terrain too large to draw, it refuses with a message and status 1.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -120,17 +119,6 @@ TEST_F(VisualProgramTest, WithoutADisplayVisualModeIsRefusedWithAMessage) {
     ProgramResult r = runProgram(NK_BINARY, "nkswarm", {kConfig, "--visual-rect"}, NK_TESTS_DIR, 60);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot open the X display \":987\""), std::string::npos) << r.err;
-}
-
-TEST_F(VisualProgramTest, WithoutTheVisualProgramBesideItVisualModeIsRefusedWithAMessage) {
-    ASSERT_EQ(std::system(("cp " + std::string(NK_BINARY) + " " + dir).c_str()), 0);
-    ProgramResult r = runProgram(dir + "/nkswarm", "nkswarm", {kConfig, "--visual-spherical"}, NK_TESTS_DIR, 60);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Visual mode is not built: " + dir +
-                         "/nkswarm-visual, the program that shows the window, "
-                         "is missing."),
-              std::string::npos)
-        << r.err;
 }
 
 TEST_F(VisualProgramTest, TheTerrainRefusesMoreThanTwentyTwoBitsBeforeAnyWindowOpens) {
