@@ -453,15 +453,13 @@ TEST(ActionProbabilityCheckTest, ChecksTheInputsAndScoresEveryActionWithTheLayou
                  {StrategyType0, 0, {0.9}, "Error: Too few inputs!\n", {}},
                  {StrategyType0, 1, {}, "Error: Too few inputs!\n", {}},
                  {StrategyType0, 0, {0.7, 0.2}, "", {{1, -1, -1, -1}, {1, -1, -1, 1}, {1, -1, 1, -1}, {1, -1, 1, 1}}},
-                 {StrategyType0, 1, {0.2}, "", {{-1, 0, 0, -1}, {-1, 0, 0, 1}}},
                  {StrategyType2, 1, {0.7}, "", {{1, 0, 0, 0, -1}, {1, 0, 0, 0, 0}, {1, 0, 0, 0, 1}}},
                  {StrategyType3,
                   0,
                   {0.2, 0.2},
                   "",
                   {{-1, -1, -1, -1}, {-1, -1, -1, 1}, {-1, -1, 1, -1}, {-1, -1, 1, 1}, {-1, -1, 0, 0}}},
-                 {StrategyType5, 1, {0.7, 0.2, 0.6}, "", {{1, 0, -1, 1, 0, -1}, {1, 0, -1, 1, 0, 1}}},
-                 {StrategyType6, 1, {0.7, 0.6}, "", {{1, 0, 1, 0, -1}, {1, 0, 1, 0, 1}}}};
+                 {StrategyType5, 1, {0.7, 0.2, 0.6}, "", {{1, 0, -1, 1, 0, -1}, {1, 0, -1, 1, 0, 1}}}};
     for (const auto& c : cases) {
         World w([&](SimuParameters& p) {
             p.usingNNStrategy = true;

@@ -3,7 +3,6 @@
 #include "agent.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "landscape.h"

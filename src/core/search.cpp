@@ -3,7 +3,6 @@
 #include "search.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "agent.h"
 #include "landscape.h"
