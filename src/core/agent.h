@@ -95,6 +95,7 @@ private:
 
     // Chooses search method and source memory from the acting strategy (network or table).
     void decide(const AgentStrategy& s);
+    // Search-action weights from the strategy's network or its S1 table.
     void networkSearchWeights(const AgentStrategy& s, double pubBest, double privBest, double* weights) const;
     void tableSearchWeights(const AgentStrategy& s, double pubBest, double privBest, double* weights) const;
     // Makes the chosen action's method current and sets its source memories.
