@@ -11,6 +11,7 @@
 #include "constants.h"
 #include "simulation.h"
 #include "version.h"
+#include "visualmode.h"
 
 namespace {
 
@@ -157,18 +158,7 @@ int main(int argc, char** argv) {
         }
         simu.printNNStrategyActionProbs(agentId, outputId, stateInputs);
     } else if (visType != VisTypeNone) {
-#ifdef NK_HAVE_VISUAL
-        return simu.executeVisualized(argc, argv, visType, startingPoint, startSeed, followAgent, followAgentMode);
-#else
-        (void)startingPoint;
-        (void)startSeed;
-        (void)followAgent;
-        (void)followAgentMode;
-        fprintf(stderr,
-                "Visual mode is not built into this program: install Qt 5 and VTK 9 (scripts/install-deps.sh "
-                "--visual) and rebuild.\n");
-        return 1;
-#endif
+        return runVisualMode(simu, argc, argv, {visType, startingPoint, startSeed, followAgent, followAgentMode});
     } else {
         simu.execute();
     }

@@ -102,6 +102,9 @@ struct AgentStrategy {
 typedef std::map<int, AgentStrategy> AgentStrategyMap;
 typedef std::map<int, CustomParameters> AgentParamMap;
 
+// Most fitness groups a configuration may define.
+constexpr int kMaxFitnessGroups = 10;
+
 class SimuParameters {
 public:
     unsigned int n = 0;
@@ -117,8 +120,8 @@ public:
     unsigned int lastStepsUsedForFitness = 25;
     int maxTotalEvals = 0;
     int nFitnessGroups = 1;
-    int firstFitnessAgent[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    int lastFitnessAgent[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    int firstFitnessAgent[kMaxFitnessGroups] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    int lastFitnessAgent[kMaxFitnessGroups] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     bool agentsFitnessUseMax = false;
     bool limitedEvalsFor2Groups = false;
     double evalsPerStepLimit = 0.0;
