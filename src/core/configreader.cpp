@@ -151,7 +151,10 @@ bool ConfigReader::matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool 
         if (required) specError(std::string("Could not find keyword: ") + spec.name, endOfFile(file, spec.name));
         return false;
     }
-    if (required) problem(file, w.line, keywordExpected(spec.name, w.text));
+    if (!required) return false;
+    std::string text = keywordExpected(spec.name, w.text);
+    if (file.lastKeyword() == "optionalInfo") text += " (optionalInfo takes no value)";
+    problem(file, w.line, text);
     return false;
 }
 
@@ -185,9 +188,13 @@ void ConfigReader::readValueKeyword(const KeywordSpec& spec, int repetition) {
 
 bool ConfigReader::readValue(ConfigFile& file, const KeywordSpec& spec, const ValueSpec& value, FieldRef field,
                              bool sole, std::string* text) {
-    if (value.type == ValueType::Flag) return readFlag(file, spec.name, field, sole, text);
+    if (value.type == ValueType::Flag)
+        return readFlag(file, sole ? std::string(spec.name) : std::string(spec.name) + " " + value.label, field, sole,
+                        text);
     const Word w = file.peek();
-    checkValueText(file, w, spec.name, value, field, !rangeCheckedLater(spec, value));
+    checkValueText(file, w,
+                   spec.values.size() == 1 ? std::string(spec.name) : std::string(spec.name) + " " + value.label, value,
+                   field, !rangeCheckedLater(spec, value));
     const Scan scan = w.atEnd ? Scan{} : value.type == ValueType::Real ? scanReal(w.text) : scanWhole(w.text);
     *text = "";
     if (scan.length == 0) return false;
@@ -197,42 +204,44 @@ bool ConfigReader::readValue(ConfigFile& file, const KeywordSpec& spec, const Va
     return true;
 }
 
-bool ConfigReader::readFlag(ConfigFile& file, const char* keyword, FieldRef field, bool sole, std::string* text) {
+bool ConfigReader::readFlag(ConfigFile& file, const std::string& name, FieldRef field, bool sole, std::string* text) {
     const Word w = file.peek();
     const Scan scan = w.atEnd ? Scan{} : scanWhole(w.text);
     const long long value = scan.length ? clampToInt64(scan.value) : -1;
     if (scan.length == 0 || (value != 0 && value != 1)) {
         if (sole)
-            printf("%s=%d incorrect\n", keyword, static_cast<int>(value));
+            printf("%s=%d incorrect\n", name.c_str(), static_cast<int>(value));
         else
             printf("%d incorrect\n", static_cast<int>(value));
-        specError("", where(file, file.lastKeywordLine()) + keyword + " needs 0 or 1, found " + foundAt(file, w));
+        specError("", where(file, file.lastKeywordLine()) + name + " needs 0 or 1, found " + foundAt(file, w));
     }
     if (scan.length != w.text.size())
-        problem(file, file.lastKeywordLine(), std::string(keyword) + " needs 0 or 1, found " + foundAt(file, w));
+        problem(file, file.lastKeywordLine(), name + " needs 0 or 1, found " + foundAt(file, w));
     store(field, value);
     file.consume(scan.length);
     *text = value ? "1" : "0";
     return true;
 }
 
-void ConfigReader::checkValueText(const ConfigFile& file, const Word& word, const char* keyword, const ValueSpec& value,
-                                  FieldRef field, bool rangeChecked) {
-    bool ok = false;
-    if (word.atEnd) {
-        ok = false;
-    } else if (value.type == ValueType::Real) {
+void ConfigReader::checkValueText(const ConfigFile& file, const Word& word, const std::string& name,
+                                  const ValueSpec& value, FieldRef field, bool rangeChecked) {
+    std::string hint = word.atEnd ? "" : valueHint(word.text, value.type);
+    bool ok = !word.atEnd;
+    if (ok && value.type == ValueType::Real) {
         double v;
         ok = parseReal(word.text, &v) && (!rangeChecked || (v >= value.min && v <= value.max));
-    } else {
+    } else if (ok) {
         long double v, lo, hi;
         storageRange(field, &lo, &hi);
-        ok = parseWhole(word.text, &v) && v >= lo && v <= hi && (!rangeChecked || (v >= value.min && v <= value.max));
+        const bool whole = scanWhole(word.text).length == word.text.size();
+        const bool parsed = parseWhole(word.text, &v);
+        ok = parsed && v >= lo && v <= hi && (!rangeChecked || (v >= value.min && v <= value.max));
+        // A whole number beyond what the field holds; the range message would not say why.
+        if (whole && (!parsed || v > hi) && hint.empty()) hint = " (too large)";
     }
     if (!ok)
         problem(file, file.lastKeywordLine(),
-                std::string(keyword) + " needs " + describeRange(value) + ", found " + foundAt(file, word) +
-                    valueHint(word.text, value.type));
+                name + " needs " + describeRange(value) + ", found " + foundAt(file, word) + hint);
 }
 
 void ConfigReader::finish() {
@@ -357,7 +366,7 @@ void ConfigReader::checkExploreRange(const KeywordSpec& spec, bool matched) {
 
 void ConfigReader::warnAboutSeed(const KeywordSpec& spec, bool matched) {
     const int seed = *std::get<int*>(spec.values[0].field(p, 0));
-    if (!matched || (seed >= 0 && seed <= 65535)) return;
+    if (!matched || !firstProblem.empty() || (seed >= 0 && seed <= 65535)) return;
     fprintf(stderr, "warning: %s%s %d acts as %d: only the low 16 bits of a seed are used\n",
             where(main, main.lastKeywordLine()).c_str(), spec.name, seed, seed & 0xffff);
 }
@@ -375,9 +384,9 @@ void ConfigReader::readBlocks(const KeywordSpec& spec) {
             break;
         }
         case KeywordKind::AgentParams:
-            while (matchBlock(&main, spec)) readAgentParams(main, 0, p.nAgents);
+            while (matchBlock(&main, spec)) readAgentParams(main, 0, agentsAndCompared());
             rejectLeftoverWords(main);
-            while (matchBlock(extra.get(), spec)) readAgentParams(*extra, 0, p.nAgents);
+            while (matchBlock(extra.get(), spec)) readAgentParams(*extra, 0, agentsAndCompared());
             break;
         default:
             // Blocks for listed agents come from both files, main first, so that later ones win.
@@ -408,18 +417,16 @@ void ConfigReader::readListBlock(ConfigFile& file, const KeywordSpec& spec) {
         case KeywordKind::NetworkList: {
             AgentStrategy scratch;
             readNetwork(file, spec.name, scratch);
-            // Networks may also serve the compared strategies (keys nAgents + i).
-            for (int id : readAgentList(file, spec.name, p.nAgents + static_cast<long long>(p.nExtraStrategies),
-                                        "Invalid strategy"))
+            for (int id : readAgentList(file, spec.name, agentsAndCompared(), "Invalid strategy"))
                 p.agentStrategies[id] = scratch;
             break;
         }
         case KeywordKind::S2List:
-            readS2List(file, spec.name, 0, p.nAgents);
+            readS2List(file, spec.name, 0, agentsAndCompared());
             break;
         default:
             readS1List(file, spec.name, spec.kind == KeywordKind::S1List4x6 ? StrategyType1 : StrategyType0, 0,
-                       p.nAgents);
+                       agentsAndCompared());
     }
 }
 
@@ -430,7 +437,7 @@ void ConfigReader::readNetwork(ConfigFile& file, const char* keyword, AgentStrat
     const std::string path = fileWord.text;
     file.consume(path.size());
     const Word indexWord = file.peek();
-    checkValueText(file, indexWord, keyword, valueOf("NNStrategy", 1), FieldRef{}, true);
+    checkValueText(file, indexWord, std::string(keyword) + " index", valueOf("NNStrategy", 1), FieldRef{}, true);
     const Scan scan = indexWord.atEnd ? Scan{} : scanWhole(indexWord.text);
     file.consume(scan.length);
     const int index =
@@ -538,7 +545,7 @@ std::vector<int> ConfigReader::readAgentList(ConfigFile& file, const char* keywo
     if (scan.length == 0)
         specError(specFirstLine, where(file, file.lastKeywordLine()) + keyword +
                                      " needs the number of agents it lists, found " + foundAt(file, w));
-    checkValueText(file, w, keyword, valueOf("nAgents", 0), FieldRef{}, true);
+    checkValueText(file, w, std::string(keyword) + " agent count", valueOf("nAgents", 0), FieldRef{}, true);
     file.consume(scan.length);
     const long long count = clampToInt64(scan.value);
     std::vector<int> ids;
@@ -558,8 +565,14 @@ std::vector<int> ConfigReader::readAgentList(ConfigFile& file, const char* keywo
     return ids;
 }
 
+// Blocks of the main and extra file name agents, and with keys nAgents + i the compared strategies.
+long long ConfigReader::agentsAndCompared() const { return p.nAgents + static_cast<long long>(p.nExtraStrategies); }
+
 std::string ConfigReader::agentRange(long long limit) const {
     if (readingCompared) return ", but a compared-strategy file names agent 0 (its own entry) only";
+    if (limit > p.nAgents)
+        return ", outside the agents 0 to " + std::to_string(p.nAgents - 1) + " and the compared strategies " +
+               std::to_string(p.nAgents) + " to " + std::to_string(limit - 1);
     return ", outside the agents 0 to " + std::to_string(limit - 1);
 }
 
@@ -658,10 +671,9 @@ std::string ConfigReader::explainWord(const std::string& word, const char* expec
     if (strcasecmp(word.c_str(), "type") == 0) return ": type belongs right after NNStrategy FILE INDEX";
     if (strcasecmp(word.c_str(), "agentParamsEnd") == 0) return ": agentParamsEnd ends an agentParamsBegin block";
     double number;
-    if (parseReal(word, &number)) return " (a value without its keyword, or one value too many)";
-    if (word[0] == '#') return " (a comment may not stand between a keyword and its values)";
-    if (const char* near = nearestKeyword(word)) return std::string(" (did you mean ") + near + "?)";
-    return " (not a keyword)";
+    if (parseReal(word, &number)) return ": a value without its keyword, or one value too many";
+    if (const char* near = nearestKeyword(word)) return std::string(": did you mean ") + near + "?";
+    return ": not a keyword";
 }
 
 std::string ConfigReader::placeOf(const KeywordSpec& found, const char* expected) const {

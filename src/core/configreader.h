@@ -43,8 +43,8 @@ private:
     void readValueKeyword(const KeywordSpec& spec, int repetition);
     bool readValue(ConfigFile& file, const KeywordSpec& spec, const ValueSpec& value, FieldRef field, bool sole,
                    std::string* text);
-    bool readFlag(ConfigFile& file, const char* keyword, FieldRef field, bool sole, std::string* text);
-    void checkValueText(const ConfigFile& file, const Word& word, const char* keyword, const ValueSpec& value,
+    bool readFlag(ConfigFile& file, const std::string& name, FieldRef field, bool sole, std::string* text);
+    void checkValueText(const ConfigFile& file, const Word& word, const std::string& name, const ValueSpec& value,
                         FieldRef field, bool rangeChecked);
     void afterRead(const KeywordSpec& spec, bool matched);
 
@@ -72,6 +72,7 @@ private:
     double readWeight(ConfigFile& file, const char* keyword, int index, int count, const std::string& specFirstLine);
     std::vector<int> readAgentList(ConfigFile& file, const char* keyword, long long limit,
                                    const std::string& specFirstLine);
+    long long agentsAndCompared() const;
     std::string agentRange(long long limit) const;
     int agentKey(long long offset, int agentId);
     void readS1List(ConfigFile& file, const char* keyword, StrategyType type, long long offset, long long limit);

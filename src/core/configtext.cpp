@@ -49,17 +49,17 @@ std::string foundText(const Word& word) { return word.atEnd ? "the end of the fi
 
 std::string valueHint(const std::string& word, ValueType type) {
     double number;
-    long double whole;
     if (findKeyword(word)) return " (a keyword: the value is missing)";
     if (!word.empty() && word[0] == '#')
         return " (a comment: the value is missing, or a comment stands among the values)";
     if (type == ValueType::Real && word.find(',') != std::string::npos) return " (write a decimal point)";
-    if (type != ValueType::Real && parseReal(word, &number) && !parseWhole(word, &whole))
+    if (type != ValueType::Real && parseReal(word, &number) && scanWhole(word).length != word.size())
         return " (not a whole number)";
     return "";
 }
 
 const char* nearestKeyword(const std::string& word) {
+    if (word.size() < 3) return nullptr;  // too short to be a near miss of anything
     const char* best = nullptr;
     size_t bestDistance = std::max<size_t>(1, std::min<size_t>(3, word.size() / 4));
     for (const KeywordSpec& spec : keywordTable()) {
