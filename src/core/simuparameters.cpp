@@ -123,6 +123,17 @@ void checkGroups(const SimuParameters& p, const std::string& file) {
     }
 }
 
+// The scoring window counts the steps after maxTotalSteps - lastStepsUsedForFitness, and the
+// report divides by lastStepsUsedForFitness x nRuns in 32 bits.
+void checkScoringWindow(const SimuParameters& p, const std::string& file) {
+    if (p.lastStepsUsedForFitness > p.maxTotalSteps)
+        NK_FATAL("%s: lastStepsUsedForFitness %u is more than maxTotalSteps %u: no step would be scored\n",
+                 file.c_str(), p.lastStepsUsedForFitness, p.maxTotalSteps);
+    if (static_cast<unsigned long long>(p.lastStepsUsedForFitness) * p.nRuns > 4294967295ULL)
+        NK_FATAL("%s: lastStepsUsedForFitness %u times nRuns %u is above 4294967295, which the report divides by\n",
+                 file.c_str(), p.lastStepsUsedForFitness, p.nRuns);
+}
+
 // Every decision asks the strategy's tables, or, with a network strategy, its network.
 void checkStrategies(const SimuParameters& p, const std::string& file) {
     auto check = [&](int key, const char* who, int id) {
@@ -175,6 +186,7 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
     completeAgentTables(*this);
     const std::string& file = simuCfgFileNames[0];
     checkInitialPoints(*this, file);
+    checkScoringWindow(*this, file);
     checkGroups(*this, file);
     checkEvaluationBudget(*this, file);
     checkStrategies(*this, file);
