@@ -84,7 +84,7 @@ ConfigReader::ConfigReader(SimuParameters& params, const std::vector<std::string
     if (fileNames.size() > 4)
         stop("Too many config. files: " + std::to_string(fileNames.size() - 2) +
              " compared strategies given, at most 2 are supported");
-    open(main, fileNames[0], "the main configuration file");
+    open(mainFile, fileNames[0], "the mainFile configuration file");
 }
 
 void ConfigReader::open(ConfigFile& file, const std::string& name, const std::string& role) {
@@ -160,8 +160,8 @@ bool ConfigReader::matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool 
 
 void ConfigReader::readValueKeyword(const KeywordSpec& spec, int repetition) {
     const bool required = spec.presence != Presence::Optional;
-    const bool matched = matchKeyword(main, spec, required);
-    const int line = main.lastKeywordLine();
+    const bool matched = matchKeyword(mainFile, spec, required);
+    const int line = mainFile.lastKeywordLine();
     const bool flagOnly = spec.values.size() == 1 && spec.values[0].type == ValueType::Flag;
     if (!matched && required && flagOnly) {
         store(spec.values[0].field(p, 0), 0);  // a required flag whose keyword is missing reads as 0
@@ -174,7 +174,7 @@ void ConfigReader::readValueKeyword(const KeywordSpec& spec, int repetition) {
             for (int i = 0; i < v.count && ok; i++) {
                 const FieldRef field =
                     v.field ? v.field(p, spec.presence == Presence::Repeated ? repetition : i) : FieldRef{};
-                const bool converted = readValue(main, spec, v, field, sole, &text);
+                const bool converted = readValue(mainFile, spec, v, field, sole, &text);
                 if (first.empty()) first = text;
                 // One scan of all values stops at the first that does not convert.
                 ok = converted || spec.kind == KeywordKind::SeparateValues;
@@ -298,8 +298,9 @@ void ConfigReader::checkLandscapeSize(const KeywordSpec&, bool) {
     if (p.n < 1 || p.n > 31 || p.k > p.n - 1) {
         char first[80];
         snprintf(first, sizeof first, "n=%u or k=%u out of bounds", p.n, p.k);
-        specError(first, where(main, main.lastKeywordLine()) + "n must be from 1 to 31 (a point holds 31 bits) and " +
-                             "k from 0 to n - 1; n is " + std::to_string(p.n) + " and k is " + std::to_string(p.k));
+        specError(first, where(mainFile, mainFile.lastKeywordLine()) +
+                             "n must be from 1 to 31 (a point holds 31 bits) and " + "k from 0 to n - 1; n is " +
+                             std::to_string(p.n) + " and k is " + std::to_string(p.k));
     }
     p.nPoints = 1UL << p.n;
     p.nContexts = 1UL << p.k;
@@ -313,7 +314,7 @@ void ConfigReader::applyRunOverride(const KeywordSpec& spec, bool) {
     if (nRunsOverride > 0)
         problemText("--num-runs " + std::to_string(nRunsOverride) + ": " + text);
     else
-        problem(main, main.lastKeywordLine(), text);
+        problem(mainFile, mainFile.lastKeywordLine(), text);
 }
 
 void ConfigReader::startSubsetGroups(const KeywordSpec&, bool matched) {
@@ -322,7 +323,7 @@ void ConfigReader::startSubsetGroups(const KeywordSpec&, bool matched) {
 
 void ConfigReader::completeSubsetGroups(const KeywordSpec&, bool) {
     if (p.nAgents < 1) {
-        problem(main, main.lastKeywordLine(),
+        problem(mainFile, mainFile.lastKeywordLine(),
                 "subsetOfAgentsFitness 1 needs nAgents above 0, not " + std::to_string(p.nAgents));
         return;
     }
@@ -338,8 +339,8 @@ void ConfigReader::checkGroupCount(const KeywordSpec& spec, bool matched) {
                              std::to_string(p.nFitnessGroups);
     if (p.nFitnessGroups > kMaxFitnessGroups)
         specError("Max value for nFitnessGroups is " + std::to_string(kMaxFitnessGroups),
-                  where(main, main.lastKeywordLine()) + text);
-    if (p.nFitnessGroups < 1) problem(main, main.lastKeywordLine(), text);
+                  where(mainFile, mainFile.lastKeywordLine()) + text);
+    if (p.nFitnessGroups < 1) problem(mainFile, mainFile.lastKeywordLine(), text);
 }
 
 void ConfigReader::unboundMemory(const KeywordSpec&, bool) {
@@ -361,14 +362,14 @@ void ConfigReader::checkExploreRange(const KeywordSpec& spec, bool matched) {
              "%s needs LOW and HIGH from 0 to 1 with a whole distance between LOW x n and HIGH x n; found %g and "
              "%g with n %u",
              spec.name, c.rangeLow, c.rangeHigh, p.n);
-    specError(first, where(main, main.lastKeywordLine()) + details);
+    specError(first, where(mainFile, mainFile.lastKeywordLine()) + details);
 }
 
 void ConfigReader::warnAboutSeed(const KeywordSpec& spec, bool matched) {
     const int seed = *std::get<int*>(spec.values[0].field(p, 0));
     if (!matched || !firstProblem.empty() || (seed >= 0 && seed <= 65535)) return;
     fprintf(stderr, "warning: %s%s %d acts as %d: only the low 16 bits of a seed are used\n",
-            where(main, main.lastKeywordLine()).c_str(), spec.name, seed, seed & 0xffff);
+            where(mainFile, mainFile.lastKeywordLine()).c_str(), spec.name, seed, seed & 0xffff);
 }
 
 // --- strategy and agent parameter blocks --------------------------------------------------
@@ -379,18 +380,20 @@ void ConfigReader::readBlocks(const KeywordSpec& spec) {
         case KeywordKind::S1Table:
         case KeywordKind::S2Table: {
             // The main file wins for the general strategy; the extra file's block counts only without one.
-            ConfigFile* file = matchBlock(&main, spec) ? &main : matchBlock(extra.get(), spec) ? extra.get() : nullptr;
+            ConfigFile* file = matchBlock(&mainFile, spec)     ? &mainFile
+                               : matchBlock(extra.get(), spec) ? extra.get()
+                                                               : nullptr;
             if (file) readGeneralBlock(*file, spec);
             break;
         }
         case KeywordKind::AgentParams:
-            while (matchBlock(&main, spec)) readAgentParams(main, 0, agentsAndCompared());
-            rejectLeftoverWords(main);
+            while (matchBlock(&mainFile, spec)) readAgentParams(mainFile, 0, agentsAndCompared());
+            rejectLeftoverWords(mainFile);
             while (matchBlock(extra.get(), spec)) readAgentParams(*extra, 0, agentsAndCompared());
             break;
         default:
             // Blocks for listed agents come from both files, main first, so that later ones win.
-            for (ConfigFile* file : {&main, extra.get()})
+            for (ConfigFile* file : {&mainFile, extra.get()})
                 while (matchBlock(file, spec)) readListBlock(*file, spec);
     }
 }

@@ -95,7 +95,7 @@ private:
     SimuParameters& p;
     const std::vector<std::string>& fileNames;
     int nRunsOverride;
-    ConfigFile main;
+    ConfigFile mainFile;
     std::unique_ptr<ConfigFile> extra;
     std::vector<ConfigFile> compared;
     bool readingCompared = false;
