@@ -84,7 +84,7 @@ ConfigReader::ConfigReader(SimuParameters& params, const std::vector<std::string
     if (fileNames.size() > 4)
         stop("Too many config. files: " + std::to_string(fileNames.size() - 2) +
              " compared strategies given, at most 2 are supported");
-    open(mainFile, fileNames[0], "the mainFile configuration file");
+    open(mainFile, fileNames[0], "the main configuration file");
 }
 
 void ConfigReader::open(ConfigFile& file, const std::string& name, const std::string& role) {
