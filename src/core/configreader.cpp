@@ -153,7 +153,7 @@ bool ConfigReader::matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool 
     }
     if (!required) return false;
     std::string text = keywordExpected(spec.name, w.text);
-    if (file.lastKeyword() == "optionalInfo") text += " (optionalInfo takes no value)";
+    if (file.lastKeyword() == "optionalInfo" && !findKeyword(w.text)) text += " (optionalInfo takes no value)";
     problem(file, w.line, text);
     return false;
 }
