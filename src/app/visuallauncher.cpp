@@ -1,6 +1,6 @@
 // Visual mode from nkswarm: nkswarm-visual, found beside this program, replaces this process
-// with the same command line. It reads the configuration again (already found valid here)
-// and opens the window; its exit status is the program's.
+// with the same command line before anything is read, so that it reads the configuration,
+// reports errors and warnings once, and opens the window; its exit status is the program's.
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,7 +25,7 @@ std::string programFolder() {
 
 }  // namespace
 
-int runVisualMode(Simulation& /*simu*/, int /*argc*/, char** argv, const VisualOptions& /*options*/) {
+int launchVisualProgram(char** argv) {
     const std::string program = programFolder() + "nkswarm-visual";
     fflush(stdout);
     fflush(stderr);

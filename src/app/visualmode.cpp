@@ -3,7 +3,9 @@
 
 #include "visualdriver.h"
 
-int runVisualMode(Simulation& simu, int argc, char** argv, const VisualOptions& options) {
-    return runVisualized(simu, argc, argv, options.visType, options.startingPoint, options.startSeed,
-                         options.followAgent, options.followAgentMode);
+int runVisualMode(Simulation& simu, const CommandLine& options) {
+    const VisualizationType type = options.visual == CommandLine::Visual::Rect ? VisTypeTerrain : VisTypeSphericalPolar;
+    static const FollowMode modes[] = {FollowModeFixedAgent, FollowModeMovingAgent, FollowModeFixedAgentSearchStart};
+    return runVisualized(simu, options.argc, options.argv, type, options.startingPoint, options.startSeed,
+                         options.followAgent, modes[static_cast<int>(options.followMode)]);
 }

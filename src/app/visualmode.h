@@ -3,18 +3,13 @@
 // program built with the window, and only nkswarm-visual opens it.
 #pragma once
 
-#include "viewtypes.h"
+#include "commandline.h"
 
 class Simulation;
 
-struct VisualOptions {
-    VisualizationType visType = VisTypeNone;
-    long startingPoint = 0;
-    int startSeed = -1;
-    bool followAgent = false;
-    FollowMode followAgentMode = FollowModeFixedAgent;
-};
+// In nkswarm-visual: shows one run of `simu` in the window; returns the exit status.
+int runVisualMode(Simulation& simu, const CommandLine& options);
 
-// Shows one run of `simu` in the window and returns the exit status. `argc` and `argv` are the
-// whole command line: nkswarm starts nkswarm-visual with it.
-int runVisualMode(Simulation& simu, int argc, char** argv, const VisualOptions& options);
+// In nkswarm: replaces this process with nkswarm-visual, found beside this program, with the
+// same command line. Returns only when that fails, with exit status 1 after a message.
+int launchVisualProgram(char** argv);
