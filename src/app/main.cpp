@@ -7,6 +7,14 @@
 #include "version.h"
 #include "visualmode.h"
 
+namespace {
+
+void printWarnings(const CommandLine& cl) {
+    for (const std::string& warning : cl.warnings) fprintf(stderr, "warning: %s\n", warning.c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const CommandLine cl = parseCommandLine(argc, argv);
     switch (cl.request) {
@@ -27,18 +35,24 @@ int main(int argc, char** argv) {
     }
 #ifndef NK_VISUAL_PROGRAM
     // The window lives in nkswarm-visual, so that batch runs do not load Qt and VTK.
-    if (cl.visual != CommandLine::Visual::None) return launchVisualProgram(cl.argv);
+    // It reads everything itself; the warnings are printed here only when it cannot start.
+    if (cl.visual != CommandLine::Visual::None) {
+        const int status = launchVisualProgram(cl.argv);
+        printWarnings(cl);
+        return status;
+    }
 #endif
-    for (const std::string& warning : cl.warnings) fprintf(stderr, "warning: %s\n", warning.c_str());
+    printWarnings(cl);
 
     // All configuration reading and checking happens here, before any visual or probability option counts.
     std::vector<std::string> comparedStrategyNames = cl.comparedStrategyNames;
     Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.fitnessStatsPrinted,
                     cl.evalsPerStepLimit);
-    if (cl.actionProbs)
-        simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
+    if (cl.actionProbs) simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
+#ifdef NK_VISUAL_PROGRAM
     else if (cl.visual != CommandLine::Visual::None)
         return runVisualMode(simu, cl);
+#endif
     else
         simu.execute();
     return 0;

@@ -106,9 +106,6 @@ struct AgentStrategy {
 typedef std::map<int, AgentStrategy> AgentStrategyMap;
 typedef std::map<int, CustomParameters> AgentParamMap;
 
-// Most fitness groups a configuration may define.
-constexpr int kMaxFitnessGroups = 10;
-
 class SimuParameters {
 public:
     unsigned int n = 0;
