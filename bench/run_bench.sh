@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 reps=3
-prog=$root/build/src/app/nkswarm
+prog=$root/build/nkswarm
 confdir=$root/../shared/bench
 only=""
 usage() { sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }

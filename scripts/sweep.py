@@ -27,54 +27,85 @@ import sys
 # ---------------------------------------------------------------------------------------
 # The main configuration file. The reader asks for each keyword in turn and looks only at
 # the next word, so a keyword is substituted where it stands and an added optional keyword
-# goes right after the last keyword that precedes it in this order, never at the end.
+# goes right after the last keyword that precedes it in the program's order, never at the end.
+# The order, and what each keyword takes, come from the program itself: `nkswarm --keywords`
+# (its format is described in docs/keywords.md).
 # ---------------------------------------------------------------------------------------
 
-ORDER = [
-    "optionalInfo", "n", "k", "fitnessStretchCoef", "landscapeComponents", "nAgents", "groupSize", "nRuns",
-    "maxTotalSteps", "lastStepsUsedForFitness", "maxTotalEvals",
-    "subsetOfAgentsFitness", "firstAgentFitness", "lastAgentFitness",
-    "nFitnessGroups", "agentFitnessGroup", "agentsFitnessUseMax",
-    "initialMemSize", "initialPublicMemSize", "initialGroupsMemSize", "maxMemSize",
-    "rememberedSteps", "rememberChecked", "flockingRadius", "flockingIntensity",
-    "flockingIntensityEnd", "flockingIntensityDecay", "uniformFlocking", "maxVisitsPerStep",
-    "revisitOnFailure", "fitnessQuantizationLevels", "alwaysUpdateSourceMem", "waitingEnabled",
-    "alwaysUseUpToDateFitness", "maxDropPerStep", "revisitWhileWaiting", "NNFitnessDiscreteSteps",
-    "useAllExploitAttempts", "useAllExploreAttempts", "maxExploitTreeDepth", "limitedEvals",
-    "exploit", "explore", "explore2", "recombination",
-    # strategy blocks
-    "NNStrategy", "NNStrategySpecificAgents", "searchProbs", "searchProbsSpecificAgents",
-    "searchProbsSpecificAgents4x6", "placeProbs", "placeProbsSpecificAgents",
-    "searchProbs2", "placeProbs2",
-    "deterministicActions", "chooseActionEveryStep",
-    "landscapeseed", "changeseed", "startseed", "searchseed",
-    "varylandscape", "varychange", "varystart", "varysearch",
-    "agentParamsBegin",
-]
-RANK = {key: i for i, key in enumerate(ORDER)}
-CANONICAL = {key.lower(): key for key in ORDER}
+class Keyword:
+    """One line of `nkswarm --keywords`."""
 
-# Keywords that must stand in every main file (the conditional ones are checked by parsing).
-REQUIRED = {
-    "n", "k", "nAgents", "nRuns", "maxTotalSteps", "initialMemSize", "rememberChecked",
-    "flockingRadius", "flockingIntensity", "exploit", "explore", "landscapeseed", "changeseed",
-    "startseed", "searchseed", "varylandscape", "varychange", "varystart", "varysearch",
-}
+    def __init__(self, line):
+        self.name, self.presence, condition, self.kind, values, _default, _meaning = line.split("\t")
+        self.condition = "" if condition == "-" else condition
+        self.values = [] if values == "-" else values.split(" ")
 
-# Number of values of the keywords that take a fixed number; every other sweepable keyword
-# takes one value.
-NVALUES = {
-    "optionalInfo": 0, "agentFitnessGroup": 2, "explore": 4, "explore2": 4,
-    "searchProbs": 16, "placeProbs": 4, "searchProbs2": 26, "placeProbs2": 4,
-}
+    def count(self):
+        """The number of values of a keyword that takes a fixed number of them."""
+        return sum(value_count(v) for v in self.values)
 
-# Blocks for lists of agents: kept as the base file has them (vary them with a "base" column).
-NOT_SWEEPABLE = {
-    "NNStrategySpecificAgents", "searchProbsSpecificAgents", "searchProbsSpecificAgents4x6",
-    "placeProbsSpecificAgents", "agentParamsBegin",
-}
 
-SEED_KEYWORDS = ["landscapeseed", "changeseed", "startseed", "searchseed"]
+def value_count(item):
+    """How many values one item of the values column stands for ("weight:real[0..]*16": 16)."""
+    m = re.search(r"\*(\d+)$", item)
+    return int(m.group(1)) if m else 1
+
+
+class Keywords:
+    """The keyword table of the program's main configuration file, in reading order."""
+
+    def __init__(self, text):
+        self.entries = [Keyword(l) for l in text.splitlines() if l and not l.startswith("#")]
+        if not self.entries:
+            raise SweepError("the program printed no keyword table")
+        self.order = [k.name for k in self.entries]
+        self.rank = {k.name: i for i, k in enumerate(self.entries)}
+        self.canonical = {k.name.lower(): k.name for k in self.entries}
+        self.by_name = {k.name: k for k in self.entries}
+        # Keywords that must stand in every main file (the conditional ones are checked by parsing).
+        self.required = {k.name for k in self.entries if k.presence == "required" and not k.condition}
+        # Blocks for lists of agents: kept as the base file has them (vary them with a "base" column).
+        self.not_sweepable = {k.name for k in self.entries if k.kind in ("network-list", "table-list", "agent-params")}
+
+    def nvalues(self, key):
+        return self.by_name[key].count()
+
+
+KW = None  # the program's keyword table, read once per run of this tool
+
+
+def use_program(program):
+    """Reads the keyword table of `program` (unless one is read already)."""
+    global KW
+    if KW is not None:
+        return KW
+    try:
+        out = subprocess.run([program, "--keywords"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             stdin=subprocess.DEVNULL, universal_newlines=True)
+    except OSError as err:
+        raise SweepError("%s: %s" % (program, err.strerror))
+    if out.returncode != 0:
+        raise SweepError("%s --keywords failed: %s" % (program, out.stderr.strip() or out.returncode))
+    KW = Keywords(out.stdout)
+    return KW
+
+
+def condition_holds(condition, read):
+    """A keyword table condition, with `read` the first value of every keyword read so far."""
+    if not condition:
+        return True
+    any_of = "|" in condition
+    results = []
+    for term in condition.split("|" if any_of else "&"):
+        negated = term.startswith("!")
+        name, _, value = term.lstrip("!").partition("=")
+        holds = name in read and (not value or read[name] == value)
+        results.append(holds != negated)
+    return any(results) if any_of else all(results)
+
+
+# The seeds every CSV line records (the keywords whose value is a seed).
+SEED_COLUMNS = ["landscapeseed", "changeseed", "startseed", "searchseed"]
 
 # Command-line options, in the only order the program recognises them.
 OPTIONS = ["--num-runs", "--extra-cfg", "--compare-strategies", "--print-stats", "--step-evals"]
@@ -93,7 +124,7 @@ class Entry:
     """One keyword of a configuration file with its values."""
 
     def __init__(self, key, word, values, text=None):
-        self.key = key          # the keyword as spelled in ORDER
+        self.key = key          # the keyword as spelled in the program's table
         self.word = word        # the keyword as written in the file
         self.values = values    # its value words (for blocks: everything up to the block's end)
         self.text = text        # the original text, or None once the entry has been rewritten
@@ -181,157 +212,113 @@ class Config:
     # -- parsing ---------------------------------------------------------------------------
 
     def _parse(self, text):
-        r = Reader(text, self.name)
-        last_end = [0]
+        self._text = text
+        self._r = Reader(text, self.name)
+        self._last_end = 0
+        read = {}  # keyword: its first value, for the conditions of later keywords
+        for k in KW.entries:
+            if not condition_holds(k.condition, read):
+                continue
+            for _ in range(self._repetitions(k, read)):
+                e = self._take_entry(k)
+                if e is not None and k.name not in read:
+                    read[k.name] = e.values[0] if e.values else ""
+        self._reject_rest()
+        self.tail = text[self._last_end:]
 
-        def begin(key, w):
-            """Starts an entry at keyword word w = (start, word)."""
-            self.gaps.append(text[last_end[0]:w[0]])
-            e = Entry(key, w[1], [], None)
-            e.start = w[0]
-            self.entries.append(e)
-            return e
+    def _repetitions(self, k, read):
+        """The one repeated keyword comes once per fitness group."""
+        if k.presence != "repeated":
+            return 1
+        count = read.get(k.condition, "")
+        if not re.fullmatch(r"[+-]?\d+", count):
+            raise SweepError("%s: %s: a number expected, found %r" % (self.name, k.condition, count))
+        return max(0, int(count))
 
-        def finish(e, values):
-            e.values = values
-            e.text = text[e.start:r.pos]
-            last_end[0] = r.pos
-
-        def take(key, required=False):
-            w = r.keyword(key)
-            if w is None:
-                if required:
-                    found = r.peek()
-                    raise SweepError("%s: keyword %s expected, found %s" % (
-                        self.name, key, repr(found) if found else "end of file"))
-                return None
-            e = begin(key, w)
-            finish(e, r.values(NVALUES.get(key, 1), key))
-            return e
-
-        def take_list_block(key, table):
-            w = r.keyword(key)
-            if w is None:
-                return None
-            e = begin(key, w)
-            values = r.values(table, key)
-            n = r.count(key)
-            values += [str(n)] + r.values(n, key)
-            finish(e, values)
-            return e
-
-        def nn_values(key):
-            values = r.values(2, key)  # population file, individual
-            t = r.keyword("type")
-            if t is not None:
-                values += [t[1]] + r.values(1, key)
-            return values
-
-        def take_nn(key, with_agents):
-            w = r.keyword(key)
-            if w is None:
-                return None
-            e = begin(key, w)
-            values = nn_values(key)
-            if with_agents:
-                n = r.count(key)
-                values += [str(n)] + r.values(n, key)
-            finish(e, values)
-            return e
-
-        def take_agent_params():
-            w = r.keyword("agentParamsBegin")
-            if w is None:
-                return None
-            e = begin("agentParamsBegin", w)
-            n = r.count("agentParamsBegin")
-            values = [str(n)] + r.values(n, "agentParamsBegin")
-            while True:
-                if r.keyword("agentParamsEnd") is not None:
-                    values.append("agentParamsEnd")
-                    break
-                inner = None
-                for sub in ("useAllExploitAttempts", "maxExploitTreeDepth"):
-                    if r.keyword(sub) is not None:
-                        inner = sub
-                        break
-                if inner is None:
-                    found = r.peek()
-                    raise SweepError("%s: agent parameter block: %s where useAllExploitAttempts, "
-                                     "maxExploitTreeDepth or agentParamsEnd was expected" %
-                                     (self.name, repr(found) if found else "end of file"))
-                values += [inner] + r.values(1, inner)
-            finish(e, values)
-            return e
-
-        take("optionalInfo")
-        take("n", True)
-        take("k", True)
-        take("fitnessStretchCoef")
-        take("landscapeComponents")
-        take("nAgents", True)
-        take("groupSize")
-        take("nRuns", True)
-        take("maxTotalSteps", True)
-        take("lastStepsUsedForFitness")
-        take("maxTotalEvals")
-        groups = False
-        subset = take("subsetOfAgentsFitness")
-        if subset is not None:
-            groups = True
-            if subset.values[0] == "1":
-                take("firstAgentFitness", True)
-                take("lastAgentFitness", True)
-        else:
-            ng = take("nFitnessGroups")
-            if ng is not None:
-                groups = True
-                if not re.fullmatch(r"[+-]?\d+", ng.values[0]):
-                    raise SweepError("%s: nFitnessGroups: a number expected, found %r" %
-                                     (self.name, ng.values[0]))
-                for _ in range(max(0, int(ng.values[0]))):
-                    take("agentFitnessGroup", True)
-        if groups:
-            take("agentsFitnessUseMax")
-        take("initialMemSize", True)
-        for key in ("initialPublicMemSize", "initialGroupsMemSize", "maxMemSize", "rememberedSteps"):
-            take(key)
-        take("rememberChecked", True)
-        take("flockingRadius", True)
-        take("flockingIntensity", True)
-        for key in ORDER[RANK["flockingIntensityEnd"]:RANK["exploit"]]:
-            take(key)
-        take("exploit", True)
-        take("explore", True)
-        take("explore2")
-        take("recombination")
-        network = take_nn("NNStrategy", False) is not None
-        while take_nn("NNStrategySpecificAgents", True) is not None:
-            network = True
-        if not network:
-            take("searchProbs")
-            while take_list_block("searchProbsSpecificAgents", 16) is not None:
-                pass
-            while take_list_block("searchProbsSpecificAgents4x6", 24) is not None:
-                pass
-            take("placeProbs")
-            while take_list_block("placeProbsSpecificAgents", 4) is not None:
-                pass
-            if take("searchProbs2") is not None:
-                take("placeProbs2", True)
-        take("deterministicActions")
-        take("chooseActionEveryStep")
-        for key in SEED_KEYWORDS + ["varylandscape", "varychange", "varystart", "varysearch"]:
-            take(key, True)
-        while take_agent_params() is not None:
+    def _take_entry(self, k):
+        """Reads keyword k (every consecutive block of a block keyword); the first entry or None."""
+        take = {"network": self._take_network, "network-list": self._take_network,
+                "table-list": self._take_list_block, "agent-params": self._take_agent_params}.get(k.kind)
+        if take is None:
+            return self._take(k.name, k.presence in ("required", "repeated"))
+        first = take(k)
+        while k.presence == "block" and take(k) is not None:
             pass
-        rest = r.peek()
+        return first
+
+    def _begin(self, key, w):
+        """Starts an entry at keyword word w = (start, word)."""
+        self.gaps.append(self._text[self._last_end:w[0]])
+        e = Entry(key, w[1], [], None)
+        e.start = w[0]
+        self.entries.append(e)
+        return e
+
+    def _finish(self, e, values):
+        e.values = values
+        e.text = self._text[e.start:self._r.pos]
+        self._last_end = self._r.pos
+        return e
+
+    def _take(self, key, required=False):
+        w = self._r.keyword(key)
+        if w is None:
+            if required:
+                found = self._r.peek()
+                raise SweepError("%s: keyword %s expected, found %s" % (
+                    self.name, key, repr(found) if found else "end of file"))
+            return None
+        return self._finish(self._begin(key, w), self._r.values(KW.nvalues(key), key))
+
+    def _agent_list(self, key):
+        n = self._r.count(key)
+        return [str(n)] + self._r.values(n, key)
+
+    def _take_list_block(self, k):
+        w = self._r.keyword(k.name)
+        if w is None:
+            return None
+        e = self._begin(k.name, w)
+        table = self._r.values(value_count(k.values[0]), k.name)
+        return self._finish(e, table + self._agent_list(k.name))
+
+    def _take_network(self, k):
+        w = self._r.keyword(k.name)
+        if w is None:
+            return None
+        e = self._begin(k.name, w)
+        values = self._r.values(2, k.name)  # population file, individual
+        t = self._r.keyword("type")
+        if t is not None:
+            values += [t[1]] + self._r.values(1, k.name)
+        if k.kind == "network-list":
+            values += self._agent_list(k.name)
+        return self._finish(e, values)
+
+    def _take_agent_params(self, k):
+        w = self._r.keyword(k.name)
+        if w is None:
+            return None
+        e = self._begin(k.name, w)
+        values = self._agent_list(k.name)
+        while self._r.keyword("agentParamsEnd") is None:
+            inner = next((sub for sub in ("useAllExploitAttempts", "maxExploitTreeDepth")
+                          if self._r.keyword(sub) is not None), None)
+            if inner is None:
+                found = self._r.peek()
+                raise SweepError("%s: agent parameter block: %s where useAllExploitAttempts, "
+                                 "maxExploitTreeDepth or agentParamsEnd was expected" %
+                                 (self.name, repr(found) if found else "end of file"))
+            values += [inner] + self._r.values(1, inner)
+        return self._finish(e, values + ["agentParamsEnd"])
+
+    def _reject_rest(self):
+        rest = self._r.peek()
         if rest is not None:
-            key = CANONICAL.get(rest.lower())
+            key = KW.canonical.get(rest.lower())
             why = " (out of order, or not read in this configuration)" if key else ""
             raise SweepError("%s: unexpected %r after the last keyword the program reads%s" %
                              (self.name, rest, why))
-        self.tail = text[last_end[0]:]
 
     # -- editing ---------------------------------------------------------------------------
 
@@ -391,7 +378,7 @@ class Config:
         e = Entry(key, key, list(values), None)
         anchor = -1
         for i, other in enumerate(self.entries):
-            if RANK[other.key] <= RANK[key]:
+            if KW.rank[other.key] <= KW.rank[key]:
                 anchor = i
         if anchor < 0:
             # Before the first keyword, after any leading comment lines.
@@ -454,10 +441,10 @@ def canonical_column(name):
         return name
     if name.startswith("-"):
         raise SweepError("unknown option column %r (known: %s)" % (name, ", ".join(OPTIONS)))
-    key = CANONICAL.get(name.lower())
+    key = KW.canonical.get(name.lower())
     if key is None:
         raise SweepError("unknown column %r: not a configuration keyword, option or \"base\"" % name)
-    if key in NOT_SWEEPABLE:
+    if key in KW.not_sweepable:
         raise SweepError("column %s: blocks for lists of agents cannot be swept; put them in base "
                          "files and vary the \"base\" column" % key)
     return key
@@ -522,58 +509,15 @@ class Sweep:
     def __init__(self, path):
         self.path = os.path.abspath(path)
         self.dir = os.path.dirname(self.path)
-        with open(self.path) as f:
-            try:
-                # Numbers stay text, so that a value reaches the configuration as written.
-                d = json.load(f, parse_float=str, parse_int=str)
-            except ValueError as err:
-                raise SweepError("%s: %s" % (path, err))
-        if not isinstance(d, dict):
-            raise SweepError("%s: a JSON object expected" % path)
-        unknown = set(d) - {"base", "workdir", "set", "rows", "grid", "seeds", "comment"}
-        if unknown:
-            raise SweepError("%s: unknown field(s) %s" % (path, ", ".join(sorted(unknown))))
-        if "base" not in d:
-            raise SweepError("%s: \"base\" (the base configuration file) is missing" % path)
+        d = self._load(path)
         self.base = self.resolve(d["base"])
         self.workdir = self.resolve(d["workdir"]) if d.get("workdir") else None
-
         self.columns = []
-        owner = {}
-
-        def claim(name, section):
-            col = canonical_column(name)
-            if col in owner and owner[col] != section:
-                raise SweepError("column %s appears both in %s and in %s" % (col, owner[col], section))
-            if col not in owner:
-                owner[col] = section
-                self.columns.append(col)
-            return col
-
-        fixed = {}
-        for name, value in (d.get("set") or {}).items():
-            fixed[claim(name, "set")] = cell_text(value, name)
-
-        rows = d.get("rows")
-        if rows is None:
-            rows = [{}]
-        elif isinstance(rows, str):
-            rows = read_table(self.resolve(rows))
-        if not isinstance(rows, list) or not all(isinstance(r, dict) for r in rows):
-            raise SweepError("%s: \"rows\" must be a list of objects or the name of a table file" % path)
-        explicit = [{claim(k, "rows"): cell_text(v, k) for k, v in r.items()} for r in rows]
-
-        grid = d.get("grid") or {}
-        grid_axes = []
-        for name, values in grid.items():
-            col = claim(name, "grid")
-            grid_axes.append((col, [cell_text(v, name) for v in expand_range(values, name)]))
-
-        seeds = d.get("seeds") or {}
-        seed_axes = []
-        for name, values in seeds.items():
-            col = claim(name, "seeds")
-            seed_axes.append((col, [cell_text(v, name) for v in expand_range(values, name)]))
+        self._owner = {}
+        fixed = {self._claim(name, "set"): cell_text(value, name) for name, value in (d.get("set") or {}).items()}
+        explicit = self._explicit_rows(d.get("rows"), path)
+        grid_axes = self._axes(d.get("grid") or {}, "grid")
+        seed_axes = self._axes(d.get("seeds") or {}, "seeds")
         lengths = {len(v) for _, v in seed_axes}
         if len(lengths) > 1:
             raise SweepError("%s: the seed ranges differ in length (%s); they are taken side by side"
@@ -589,6 +533,46 @@ class Sweep:
                     row.update({c: v for (c, _), v in zip(grid_axes, combo)})
                     row.update({c: v[s] for c, v in seed_axes})
                     self.rows.append(row)
+
+    @staticmethod
+    def _load(path):
+        with open(path) as f:
+            try:
+                # Numbers stay text, so that a value reaches the configuration as written.
+                d = json.load(f, parse_float=str, parse_int=str)
+            except ValueError as err:
+                raise SweepError("%s: %s" % (path, err))
+        if not isinstance(d, dict):
+            raise SweepError("%s: a JSON object expected" % path)
+        unknown = set(d) - {"base", "workdir", "set", "rows", "grid", "seeds", "comment"}
+        if unknown:
+            raise SweepError("%s: unknown field(s) %s" % (path, ", ".join(sorted(unknown))))
+        if "base" not in d:
+            raise SweepError("%s: \"base\" (the base configuration file) is missing" % path)
+        return d
+
+    def _claim(self, name, section):
+        """The column of a name; a column belongs to one section of the sweep file."""
+        col = canonical_column(name)
+        if col in self._owner and self._owner[col] != section:
+            raise SweepError("column %s appears both in %s and in %s" % (col, self._owner[col], section))
+        if col not in self._owner:
+            self._owner[col] = section
+            self.columns.append(col)
+        return col
+
+    def _explicit_rows(self, rows, path):
+        if rows is None:
+            rows = [{}]
+        elif isinstance(rows, str):
+            rows = read_table(self.resolve(rows))
+        if not isinstance(rows, list) or not all(isinstance(r, dict) for r in rows):
+            raise SweepError("%s: \"rows\" must be a list of objects or the name of a table file" % path)
+        return [{self._claim(k, "rows"): cell_text(v, k) for k, v in r.items()} for r in rows]
+
+    def _axes(self, values_by_name, section):
+        return [(self._claim(name, section), [cell_text(v, name) for v in expand_range(values, name)])
+                for name, values in values_by_name.items()]
 
     def resolve(self, p):
         return p if os.path.isabs(p) else os.path.normpath(os.path.join(self.dir, p))
@@ -724,6 +708,23 @@ def rewrite_aux(path, files, workdir):
 
 def build_row(sweep, settings, files, base_cache):
     """The files of one row: {name: text}, the command line and the row's seeds."""
+    cfg = base_config(sweep, settings, files, base_cache)
+    keys = sorted((k for k in settings if k in KW.rank), key=lambda k: KW.rank[k])
+    for key in keys:
+        if settings[key] is not None:
+            set_keyword(cfg, key, settings[key], sweep, files)
+    groups = settings.get("agentFitnessGroup")
+    if groups not in (None, OMIT) and settings.get("nFitnessGroups") is None:
+        set_keyword(cfg, "nFitnessGroups", str(len(groups.split()) // 2), sweep, files)
+    text = cfg.render()
+    check = read_back(text, settings, keys)
+    files_out = {"sim.cfg": text}
+    argv, print_stats = command_line(settings, sweep, files, files_out)
+    return files_out, argv, print_stats, {k: check.value(k) for k in SEED_COLUMNS}
+
+
+def base_config(sweep, settings, files, base_cache):
+    """The row's base configuration, its genome files replaced by the sweep's copies."""
     base = sweep.resolve(settings["base"]) if settings.get("base") else sweep.base
     if base not in base_cache:
         try:
@@ -732,59 +733,50 @@ def build_row(sweep, settings, files, base_cache):
         except OSError as err:
             raise SweepError("base configuration: %s" % err)
     cfg = Config(base_cache[base], base)
-    base_dir = os.path.dirname(base)
-
     for e, i in cfg.network_files():
-        e.values[i] = network_path(e.values[i], base_dir, sweep.workdir, files, base)
+        e.values[i] = network_path(e.values[i], os.path.dirname(base), sweep.workdir, files, base)
         e.text = None
+    return cfg
 
-    keys = sorted((k for k in settings if k in RANK), key=lambda k: RANK[k])
-    groups_set = "agentFitnessGroup" in settings and settings["agentFitnessGroup"] not in (None, OMIT)
-    for key in keys:
-        value = settings[key]
-        if value is None:
-            continue
-        if value == OMIT:
-            if key in REQUIRED:
-                raise SweepError("%s is required and cannot be omitted" % key)
-            cfg.remove(key)
-            continue
-        words = value.split()
-        if key == "optionalInfo":
-            flag = words[0].lower() if len(words) == 1 else ""
-            if flag not in TRUE_WORDS | FALSE_WORDS:
-                raise SweepError("optionalInfo takes no value: use 1 to add it, 0 or omit to remove it")
-            cfg.remove(key)
-            if flag in TRUE_WORDS:
-                cfg.insert(key, [])
-            continue
-        if key == "agentFitnessGroup":
-            if len(words) % 2 or not words:
-                raise SweepError("agentFitnessGroup: pairs of first and last agent expected, got %r" % value)
-            cfg.remove(key)
-            for i in range(0, len(words), 2):
-                cfg.insert(key, words[i:i + 2])
-            continue
-        if key == "NNStrategy":
-            if len(words) not in (2, 4) or (len(words) == 4 and words[2].lower() != "type"):
-                raise SweepError("NNStrategy: FILE INDEX [type T] expected, got %r" % value)
-            words[0] = network_path(words[0], sweep.dir, None, files, "NNStrategy column")
-        else:
-            n = NVALUES.get(key, 1)
-            if len(words) != n:
-                raise SweepError("%s takes %d value%s, got %r" % (key, n, "" if n == 1 else "s", value))
-        if cfg.find(key):
-            cfg.set(key, words)
-        else:
-            cfg.insert(key, words)
-    if groups_set and settings.get("nFitnessGroups") is None:
-        count = str(len(settings["agentFitnessGroup"].split()) // 2)
-        if cfg.find("nFitnessGroups"):
-            cfg.set("nFitnessGroups", [count])
-        else:
-            cfg.insert("nFitnessGroups", [count])
 
-    text = cfg.render()
+def set_keyword(cfg, key, value, sweep, files):
+    """Writes one sweep value into the configuration: replaced, added, or removed (OMIT)."""
+    if value == OMIT:
+        if key in KW.required:
+            raise SweepError("%s is required and cannot be omitted" % key)
+        cfg.remove(key)
+        return
+    words = value.split()
+    if key == "optionalInfo":
+        flag = words[0].lower() if len(words) == 1 else ""
+        if flag not in TRUE_WORDS | FALSE_WORDS:
+            raise SweepError("optionalInfo takes no value: use 1 to add it, 0 or omit to remove it")
+        cfg.remove(key)
+        if flag in TRUE_WORDS:
+            cfg.insert(key, [])
+        return
+    if key == "agentFitnessGroup":
+        if len(words) % 2 or not words:
+            raise SweepError("agentFitnessGroup: pairs of first and last agent expected, got %r" % value)
+        cfg.remove(key)
+        for i in range(0, len(words), 2):
+            cfg.insert(key, words[i:i + 2])
+        return
+    if key == "NNStrategy":
+        if len(words) not in (2, 4) or (len(words) == 4 and words[2].lower() != "type"):
+            raise SweepError("NNStrategy: FILE INDEX [type T] expected, got %r" % value)
+        words[0] = network_path(words[0], sweep.dir, None, files, "NNStrategy column")
+    elif len(words) != KW.nvalues(key):
+        n = KW.nvalues(key)
+        raise SweepError("%s takes %d value%s, got %r" % (key, n, "" if n == 1 else "s", value))
+    if cfg.find(key):
+        cfg.set(key, words)
+    else:
+        cfg.insert(key, words)
+
+
+def read_back(text, settings, keys):
+    """Reads the row's configuration as the program will, and checks that each value is read."""
     try:
         check = Config(text, "the configuration")
     except SweepError as err:
@@ -793,29 +785,26 @@ def build_row(sweep, settings, files, base_cache):
         v = settings[key]
         if v in (None, OMIT) or key in ("optionalInfo", "NNStrategy"):
             continue
-        got = check.value(key)
-        if got != " ".join(v.split()):
+        if check.value(key) != " ".join(v.split()):
             raise SweepError("%s %s is not read by the program where it stands in this "
                              "configuration (check the keywords it depends on)" % (key, v))
+    return check
 
-    files_out = {"sim.cfg": text}
-    argv = ["sim.cfg"]
+
+def command_line(settings, sweep, files, files_out):
+    """The row's arguments in the order the program recognises them, and whether it prints statistics."""
     opt = {k: settings[k] for k in OPTIONS if settings.get(k) not in (None, OMIT)}
+    for k in ("--num-runs", "--step-evals"):
+        if k in opt and len(opt[k].split()) != 1:
+            raise SweepError("%s takes one value, got %r" % (k, opt[k]))
+    argv = ["sim.cfg"]
     if "--num-runs" in opt:
         argv += ["--num-runs", opt["--num-runs"]]
     if "--extra-cfg" in opt:
         files_out["extra.cfg"] = rewrite_aux(sweep.resolve(opt["--extra-cfg"]), files, sweep.workdir)
         argv += ["--extra-cfg", "extra.cfg"]
     if "--compare-strategies" in opt:
-        words = opt["--compare-strategies"].split()
-        if len(words) != 5:
-            raise SweepError("--compare-strategies takes NAME0 CFG1 NAME1 CFG2 NAME2 (CFG2 may be 0)")
-        files_out["compared1.cfg"] = rewrite_aux(sweep.resolve(words[1]), files, sweep.workdir)
-        words[1] = "compared1.cfg"
-        if words[3] != "0":
-            files_out["compared2.cfg"] = rewrite_aux(sweep.resolve(words[3]), files, sweep.workdir)
-            words[3] = "compared2.cfg"
-        argv += ["--compare-strategies"] + words
+        argv += ["--compare-strategies"] + compared_files(opt["--compare-strategies"], sweep, files, files_out)
     print_stats = False
     if "--print-stats" in opt:
         flag = opt["--print-stats"].lower()
@@ -824,85 +813,111 @@ def build_row(sweep, settings, files, base_cache):
         print_stats = flag in TRUE_WORDS
         if print_stats:
             argv.append("--print-stats")
-    for k in ("--num-runs", "--step-evals"):
-        if k in opt and len(opt[k].split()) != 1:
-            raise SweepError("%s takes one value, got %r" % (k, opt[k]))
     if "--step-evals" in opt:
         argv += ["--step-evals", opt["--step-evals"]]
-    seeds = {k: check.value(k) for k in SEED_KEYWORDS}
-    return files_out, argv, print_stats, seeds
+    return argv, print_stats
+
+
+def compared_files(value, sweep, files, files_out):
+    """NAME0 CFG1 NAME1 CFG2 NAME2 with the files copied into the row."""
+    words = value.split()
+    if len(words) != 5:
+        raise SweepError("--compare-strategies takes NAME0 CFG1 NAME1 CFG2 NAME2 (CFG2 may be 0)")
+    files_out["compared1.cfg"] = rewrite_aux(sweep.resolve(words[1]), files, sweep.workdir)
+    words[1] = "compared1.cfg"
+    if words[3] != "0":
+        files_out["compared2.cfg"] = rewrite_aux(sweep.resolve(words[3]), files, sweep.workdir)
+        words[3] = "compared2.cfg"
+    return words
 
 
 def cmd_expand(args):
-    sweep = Sweep(args.sweep)
     program = find_program(args.program)
+    use_program(program)
+    sweep = Sweep(args.sweep)
     out = os.path.abspath(args.dir)
     index_path = os.path.join(out, "index.json")
     if os.path.isdir(out) and os.listdir(out) and not os.path.isfile(index_path):
         raise SweepError("%s exists and is not a sweep directory" % out)
     files = Files(out)
-    base_cache = {}
     n = len(sweep.rows)
     width = max(4, len(str(n - 1)))
-    names = []
-    built = []
+    names = ["rows/%0*d" % (width, i) for i in range(n)]
+    built = build_rows(sweep, files)
+
+    # Every row is built before anything is written, so that a mistake leaves no half sweep.
+    os.makedirs(os.path.join(out, "rows"), exist_ok=True)
+    files.write()
+    changed = 0
+    for i, (settings, row) in enumerate(zip(sweep.rows, built)):
+        changed += write_row(os.path.join(out, names[i]), i, settings, row, sweep, program)
+    changed += remove_stale_rows(out, names)
+    write_sweep_files(out, sweep, program, names, changed)
+    done = sum(os.path.exists(os.path.join(out, p, "status")) for p in names)
+    print("%s: %d rows, %d to run" % (out, n, n - done))
+
+
+def build_rows(sweep, files):
+    built, base_cache = [], {}
     for i, settings in enumerate(sweep.rows):
         files.used = {}
         try:
             built.append(build_row(sweep, settings, files, base_cache) + (files.used,))
         except SweepError as err:
             raise SweepError("row %d: %s" % (i, err))
-        names.append("rows/%0*d" % (width, i))
+    return built
 
-    # Every row is built before anything is written, so that a mistake leaves no half sweep.
-    os.makedirs(os.path.join(out, "rows"), exist_ok=True)
-    files.write()
-    changed = 0
-    for i, (settings, (files_out, argv, print_stats, seeds, inputs)) in enumerate(zip(sweep.rows, built)):
-        rowdir = os.path.join(out, names[i])
-        # The digests of the copied files make a row with a changed genome file a new row.
-        params = {"row": i, "params": {c: settings.get(c) for c in sweep.columns},
-                  "seeds": seeds, "print_stats": print_stats, "inputs": inputs}
-        files_out = dict(files_out)
-        files_out["cmd"] = " ".join(shlex.quote(w) for w in [program] + argv) + "\n"
-        files_out["params.json"] = json.dumps(params) + "\n"
-        os.makedirs(rowdir, exist_ok=True)
-        old = set(os.listdir(rowdir))
-        stale = False
-        for name, text in files_out.items():
-            stale |= write_if_changed(os.path.join(rowdir, name), text)
-        for name in ("extra.cfg", "compared1.cfg", "compared2.cfg"):
-            if name in old and name not in files_out:
-                os.remove(os.path.join(rowdir, name))
-                stale = True
-        if stale:
-            changed += 1
-            for name in RESULT_FILES:
-                p = os.path.join(rowdir, name)
-                if os.path.exists(p):
-                    os.remove(p)
+
+def write_row(rowdir, i, settings, row, sweep, program):
+    """Writes one row's files; 1 when they changed (its results are then dropped), else 0."""
+    files_out, argv, print_stats, seeds, inputs = row
+    # The digests of the copied files make a row with a changed genome file a new row.
+    params = {"row": i, "params": {c: settings.get(c) for c in sweep.columns},
+              "seeds": seeds, "print_stats": print_stats, "inputs": inputs}
+    files_out = dict(files_out)
+    files_out["cmd"] = " ".join(shlex.quote(w) for w in [program] + argv) + "\n"
+    files_out["params.json"] = json.dumps(params) + "\n"
+    os.makedirs(rowdir, exist_ok=True)
+    old = set(os.listdir(rowdir))
+    stale = False
+    for name, text in files_out.items():
+        stale |= write_if_changed(os.path.join(rowdir, name), text)
+    for name in ("extra.cfg", "compared1.cfg", "compared2.cfg"):
+        if name in old and name not in files_out:
+            os.remove(os.path.join(rowdir, name))
+            stale = True
+    if not stale:
+        return 0
+    for name in RESULT_FILES:
+        p = os.path.join(rowdir, name)
+        if os.path.exists(p):
+            os.remove(p)
+    return 1
+
+
+def remove_stale_rows(out, names):
     keep = {os.path.basename(p) for p in names}
+    removed = 0
     for name in os.listdir(os.path.join(out, "rows")):
         if name not in keep and re.fullmatch(r"\d+", name):
             shutil.rmtree(os.path.join(out, "rows", name))
-            changed += 1
+            removed += 1
+    return removed
 
+
+def write_sweep_files(out, sweep, program, names, changed):
     write_if_changed(os.path.join(out, "rows.txt"), "".join(p + "\n" for p in names))
     job = os.path.join(out, "job.sh")
     write_if_changed(job, JOB_SH % {"program": shlex.quote(program)})
     os.chmod(job, 0o755)
     with open(sweep.path, "rb") as f:
         write_if_changed(os.path.join(out, "sweep.json"), f.read())
-    index = {"rows": n, "columns": sweep.columns, "program": program, "dirs": names}
-    write_if_changed(index_path, json.dumps(index, indent=1) + "\n")
-    if changed:
-        # The job log numbers jobs by line of rows.txt; with rows redone it would skip them.
-        for name in ("joblog",):
-            p = os.path.join(out, name)
-            if os.path.exists(p):
-                os.remove(p)
-    done = sum(os.path.exists(os.path.join(out, p, "status")) for p in names)
-    print("%s: %d rows, %d to run" % (out, n, n - done))
+    index = {"rows": len(names), "columns": sweep.columns, "program": program, "dirs": names}
+    write_if_changed(os.path.join(out, "index.json"), json.dumps(index, indent=1) + "\n")
+    # The job log numbers jobs by line of rows.txt; with rows redone it would skip them.
+    joblog = os.path.join(out, "joblog")
+    if changed and os.path.exists(joblog):
+        os.remove(joblog)
 
 
 # ---------------------------------------------------------------------------------------
@@ -1049,14 +1064,15 @@ def first_line(text):
 
 def failure_message(status, stdout, stderr):
     lines = [l.strip() for l in (stderr or "").split("\n") if l.strip()]
+    # Errors start with a line naming the source location only; the cause follows. Warnings
+    # may stand before it.
+    errors = [i for i, l in enumerate(lines) if l.startswith("ERROR at") and l.endswith(":")]
+    if errors:
+        i = errors[0]
+        cause = lines[i + 1] if i + 1 < len(lines) else first_line(stdout)
+        return lines[i] + (" " + cause if cause else "")
     if lines:
-        msg = lines[0]
-        # Errors start with a line naming the source location only; the cause follows.
-        if msg.startswith("ERROR at") and msg.endswith(":"):
-            cause = lines[1] if len(lines) > 1 else first_line(stdout)
-            if cause:
-                msg += " " + cause
-        return msg
+        return lines[0]
     if status > 128:
         try:
             name = signal.Signals(status - 128).name
@@ -1070,45 +1086,50 @@ def failure_message(status, stdout, stderr):
 def cmd_collect(args):
     d = os.path.abspath(args.dir)
     index = load_index(d)
-    records = []
-    ngroups = 0
-    counts = {"ok": 0, "failed": 0, "not run": 0}
-    for rowdir in index["dirs"]:
-        try:
-            with open(os.path.join(d, rowdir, "params.json")) as f:
-                info = json.load(f)
-        except FileNotFoundError:
-            raise SweepError("%s/%s is incomplete: expand the sweep again" % (d, rowdir))
-        status_text = read_text(os.path.join(d, rowdir, "status"))
-        rec = {"info": info, "status": "", "version": "", "message": "", "table": None}
-        if status_text is None:
-            rec["message"] = "not run"
-            counts["not run"] += 1
-        else:
-            status = int(status_text.strip() or "-1")
-            stdout = read_text(os.path.join(d, rowdir, "stdout")) or ""
-            stderr = read_text(os.path.join(d, rowdir, "stderr")) or ""
-            version = first_line(read_text(os.path.join(d, rowdir, "version")))
-            rec["version"] = version[len("nkswarm "):] if version.startswith("nkswarm ") else version
-            rec["status"] = str(status)
-            table = parse_report(stdout, info["print_stats"]) if status == 0 else None
-            if table is None:
-                if status == 0:
-                    msg = "no report: " + (first_line(stdout) or "empty output")
-                    if first_line(stderr):
-                        msg += " (" + first_line(stderr) + ")"
-                else:
-                    msg = failure_message(status, stdout, stderr)
-                rec["message"] = msg
-                counts["failed"] += 1
-            else:
-                rec["table"] = table
-                ngroups = max(ngroups, len(table[0]))
-                counts["ok"] += 1
-        records.append(rec)
+    records = [read_row(d, rowdir) for rowdir in index["dirs"]]
+    out = open(args.output, "w", newline="") if args.output else sys.stdout
+    try:
+        write_csv(out, records, list(index["columns"]))
+    finally:
+        if out is not sys.stdout:
+            out.close()
+    counts = {what: sum(r["outcome"] == what for r in records) for what in ("ok", "failed", "not run")}
+    print("%d rows: %d ok, %d failed, %d not run" % (
+        len(records), counts["ok"], counts["failed"], counts["not run"]), file=sys.stderr)
 
-    columns = list(index["columns"])
-    seed_cols = [s for s in SEED_KEYWORDS if s not in columns]
+
+def read_row(d, rowdir):
+    """What became of one row: its parameters, status, version, report table or message."""
+    try:
+        with open(os.path.join(d, rowdir, "params.json")) as f:
+            info = json.load(f)
+    except FileNotFoundError:
+        raise SweepError("%s/%s is incomplete: expand the sweep again" % (d, rowdir))
+    rec = {"info": info, "status": "", "version": "", "message": "not run", "table": None, "outcome": "not run"}
+    status_text = read_text(os.path.join(d, rowdir, "status"))
+    if status_text is None:
+        return rec
+    status = int(status_text.strip() or "-1")
+    stdout = read_text(os.path.join(d, rowdir, "stdout")) or ""
+    stderr = read_text(os.path.join(d, rowdir, "stderr")) or ""
+    version = first_line(read_text(os.path.join(d, rowdir, "version")))
+    rec["version"] = version[len("nkswarm "):] if version.startswith("nkswarm ") else version
+    rec["status"] = str(status)
+    rec["table"] = parse_report(stdout, info["print_stats"]) if status == 0 else None
+    rec["outcome"] = "failed" if rec["table"] is None else "ok"
+    rec["message"] = ""
+    if rec["table"] is None and status == 0:
+        rec["message"] = "no report: " + (first_line(stdout) or "empty output")
+        if first_line(stderr):
+            rec["message"] += " (" + first_line(stderr) + ")"
+    elif rec["table"] is None:
+        rec["message"] = failure_message(status, stdout, stderr)
+    return rec
+
+
+def write_csv(out, records, columns):
+    ngroups = max([len(r["table"][0]) for r in records if r["table"]] or [0])
+    seed_cols = [s for s in SEED_COLUMNS if s not in columns]
     header = (["row"] + columns + seed_cols + ["version", "status", "ok", "message", "run"] +
               ["mean_g%d" % g for g in range(ngroups)] + ["sd_g%d" % g for g in range(ngroups)] +
               ["value_g%d" % g for g in range(ngroups)])
@@ -1117,28 +1138,21 @@ def cmd_collect(args):
         values = list(values or [])
         return values + [""] * (ngroups - len(values))
 
-    out = open(args.output, "w", newline="") if args.output else sys.stdout
-    try:
-        w = csv.writer(out, lineterminator="\n")
-        w.writerow(header)
-        for rec in records:
-            info = rec["info"]
-            params = info["params"]
-            lead = ([info["row"]] + [params.get(c) if params.get(c) is not None else "" for c in columns] +
-                    [info["seeds"].get(s) or "" for s in seed_cols] + [rec["version"], rec["status"]])
-            table = rec["table"]
-            if table is None:
-                w.writerow(lead + ["0", rec["message"], ""] + pad(None) * 3)
-            elif not info["print_stats"]:
-                w.writerow(lead + ["1", "", ""] + pad(table[0]) + pad(None) * 2)
-            else:
-                for r, values in enumerate(table[2:]):
-                    w.writerow(lead + ["1", "", r] + pad(table[0]) + pad(table[1]) + pad(values))
-    finally:
-        if out is not sys.stdout:
-            out.close()
-    print("%d rows: %d ok, %d failed, %d not run" % (
-        len(records), counts["ok"], counts["failed"], counts["not run"]), file=sys.stderr)
+    w = csv.writer(out, lineterminator="\n")
+    w.writerow(header)
+    for rec in records:
+        info = rec["info"]
+        params = info["params"]
+        lead = ([info["row"]] + [params.get(c) if params.get(c) is not None else "" for c in columns] +
+                [info["seeds"].get(s) or "" for s in seed_cols] + [rec["version"], rec["status"]])
+        table = rec["table"]
+        if table is None:
+            w.writerow(lead + ["0", rec["message"], ""] + pad(None) * 3)
+        elif not info["print_stats"]:
+            w.writerow(lead + ["1", "", ""] + pad(table[0]) + pad(None) * 2)
+        else:
+            for r, values in enumerate(table[2:]):
+                w.writerow(lead + ["1", "", r] + pad(table[0]) + pad(table[1]) + pad(values))
 
 
 # ---------------------------------------------------------------------------------------

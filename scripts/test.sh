@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with warnings as errors and runs all tests.
+# Installs what is missing, checks formatting and the static checks, builds everything with
+# warnings as errors and runs all tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --all
+# The sources are formatted with .clang-format, and the engine is clean under .clang-tidy.
+bash scripts/format.sh --check
+bash scripts/tidy.sh
 jobs=$(nproc)
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DNK_WERROR=ON
 cmake --build build-test -j"$jobs"

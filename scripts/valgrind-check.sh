@@ -47,6 +47,6 @@ check 0 examples groups_network.cfg --print-action-probs 3 0 0.3 0.7 0.2
 check 0 examples groups_network.cfg --print-action-probs 3 1 0.6
 check 0 tests/golden/t40_nn_type0_gz m.cfg --num-runs 1
 # Errors end the program from deep inside the readers; nothing may be lost there either.
-check 0 tests/badinput nn_cycle.cfg
-check 1 tests/badinput flag_2.cfg
+check 0 tests/badinput/genome_cycle m.cfg
+check 1 tests/badinput/flag_2 m.cfg
 exit $failed

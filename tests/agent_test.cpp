@@ -198,49 +198,22 @@ const double kB0 = 0.1, kB1 = 0.05;
 // 4 is second-to-last in its group (g = 2 * 2 / 3 - 1).
 const double Y0 = 3, Y1 = 1, Y2 = 3, P = 0.5, G = 2.0 * 2 / 3 - 1;
 
-// Inputs of each search action per type.
-std::vector<std::vector<double>> searchInputs(StrategyType t) {
-    std::vector<std::vector<double>> in;
-    for (int x = 0; x < kNumActions[t]; x++) {
-        const double u = 2 * (x / 2) - 1, v = 2 * (x % 2) - 1;
-        switch (t) {
-            case StrategyType0:
-                in.push_back({Y0, Y1, u, v});
-                break;
-            case StrategyType2:
-                in.push_back({Y0, Y1, Y2, 2.0 * (x / 3) - 1, (x % 3) - 1.0});
-                break;
-            case StrategyType3:
-                in.push_back(x < 4 ? std::vector<double>{Y0, Y1, u, v} : std::vector<double>{Y0, Y1, 0, 0});
-                break;
-            case StrategyType4:
-                in.push_back({Y0, Y1, P, u, v});
-                break;
-            case StrategyType5:
-                in.push_back({Y0, Y1, P, G, u, v});
-                break;
-            default:
-                in.push_back({Y0, Y1, G, u, v});
-                break;
-        }
+// Inputs of every action in the strategy module's layout for the state above.
+std::vector<std::vector<double>> inputsOf(StrategyType t, strategy::Output output, double fitness, int numActions) {
+    strategy::NetworkState state;
+    state.fitness[0] = fitness;
+    if (output == strategy::OutputSearch) {
+        state.fitness[1] = Y1;
+        state.fitness[2] = Y2;
     }
-    return in;
-}
-
-// Inputs of each place action per type for a point whose fitness input is y.
-std::vector<std::vector<double>> placeInputs(StrategyType t, double y) {
-    switch (t) {
-        case StrategyType2:
-            return {{y, 0, 0, 0, -1}, {y, 0, 0, 0, 0}, {y, 0, 0, 0, 1}};
-        case StrategyType4:
-            return {{y, 0, P, 0, -1}, {y, 0, P, 0, 1}};
-        case StrategyType5:
-            return {{y, 0, P, G, 0, -1}, {y, 0, P, G, 0, 1}};
-        case StrategyType6:
-            return {{y, 0, G, 0, -1}, {y, 0, G, 0, 1}};
-        default:
-            return {{y, 0, 0, -1}, {y, 0, 0, 1}};  // types 0 and 3
+    state.progress = P;
+    state.groupPosition = G;
+    std::vector<std::vector<double>> all;
+    for (int a = 0; a < numActions; a++) {
+        double in[strategy::kMaxInputs];
+        all.emplace_back(in, in + strategy::networkInputs(t, output, state, a, numActions, in));
     }
+    return all;
 }
 
 World networkWorld(StrategyType t, int levels = 4) {
@@ -288,7 +261,7 @@ TEST(NetworkDecisionTest, EveryTypeFeedsItsInputsAndDrawsFromTheScores) {
         w.agent->phase.lastPoint = Point(5);
         w.agent->phase.lastPointFitness = w.f(Point(5));
         // Search decisions of the compared strategy (step(1)).
-        const auto inputs = searchInputs(t);
+        const auto inputs = inputsOf(t, strategy::OutputSearch, Y0, kNumActions[t]);
         auto probs = testkit::expectedProbs(kW0, kB0, inputs);
         for (double r : boundaryDraws(probs)) {
             testkit::setNextDraw(w.rs(), r);
@@ -301,7 +274,7 @@ TEST(NetworkDecisionTest, EveryTypeFeedsItsInputsAndDrawsFromTheScores) {
         // The network still holds the inputs of the last action it scored.
         EXPECT_EQ(testkit::sensors(w.agent->strategyOthers[0].nn), padded(inputs.back()));
         // Place decisions: fitness 0.62 with four levels is floor(2.48) = 2, input 3.
-        const auto place = placeInputs(t, 3);
+        const auto place = inputsOf(t, strategy::OutputPlace, 3, t == StrategyType2 ? 3 : 2);
         probs = testkit::expectedProbs(kW1, kB1, place);
         for (double r : boundaryDraws(probs)) {
             testkit::setNextDraw(w.rs(), r);
@@ -335,7 +308,7 @@ TEST(NetworkDecisionDeathTest, TypesOneAndAboveSixAreRejected) {
         });
         fillMemories(w, 0.6, 0.4);
         const std::string message = "NN strategy type error, unimplemented type: " + std::to_string(type) + "\n\n";
-        EXPECT_EXIT(w.agent->step(0), testing::ExitedWithCode(1), "ERROR at src/core/agent.cpp:[0-9]+:\n" + message);
+        EXPECT_EXIT(w.agent->step(0), testing::ExitedWithCode(1), "ERROR at src/core/strategy.cpp:[0-9]+:\n" + message);
         EXPECT_EXIT(w.agent->printNNStrategyActionProbs(0, {0.5, 0.5, 0.5}), testing::ExitedWithCode(1), message);
     }
 }
@@ -480,30 +453,13 @@ TEST(ActionProbabilityCheckTest, ChecksTheInputsAndScoresEveryActionWithTheLayou
                  {StrategyType0, 0, {0.9}, "Error: Too few inputs!\n", {}},
                  {StrategyType0, 1, {}, "Error: Too few inputs!\n", {}},
                  {StrategyType0, 0, {0.7, 0.2}, "", {{1, -1, -1, -1}, {1, -1, -1, 1}, {1, -1, 1, -1}, {1, -1, 1, 1}}},
-                 {StrategyType0, 1, {0.2}, "", {{-1, 0, 0, -1}, {-1, 0, 0, 1}}},
-                 {StrategyType2,
-                  0,
-                  {0.7, 0.2, 0.999},
-                  "",
-                  {{1, -1, 1, -1, -1},
-                   {1, -1, 1, -1, 0},
-                   {1, -1, 1, -1, 1},
-                   {1, -1, 1, 1, -1},
-                   {1, -1, 1, 1, 0},
-                   {1, -1, 1, 1, 1}}},
                  {StrategyType2, 1, {0.7}, "", {{1, 0, 0, 0, -1}, {1, 0, 0, 0, 0}, {1, 0, 0, 0, 1}}},
                  {StrategyType3,
                   0,
                   {0.2, 0.2},
                   "",
                   {{-1, -1, -1, -1}, {-1, -1, -1, 1}, {-1, -1, 1, -1}, {-1, -1, 1, 1}, {-1, -1, 0, 0}}},
-                 {StrategyType5,
-                  0,
-                  {0.7, 0.2, 0.6, 0.1},
-                  "",
-                  {{1, -1, 1, -1, -1, -1}, {1, -1, 1, -1, -1, 1}, {1, -1, 1, -1, 1, -1}, {1, -1, 1, -1, 1, 1}}},
-                 {StrategyType5, 1, {0.7, 0.2, 0.6}, "", {{1, 0, -1, 1, 0, -1}, {1, 0, -1, 1, 0, 1}}},
-                 {StrategyType6, 1, {0.7, 0.6}, "", {{1, 0, 1, 0, -1}, {1, 0, 1, 0, 1}}}};
+                 {StrategyType5, 1, {0.7, 0.2, 0.6}, "", {{1, 0, -1, 1, 0, -1}, {1, 0, -1, 1, 0, 1}}}};
     for (const auto& c : cases) {
         World w([&](SimuParameters& p) {
             p.usingNNStrategy = true;

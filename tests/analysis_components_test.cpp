@@ -127,16 +127,15 @@ TEST_F(ComponentsKeywordTest, IsReadRightAfterFitnessStretchCoefOrInItsPlace) {
 }
 
 TEST_F(ComponentsKeywordTest, AnyValueOtherThanZeroOrOneIsAFatalConfigurationError) {
-    for (const char* word : {"2", "-1", "yes", "1.0", "01", "nAgents"}) {
+    for (const char* word : {"2", "-1", "yes", "1.0", "nAgents"}) {
         const std::string value = word;
         std::vector<std::string> n2;
         SimuParameters q(n2);
         const std::string path = minimalWith("k 2\n", "k 2\nlandscapeComponents " + value + "\n", "bad");
         const ReadOutcome o = readConfig(q, path);
         EXPECT_EQ(o.status, 1) << value;
-        EXPECT_EQ(o.err.rfind("ERROR at src/core/simuparameters.cpp:", 0), 0u) << o.err;
-        EXPECT_NE(o.err.find("landscapeComponents must be 0 (seeded components) or 1 (independent components), not \"" +
-                             value + "\""),
+        EXPECT_EQ(o.err.rfind("ERROR at src/core/configreader.cpp:", 0), 0u) << o.err;
+        EXPECT_NE(o.err.find("landscapeComponents needs a whole number from 0 to 1, found \"" + value + "\""),
                   std::string::npos)
             << o.err;
         std::remove(path.c_str());
@@ -146,7 +145,7 @@ TEST_F(ComponentsKeywordTest, AnyValueOtherThanZeroOrOneIsAFatalConfigurationErr
     const ProgramResult r = runProgram(NK_BINARY, "nkswarm", {path}, NK_TESTS_DIR, 60);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("landscapeComponents must be 0"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("landscapeComponents needs a whole number from 0 to 1"), std::string::npos) << r.err;
     std::remove(path.c_str());
 }
 

@@ -1,5 +1,6 @@
-// Whole runs compared with the exact output of an independent implementation: every case
-// folder holds the configuration, the arguments and the expected output and exit status.
+// Whole runs compared with their expected output, one case folder each: the golden cases (the
+// exact output of an independent implementation) and the bad inputs of tests/badinput. A folder
+// holds the files, the arguments and the expected output, messages and exit status.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -23,16 +25,16 @@ std::string goldenRoot() {
     return std::string(NK_TESTS_DIR) + "/golden";
 }
 
-std::vector<std::string> caseNames() {
+// The case folders under `root`, as full paths.
+std::vector<std::string> caseDirs(const std::string& root) {
     std::vector<std::string> names;
-    const std::string root = goldenRoot();
     DIR* d = opendir(root.c_str());
     if (!d) return names;
     while (dirent* e = readdir(d)) {
         std::string n = e->d_name;
         if (n == "." || n == "..") continue;
         struct stat st;
-        if (stat((root + "/" + n + "/expected.rc").c_str(), &st) == 0) names.push_back(n);
+        if (stat((root + "/" + n + "/expected.rc").c_str(), &st) == 0) names.push_back(root + "/" + n);
     }
     closedir(d);
     std::sort(names.begin(), names.end());
@@ -71,10 +73,18 @@ std::string errorBody(const std::string& err) {
     return err;
 }
 
+// Standard error with what differs from run to run replaced: the source location of an error
+// (which must be a path in the repository) and the directory the case ran in.
+std::string normalizedErr(std::string err, const std::string& work) {
+    err = std::regex_replace(err, std::regex("ERROR at src/[a-z_/]+\\.cpp:[0-9]+:"), "ERROR at <location>:");
+    for (size_t at; (at = err.find(work)) != std::string::npos;) err.replace(at, work.size(), "<dir>");
+    return err;
+}
+
 class GoldenTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenTest, MatchesExpectedOutput) {
-    const std::string dir = goldenRoot() + "/" + GetParam();
+    const std::string dir = GetParam();
     // Run in a scratch copy so that nothing the run writes lands in the case folder.
     char tmpl[] = "/tmp/nkgolden-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
@@ -91,13 +101,14 @@ TEST_P(GoldenTest, MatchesExpectedOutput) {
 
     std::string mode = fileExists(dir + "/mode") ? readFileText(dir + "/mode") : "";
     mode.erase(mode.find_last_not_of(" \n\r\t") + 1);
-    if (mode == "rc") return;
-
-    const std::string expectedOut = readFileText(dir + "/expected.out");
+    const std::string expectedOut = mode == "rc" ? "" : readFileText(dir + "/expected.out");
     if (mode == "firstline") {
         EXPECT_EQ(res.out.substr(0, res.out.find('\n')), expectedOut.substr(0, expectedOut.find('\n')));
-    } else {
+    } else if (mode != "rc") {
         EXPECT_EQ(res.out, expectedOut);
+    }
+    if (fileExists(dir + "/expected.stderr")) {
+        EXPECT_EQ(normalizedErr(res.err, work), readFileText(dir + "/expected.stderr"));
     }
     if (fileExists(dir + "/expected.err")) {
         EXPECT_EQ(errorBody(res.err), readFileText(dir + "/expected.err"));
@@ -108,7 +119,12 @@ TEST_P(GoldenTest, MatchesExpectedOutput) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, ::testing::ValuesIn(caseNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+std::string caseName(const ::testing::TestParamInfo<std::string>& info) {
+    return info.param.substr(info.param.rfind('/') + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, ::testing::ValuesIn(caseDirs(goldenRoot())), caseName);
+INSTANTIATE_TEST_SUITE_P(BadInput, GoldenTest, ::testing::ValuesIn(caseDirs(std::string(NK_TESTS_DIR) + "/badinput")),
+                         caseName);
 
 }  // namespace

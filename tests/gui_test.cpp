@@ -251,7 +251,7 @@ TEST_F(GuiTest, FollowModesCentreOnTheChosenAgentAfterEachStep) {
     open(VisTypeSphericalPolar, 0, true, FollowModeFixedAgent);
     gui->comboBoxAgent->setCurrentIndex(3);
     gui->nextStep();
-    const Agent* a = vs->sim.getAgents()[3];
+    const Agent* a = vs->sim.getAgents()[3].get();
     EXPECT_EQ(sphere()->northPolePoint(), a->getLastPoint().values);
     EXPECT_EQ(gui->lineEditCenter->text(), QString::number(a->getLastPoint().values));
     // Fixed mode: the selection moves with the pole.

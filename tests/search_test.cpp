@@ -467,7 +467,7 @@ TEST(PlaceDecisionDeathTest, TypesWithoutAPlaceRuleEndTheProgram) {
             p.generalStrategy.type = (StrategyType)type;
         });
         EXPECT_EXIT(w.exploit().probSelectMem(0.3), testing::ExitedWithCode(1),
-                    "ERROR at src/core/search.cpp:[0-9]+:\nNN strategy type error, unimplemented type: " +
+                    "ERROR at src/core/strategy.cpp:[0-9]+:\nNN strategy type error, unimplemented type: " +
                         std::to_string(type) + "\n\n");
     }
 }

@@ -60,17 +60,16 @@ TEST(RunDriverTest, InitRunDrawsPublicThenGroupThenPrivateMemories) {
     EXPECT_EQ(f.sim.initMemRandomState[0], s[0]);
     EXPECT_EQ(f.sim.initMemRandomState[1], s[1]);
     EXPECT_EQ(f.sim.initMemRandomState[2], s[2]);
-    ASSERT_NE(f.sim.groupsMemory, nullptr);
-    EXPECT_EQ(f.sim.groupsMemory->size(), 2u);
-    EXPECT_EQ(f.sim.agents[1]->memory[MemTypeGroup], (*f.sim.groupsMemory)[0]);
-    EXPECT_EQ(f.sim.agents[2]->memory[MemTypeGroup], (*f.sim.groupsMemory)[1]);
+    ASSERT_EQ(f.sim.groupsMemory.size(), 2u);
+    EXPECT_EQ(f.sim.agents[1]->memory[MemTypeGroup], f.sim.groupsMemory[0].get());
+    EXPECT_EQ(f.sim.agents[2]->memory[MemTypeGroup], f.sim.groupsMemory[1].get());
 }
 
 TEST(RunDriverTest, NoGroupMemoriesForGroupSizeOne) {
     Fixture f([](SimuParameters& p) { p.groupSize = 1; });
     f.sim.initRun();
-    EXPECT_EQ(f.sim.groupsMemory, nullptr);
-    for (Agent* a : f.sim.agents) EXPECT_EQ(a->memory[MemTypeGroup], nullptr);
+    EXPECT_TRUE(f.sim.groupsMemory.empty());
+    for (auto& a : f.sim.agents) EXPECT_EQ(a->memory[MemTypeGroup], nullptr);
 }
 
 TEST(RunDriverTest, LaterRunsContinueTheStreams) {
@@ -179,42 +178,6 @@ TEST(RunDriverTest, EvaluationLimitEndsTheRun) {
     });
     f.execute();
     EXPECT_GE(f.sim.countedEvals[0], 100);
-}
-
-TEST(StrategyHelpersTest, NormalizeProbabilities) {
-    double a[4] = {0, 0, 0, 0};
-    Simulation::normalizeProbabilities(4, a);
-    for (double v : a) EXPECT_EQ(v, 0.25);
-    double b[2] = {1, 3};
-    Simulation::normalizeProbabilities(2, b);
-    EXPECT_EQ(b[0], 0.25);
-    EXPECT_EQ(b[1], 0.75);
-}
-
-TEST(StrategyHelpersTest, RouletteWheelIsStrictAndDrawsOnce) {
-    const double p[2] = {0.25, 0.75};
-    // Find states whose first draw is just below and at 0.25 by searching seeds with libc.
-    for (int seed = 0; seed < 2000; seed++) {
-        unsigned short s[3] = {(unsigned short)seed, (unsigned short)seed, (unsigned short)seed};
-        unsigned short t[3] = {s[0], s[1], s[2]};
-        const double r = erand48(t);
-        const int choice = Simulation::rouletteWheelSelection(2, p, s);
-        EXPECT_EQ(choice, r < 0.25 ? 0 : 1);
-        EXPECT_TRUE(std::equal(s, s + 3, t));  // exactly one draw
-    }
-}
-
-TEST(StrategyHelpersTest, RouletteWheelRejectsAnUnnormalisedDistribution) {
-    const double p[2] = {0.2, 0.2};
-    // Seed 0's first draw: find one at or above 0.4.
-    unsigned short s[3];
-    for (int seed = 0;; seed++) {
-        s[0] = s[1] = s[2] = (unsigned short)seed;
-        unsigned short t[3] = {s[0], s[1], s[2]};
-        if (erand48(t) >= 0.4) break;
-    }
-    EXPECT_EXIT(Simulation::rouletteWheelSelection(2, p, s), testing::ExitedWithCode(1),
-                "ERROR at src/core/simulation.cpp:[0-9]+:\nWrong probability distribution\n");
 }
 
 }  // namespace

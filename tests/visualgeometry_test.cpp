@@ -650,7 +650,7 @@ TEST(DotPlanTest, PrivateDotsOfOneAgentOrOfAllAgentsInOneGroup) {
     ASSERT_EQ(all.groups.size(), 1u);
     ASSERT_EQ(all.legend.size(), 1u);
     std::multiset<long> expect;
-    for (const Agent* a : r.sim.getAgents())
+    for (const auto& a : r.sim.getAgents())
         for (long p : recentPoints(a->getMemory(MemTypePrivate), step, 200)) expect.insert(p);
     EXPECT_EQ(asSet(all.groups[0].points), expect);
     // A point whose newest visit is too old gets no dot: with a window of 0 steps only the
@@ -658,7 +658,7 @@ TEST(DotPlanTest, PrivateDotsOfOneAgentOrOfAllAgentsInOneGroup) {
     sw.numRecentSteps = 0;
     DotPlan recent = planDots(r.sim, sw, false, Point(), {});
     std::multiset<long> expectRecent;
-    for (const Agent* a : r.sim.getAgents())
+    for (const auto& a : r.sim.getAgents())
         for (long p : recentPoints(a->getMemory(MemTypePrivate), step, 0)) expectRecent.insert(p);
     EXPECT_LT(expectRecent.size(), expect.size());
     EXPECT_EQ(recent.groups.empty() ? std::multiset<long>() : asSet(recent.groups[0].points), expectRecent);

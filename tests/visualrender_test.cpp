@@ -307,7 +307,7 @@ TEST_F(VisualRenderTest, SphereKeepsItsCellsSelectsByClickAndRecentresOnTheSelec
     EXPECT_EQ(view.getNumberOfCells(), 30);
 
     // Dots: a vertex's point sits just above its vertex; another point the same on each update.
-    const Agent* agent = vs.sim.getAgents()[0];
+    const Agent* agent = vs.sim.getAgents()[0].get();
     std::vector<double> a, b;
     view.insertPointDot(Point(selected), DotTypeHistory, &a);
     const double* np = view.getVertexPosition(layout.northPoleIndex());

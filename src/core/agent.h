@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "memory.h"
 #include "params.h"
 #include "search.h"
+#include "strategy.h"
 
 class Simulation;
 class Landscape;
@@ -26,8 +28,8 @@ public:
     AgentStrategy strategyOthers[2];
     unsigned short* initMemRandomState;
     unsigned short* searchRandomState;
-    SearchMethod* searchMethods[SearchTypeNum];
-    SearchMethod* curSearchMethod;
+    std::unique_ptr<SearchMethod> searchMethods[SearchTypeNum];
+    SearchMethod* curSearchMethod;  // one of searchMethods
     const unsigned int& curStep;
     double sumBestFitWithinPhase;
     double sumRealFitWithinPhase;
@@ -82,9 +84,9 @@ public:
     double getLastFitness(FitType t) const { return lastFitness[t]; }
     bool wasWaiting() const { return phase.wasWaitingLastStep; }
 
-    // Network inputs: progress through the phase and position in the group, both in [-1, 1].
-    double phaseProgressInput() const;
-    double groupPositionInput() const;
+    // What the agent's network decisions see besides fitness: its progress through the phase
+    // and its position in its group. The caller adds the fitness inputs.
+    strategy::NetworkState networkContext() const;
 
 private:
     // Distinct-point indexes beside searchPoints and searchPointsOthers (same content).
@@ -93,5 +95,9 @@ private:
 
     // Chooses search method and source memory from the acting strategy (network or table).
     void decide(const AgentStrategy& s);
-    void deleteSearchMethods();
+    // Search-action weights from the strategy's network or its S1 table.
+    void networkSearchWeights(const AgentStrategy& s, double pubBest, double privBest, double* weights) const;
+    void tableSearchWeights(const AgentStrategy& s, double pubBest, double privBest, double* weights) const;
+    // Makes the chosen action's method current and sets its source memories.
+    void applySearchAction(const AgentStrategy& s, int action, double pubBest, double privBest);
 };

@@ -1,4 +1,4 @@
-// Enumerations shared by the whole model, the views and the window.
+// Enumerations of the model: visits, memories, search and strategy types, fitness measures.
 #pragma once
 
 enum VisitType { VisitTypeInit = 0, VisitTypeCheck, VisitTypeStep, VisitTypeRevisit, VisitTypeNum };
@@ -6,14 +6,6 @@ enum VisitType { VisitTypeInit = 0, VisitTypeCheck, VisitTypeStep, VisitTypeRevi
 enum MemType { MemTypePublic = 0, MemTypePrivate, MemTypeGroup, MemTypeBest, MemTypeNum };
 
 enum SearchType { SearchTypeExploit = 0, SearchTypeExplore, SearchTypeRecombination, SearchTypeNum };
-
-enum FollowMode {
-    FollowModeFixedAgent = 0,
-    FollowModeMovingAgent,
-    FollowModeFixedAgentSearchStart,
-    FollowModeMovingAgentSearchStart,
-    FollowModeNum
-};
 
 enum StrategyType {
     StrategyType0 = 0,
@@ -36,26 +28,4 @@ enum FitType {
     FitTypeMaxInCurStepReal,
     FitTypeAvgInPhaseReal,
     FitTypeNum
-};
-
-enum VisualizationType {
-    VisTypeNone = 0,
-    VisTypeTerrain,
-    VisTypeRectangularPolar,
-    VisTypeCircularPolar,
-    VisTypeTwistedPolar,
-    VisTypeSphericalPolar
-};
-
-enum DotType {
-    DotTypePublic = 0,
-    DotTypePrivate,
-    DotTypeGlobalMax,
-    DotTypeLocalMax,
-    DotTypeHistory,
-    DotTypeConsidered1,
-    DotTypeConsidered2,
-    DotTypeConsidered3,
-    DotTypeOther,
-    DotTypeNum
 };

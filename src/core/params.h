@@ -1,6 +1,7 @@
 // Simulation settings and strategy records, filled by the configuration reader.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -15,6 +16,9 @@ class NetworkActivator;
 }  // namespace NEAT
 
 typedef std::shared_ptr<NEAT::FastNetwork> NEATNetworkPtr;
+
+// Agents are scored in at most this many fitness groups.
+constexpr int kMaxFitnessGroups = 10;
 
 struct SearchPhaseConfig {
     unsigned int maxSteps = 0;
@@ -115,10 +119,10 @@ public:
     int groupSize = 0;
     unsigned int maxTotalSteps = 0;
     unsigned int lastStepsUsedForFitness = 25;
-    int maxTotalEvals = 0;
+    std::int64_t maxTotalEvals = 0;
     int nFitnessGroups = 1;
-    int firstFitnessAgent[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    int lastFitnessAgent[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    int firstFitnessAgent[kMaxFitnessGroups] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    int lastFitnessAgent[kMaxFitnessGroups] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     bool agentsFitnessUseMax = false;
     bool limitedEvalsFor2Groups = false;
     double evalsPerStepLimit = 0.0;
@@ -178,6 +182,7 @@ public:
     SimuParameters(const SimuParameters&) = delete;
     SimuParameters& operator=(const SimuParameters&) = delete;
 
+    // Reads the files in the order of the keyword table (keywords.h); any error ends the program.
     void readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride);
     void print() const;
 
@@ -185,12 +190,4 @@ public:
         auto it = agentCustomParams.find(agentId);
         return it != agentCustomParams.end() ? it->second : generalCustomParams;
     }
-
-    static void readS1FromFile(FILE* fp, AgentStrategy& s, const char* fileName);
-    static void readS2FromFile(FILE* fp, AgentStrategy& s, const char* fileName);
-    void readS1ForAgentsFromFile(FILE* fp, StrategyType type, const char* fileName, int agIdOffset);
-    void readS2ForAgentsFromFile(FILE* fp, const char* fileName, int agIdOffset);
-    void readNNStrategyFromFile(FILE* fp, AgentStrategy& s);
-    void readNNForAgentsFromFile(FILE* fp);
-    void readAgentParamsFromFile(FILE* fp, int agIdOffset);
 };

@@ -3,12 +3,11 @@
 #include "search.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "agent.h"
 #include "landscape.h"
 #include "memory.h"
-#include "simulation.h"
+#include "strategy.h"
 #include "util.h"
 
 namespace {
@@ -30,11 +29,7 @@ SearchPhase::SearchPhase(int numSteps, const SimuParameters& params)
       waiting(false),
       wasWaitingLastStep(false),
       inPhaseSteps(0),
-      lastPoint(),
-      lastPointPrev(),
       lastPointFitness(0.0),
-      searchStartPoint(),
-      bestPointWithinPhase(),
       bestFitWithinPhase(0.0),
       params(params) {}
 
@@ -58,9 +53,9 @@ void SearchPhase::postStep(bool improvedThisStep) {
 // ---------------------------------------------------------------------------------------
 // SearchMethod: the frame and the place decision
 
-SearchMethod::SearchMethod(Simulation& simulation, Landscape& landscape, Agent& owner, const SimuParameters& params,
+SearchMethod::SearchMethod(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
                            const std::vector<Memory*>& memoryVector, const unsigned int& curStep, SearchPhase& phase)
-    : simulation(simulation),
+    : evalCounter(evalCounter),
       landscape(landscape),
       owner(owner),
       type(SearchTypeExploit),
@@ -87,75 +82,40 @@ void SearchMethod::setSrcMemories(MemType memType1, MemType memType2) {
 }
 
 MemType SearchMethod::probSelectMem(double pointFitness) {
-    const AgentStrategy& strategy = owner.strategy;
-    const int numActions = strategy.getNumMemTypesS2();
+    const AgentStrategy& s = owner.strategy;
+    const int numActions = s.getNumMemTypesS2();
     double probs[3] = {0.0, 0.0, 0.0};
-
-    if (params.usingNNStrategy) {
-        if (strategy.type == StrategyType1 || strategy.type < StrategyType0 || strategy.type >= StrategyTypeNum)
-            NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)strategy.type);
-        const NeuralNet& nn = strategy.nn;
-        double y = pointFitness;
-        if (params.NNFitnessDiscreteSteps > 0) y = std::floor(std::min(y, 0.999) * params.NNFitnessDiscreteSteps);
-        y = 2 * y - 1;
-        const double p = owner.phaseProgressInput();
-        for (int a = 0; a < numActions; a++) {
-            const double x = numActions == 2 ? 2 * a - 1 : a - 1;
-            double out;
-            switch (strategy.type) {
-                case StrategyType0:
-                case StrategyType3:
-                    out = Simulation::computeNNOutput4Inputs(nn, y, 0, 0, x, nn.o1);
-                    break;
-                case StrategyType2:
-                    out = Simulation::computeNNOutput5Inputs(nn, y, 0, 0, 0, x, nn.o1);
-                    break;
-                case StrategyType4:
-                    out = Simulation::computeNNOutput5Inputs(nn, y, 0, p, 0, x, nn.o1);
-                    break;
-                case StrategyType5:
-                    out = Simulation::computeNNOutput6Inputs(nn, y, 0, p, owner.groupPositionInput(), 0, x, nn.o1);
-                    break;
-                case StrategyType6:
-                    out = Simulation::computeNNOutput5Inputs(nn, y, 0, owner.groupPositionInput(), 0, x, nn.o1);
-                    break;
-                default:  // rejected above
-                    out = 0;
-                    break;
-            }
-            probs[a] = out;
-        }
-        Simulation::normalizeProbabilities(numActions, probs);
-    } else {
-        // Only StrategyType2 has three place actions, and its strategies are networks.
-        if (numActions > 2)
-            NK_FATAL("Internal error: a table strategy of type %d has no third place probability\n",
-                     (int)strategy.type);
-        const int c = pointFitness >= 0.5 ? CoarseValueHi : CoarseValueLo;
-        const double* row = strategy.s2.placeProbs[c];
-        const double* row2 = params.placeProbs2[c];
-        for (int i = 0; i < numActions; i++) probs[i] = row[i];
-        if (params.secondProbsStep != 0) {
-            if (params.secondProbsInterpolate) {
-                const double progress = std::min((double)curStep / params.secondProbsStep, 1.0);
-                for (int i = 0; i < numActions; i++) probs[i] = row[i] * (1 - progress) + row2[i] * progress;
-            } else if (curStep >= params.secondProbsStep) {
-                for (int i = 0; i < numActions; i++) probs[i] = row2[i];
-            }
-        }
-    }
-
-    const int action = params.deterministicActions
-                           ? mostProbableAction(numActions, probs)
-                           : Simulation::rouletteWheelSelection(numActions, probs, owner.searchRandomState);
-    return Simulation::actionMemTypeMapS2[strategy.type][action];
+    if (params.usingNNStrategy)
+        networkPlaceWeights(s, pointFitness, probs);
+    else
+        tablePlaceWeights(s, pointFitness, probs);
+    const int action = strategy::chooseAction(numActions, probs, params.deterministicActions, owner.searchRandomState);
+    return strategy::actionMemTypeMapS2[s.type][action];
 }
 
-int SearchMethod::mostProbableAction(int n, const double* probs) {
-    int best = 0;
-    for (int i = 1; i < n; i++)
-        if (probs[i] - probs[best] > 1e-5) best = i;
-    return best;
+void SearchMethod::networkPlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const {
+    strategy::requireNetworkType(s.type);
+    strategy::NetworkState state = owner.networkContext();
+    state.fitness[0] = strategy::fitnessInput(pointFitness, params.NNFitnessDiscreteSteps);
+    strategy::scoreActions(s, strategy::OutputPlace, state, s.getNumMemTypesS2(), probs);
+}
+
+void SearchMethod::tablePlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const {
+    const int numActions = s.getNumMemTypesS2();
+    // Only StrategyType2 has three place actions, and its strategies are networks.
+    if (numActions > 2)
+        NK_FATAL("Internal error: a table strategy of type %d has no third place probability\n", (int)s.type);
+    const int c = pointFitness >= 0.5 ? CoarseValueHi : CoarseValueLo;
+    const double* row = s.s2.placeProbs[c];
+    const double* row2 = params.placeProbs2[c];
+    for (int i = 0; i < numActions; i++) probs[i] = row[i];
+    if (params.secondProbsStep == 0) return;
+    if (params.secondProbsInterpolate) {
+        const double progress = std::min((double)curStep / params.secondProbsStep, 1.0);
+        for (int i = 0; i < numActions; i++) probs[i] = row[i] * (1 - progress) + row2[i] * progress;
+    } else if (curStep >= params.secondProbsStep) {
+        for (int i = 0; i < numActions; i++) probs[i] = row2[i];
+    }
 }
 
 void SearchMethod::queuePoint(const Point& point, double fitness, VisitType visitType) {
@@ -191,7 +151,7 @@ bool SearchMethod::prepareStartPoint(Point& curPoint, double& curFitness) {
     return newStart;
 }
 
-void SearchMethod::countEvaluations() { simulation.addCountedEvals(owner.id, (int)owner.searchPoints.size()); }
+void SearchMethod::countEvaluations() { evalCounter.addCountedEvals(owner.id, (int)owner.searchPoints.size()); }
 
 void SearchMethod::acceptImprovement(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness) {
     landscape.queueVisit(bestPoint);
@@ -234,16 +194,14 @@ bool SearchMethod::waitingStep() {
 // ---------------------------------------------------------------------------------------
 // Exploit: neighbour scan with optional exhaustive look-ahead
 
-SearchRandomLocal::SearchRandomLocal(Simulation& simulation, Landscape& landscape, Agent& owner,
+SearchRandomLocal::SearchRandomLocal(EvalCounter& evalCounter, Landscape& landscape, Agent& owner,
                                      const SimuParameters& params, const SearchPhaseConfig& phaseConfig,
                                      const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
                                      SearchPhase& phase)
-    : SearchMethod(simulation, landscape, owner, params, memoryVector, curStep, phase),
+    : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase),
       phaseConfig(phaseConfig),
       searchPermutation(params.n),
-      chosenPoint(),
-      bestValue(0.0),
-      bestTreePoint() {
+      bestValue(0.0) {
     type = SearchTypeExploit;
 }
 
@@ -365,11 +323,11 @@ void SearchRandomLocal::considerPoint(const Point& searchPoint, int depth, doubl
 // ---------------------------------------------------------------------------------------
 // Explore: random jumps within a distance range
 
-SearchRandomJump::SearchRandomJump(Simulation& simulation, Landscape& landscape, Agent& owner,
+SearchRandomJump::SearchRandomJump(EvalCounter& evalCounter, Landscape& landscape, Agent& owner,
                                    const SimuParameters& params, const SearchPhaseConfigRange& phaseConfigRange,
                                    const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
                                    SearchPhase& phase)
-    : SearchMethod(simulation, landscape, owner, params, memoryVector, curStep, phase),
+    : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase),
       phaseConfigRange(phaseConfigRange) {
     type = SearchTypeExplore;
 }
@@ -427,11 +385,11 @@ void SearchRandomJump::step() {
 // ---------------------------------------------------------------------------------------
 // Recombination: children of the best points of two memories
 
-SearchRecombination::SearchRecombination(Simulation& simulation, Landscape& landscape, Agent& owner,
+SearchRecombination::SearchRecombination(EvalCounter& evalCounter, Landscape& landscape, Agent& owner,
                                          const SimuParameters& params, const SearchPhaseConfigRecomb& phaseConfig,
                                          const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
                                          SearchPhase& phase)
-    : SearchMethod(simulation, landscape, owner, params, memoryVector, curStep, phase), phaseConfig(phaseConfig) {
+    : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase), phaseConfig(phaseConfig) {
     type = SearchTypeRecombination;
 }
 

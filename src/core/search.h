@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "constants.h"
+#include "evalcounter.h"
 #include "inline.h"
 #include "params.h"
 
-class Simulation;
 class Landscape;
 class Memory;
 class Agent;
@@ -34,7 +34,7 @@ public:
 
 class SearchMethod {
 public:
-    Simulation& simulation;
+    EvalCounter& evalCounter;
     Landscape& landscape;
     Agent& owner;
     SearchType type;
@@ -46,7 +46,7 @@ public:
     SearchPhase& phase;
     bool alwaysStartWithNewPoint;
 
-    SearchMethod(Simulation& simulation, Landscape& landscape, Agent& owner, const SimuParameters& params,
+    SearchMethod(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
                  const std::vector<Memory*>& memoryVector, const unsigned int& curStep, SearchPhase& phase);
     virtual ~SearchMethod() = default;
     virtual void step();
@@ -55,10 +55,6 @@ public:
     void setSrcMemory(MemType memType);
     void setSrcMemories(MemType memType1, MemType memType2);
     MemType probSelectMem(double pointFitness);
-
-    // The most probable action; a later one wins only by more than 1e-5, so near-ties go
-    // to the earlier action.
-    static int mostProbableAction(int n, const double* probs);
 
 protected:
     // A waiting agent only advances its phase (and may mark its point visited). Returns
@@ -79,6 +75,11 @@ protected:
     bool quantizedEqual(double curFitness, double bestFitness) const;
     // Queues the point into the memory the place decision names for its fitness.
     void queuePoint(const Point& point, double fitness, VisitType visitType);
+
+private:
+    // Place-action weights of the owner's strategy for a point of the given fitness.
+    void networkPlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const;
+    void tablePlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const;
 };
 
 class SearchRandomLocal : public SearchMethod {
@@ -89,7 +90,7 @@ public:
     double bestValue;
     Point bestTreePoint;
 
-    SearchRandomLocal(Simulation& simulation, Landscape& landscape, Agent& owner, const SimuParameters& params,
+    SearchRandomLocal(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
                       const SearchPhaseConfig& phaseConfig, const std::vector<Memory*>& memoryVector,
                       const unsigned int& curStep, SearchPhase& phase);
     void step() override;
@@ -104,7 +105,7 @@ class SearchRandomJump : public SearchMethod {
 public:
     const SearchPhaseConfigRange& phaseConfigRange;
 
-    SearchRandomJump(Simulation& simulation, Landscape& landscape, Agent& owner, const SimuParameters& params,
+    SearchRandomJump(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
                      const SearchPhaseConfigRange& phaseConfigRange, const std::vector<Memory*>& memoryVector,
                      const unsigned int& curStep, SearchPhase& phase);
     void step() override;
@@ -114,7 +115,7 @@ class SearchRecombination : public SearchMethod {
 public:
     const SearchPhaseConfigRecomb& phaseConfig;
 
-    SearchRecombination(Simulation& simulation, Landscape& landscape, Agent& owner, const SimuParameters& params,
+    SearchRecombination(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
                         const SearchPhaseConfigRecomb& phaseConfig, const std::vector<Memory*>& memoryVector,
                         const unsigned int& curStep, SearchPhase& phase);
     void step() override;

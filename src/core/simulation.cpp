@@ -1,5 +1,4 @@
-// The run driver: runs, steps, evaluation budgets, fitness accounting and the batch report,
-// plus the numeric helpers every strategy decision ends in.
+// The run driver: runs, steps, evaluation budgets, fitness accounting and the batch report.
 #include "simulation.h"
 
 #include <unistd.h>
@@ -7,31 +6,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "NetworkActivator.h"
 #include "agent.h"
 #include "rng.h"
 #include "util.h"
-
-const MemType Simulation::actionMemTypeMapS1[StrategyTypeNum][4] = {
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypeBest, MemTypePrivate, MemTypePublic},
-    {MemTypePublic, MemTypeGroup, MemTypePrivate, MemTypePublic},
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-};
-
-const MemType Simulation::actionMemTypeMapS2[StrategyTypeNum][4] = {
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypeGroup, MemTypePrivate, MemTypePublic},
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-};
 
 namespace {
 // Applies `setup` to the freshly defaulted parameters and hands them on, so that the
@@ -52,15 +32,7 @@ Simulation::Simulation(std::vector<std::string>& names, const std::function<void
                        bool statsPrinted)
     : params(names), landscape(applySetup(params, setup), curStep), fitnessStatsPrinted(statsPrinted) {}
 
-Simulation::~Simulation() {
-    for (Agent* a : agents) delete a;
-    agents.clear();
-    delete publicMemory;
-    if (groupsMemory) {
-        for (Memory* m : *groupsMemory) delete m;
-        delete groupsMemory;
-    }
-}
+Simulation::~Simulation() { agents.clear(); }
 
 void Simulation::initRun() {
     landscape.initRun(curRun);
@@ -68,77 +40,83 @@ void Simulation::initRun() {
         rng48::seedState(initMemRandomState, params.startseed);
         rng48::seedState(searchRandomState, params.searchseed);
     }
-    publicMemory = new Memory(params.maxMemSize, curStep);
+    publicMemory = std::make_unique<Memory>(params.maxMemSize, curStep);
     publicMemory->populate(params.initialPublicMemSize, params.nPoints, initMemRandomState, landscape);
-
-    if (params.groupSize > 1) {
-        const int nGroups = params.nAgents / params.groupSize;
-        groupsMemory = new std::vector<Memory*>();
-        for (int g = 0; g < nGroups; g++) groupsMemory->push_back(new Memory(params.maxMemSize, curStep));
-        for (int g = 0; g < nGroups; g++)
-            (*groupsMemory)[g]->populate(params.initialGroupsMemSize, params.nPoints, initMemRandomState, landscape);
-    }
+    if (params.groupSize > 1) createGroupMemories();
 
     for (int i = 0; i < params.nAgents; i++) {
-        Memory* groupMemory = nullptr;
-        if (groupsMemory) {
-            const size_t g = (size_t)(i / params.groupSize);
-            if (g < groupsMemory->size()) groupMemory = (*groupsMemory)[g];
-        }
-        agents.push_back(new Agent(i, *this, params, landscape, publicMemory, groupMemory, initMemRandomState,
-                                   searchRandomState, curStep));
+        // Agents beyond the last whole group have no group memory.
+        const size_t g = groupsMemory.empty() ? 0 : (size_t)(i / params.groupSize);
+        Memory* groupMemory = g < groupsMemory.size() ? groupsMemory[g].get() : nullptr;
+        agents.push_back(std::make_unique<Agent>(i, *this, params, landscape, publicMemory.get(), groupMemory,
+                                                 initMemRandomState, searchRandomState, curStep));
     }
-    for (Agent* a : agents) a->initRun();
+    for (auto& a : agents) a->initRun();
 
     curStep = 0;
-    for (int g = 0; g < 10; g++) {
+    for (int g = 0; g < kMaxFitnessGroups; g++) {
         countedEvals[g] = 0;
         runFitnessOfGroup[g] = 0.0;
     }
 }
 
-void Simulation::executeOneStep() {
-    const int nAgents = (int)agents.size();
-    const bool budgetMode = params.evalsPerStepLimit > 0;
+void Simulation::createGroupMemories() {
+    const int nGroups = params.nAgents / params.groupSize;
+    for (int g = 0; g < nGroups; g++) groupsMemory.push_back(std::make_unique<Memory>(params.maxMemSize, curStep));
+    for (auto& m : groupsMemory)
+        m->populate(params.initialGroupsMemSize, params.nPoints, initMemRandomState, landscape);
+}
 
-    if (budgetMode) {
-        groupActedThisStep[0] = false;
-        // Compared as a double: the budget of a long run need not fit an int.
-        const double budget = params.evalsPerStepLimit * curStep;
-        if (nAgents > 0 && countedEvals[0] <= budget) {
-            groupActedThisStep[0] = true;
-            agents[0]->step(0);
-        }
-        for (int i = 1; i < nAgents; i++) agents[i]->step(0);
-    } else if (params.limitedEvalsFor2Groups) {
+void Simulation::executeOneStep() {
+    const bool budgetMode = params.evalsPerStepLimit > 0;
+    if (budgetMode)
+        stepWithBudget();
+    else if (params.limitedEvalsFor2Groups)
         stepWithLimitedEvalsMulti();
-    } else {
-        for (int g = 0; g < params.nFitnessGroups; g++) groupActedThisStep[g] = true;
-        for (int i = 0; i < nAgents; i++) {
-            for (int s = 1; s <= params.nExtraStrategies; s++) agents[i]->step(s);
-            agents[i]->step(0);
-        }
-    }
+    else
+        stepAllAgents();
 
     if (visualizationOn) printFitness(true);
 
     postStep();
 
     if (budgetMode) {
-        if (nAgents > 0 && groupActedThisStep[0]) agents[0]->postStep();
-        for (int i = 1; i < nAgents; i++) agents[i]->postStep();
+        postStepWithBudget();
     } else if (params.limitedEvalsFor2Groups) {
-        for (int g = 0; g < params.nFitnessGroups; g++) {
-            if (!groupActedThisStep[g]) continue;
-            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++) agents[i]->postStep();
-        }
+        postStepWithLimitedEvalsMulti();
     } else {
-        for (int i = 0; i < nAgents; i++) agents[i]->postStep();
+        for (auto& a : agents) a->postStep();
     }
 
     curStep++;
+    if (params.runExternally) accountStepFitness();
+}
 
-    if (!params.runExternally) return;
+void Simulation::stepWithBudget() {
+    groupActedThisStep[0] = false;
+    // Compared as a double: the budget of a long run need not fit an int.
+    const double budget = params.evalsPerStepLimit * curStep;
+    if (!agents.empty() && countedEvals[0] <= budget) {
+        groupActedThisStep[0] = true;
+        agents[0]->step(0);
+    }
+    for (size_t i = 1; i < agents.size(); i++) agents[i]->step(0);
+}
+
+void Simulation::postStepWithBudget() {
+    if (!agents.empty() && groupActedThisStep[0]) agents[0]->postStep();
+    for (size_t i = 1; i < agents.size(); i++) agents[i]->postStep();
+}
+
+void Simulation::stepAllAgents() {
+    for (int g = 0; g < params.nFitnessGroups; g++) groupActedThisStep[g] = true;
+    for (auto& a : agents) {
+        for (int s = 1; s <= params.nExtraStrategies; s++) a->step(s);
+        a->step(0);
+    }
+}
+
+void Simulation::accountStepFitness() {
     // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
     // the run's length, and then no step counts.
     if (params.maxTotalSteps - params.lastStepsUsedForFitness >= curStep) return;
@@ -179,30 +157,29 @@ void Simulation::stepWithLimitedEvalsMulti() {
     }
 }
 
+void Simulation::postStepWithLimitedEvalsMulti() {
+    for (int g = 0; g < params.nFitnessGroups; g++) {
+        if (!groupActedThisStep[g]) continue;
+        for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++) agents[i]->postStep();
+    }
+}
+
 void Simulation::postStep() {
     landscape.visitQueuedPoints();
     if (publicMemory->hasQueuedPoints()) publicMemory->addQueuedPoints();
-    if (groupsMemory) {
-        for (Memory* m : *groupsMemory)
-            if (m->hasQueuedPoints()) m->addQueuedPoints();
-    }
+    for (auto& m : groupsMemory)
+        if (m->hasQueuedPoints()) m->addQueuedPoints();
 }
 
 void Simulation::finishRun() {
-    for (Agent* a : agents) delete a;
     agents.clear();
     landscape.finishRun();
-    delete publicMemory;
-    publicMemory = nullptr;
-    if (groupsMemory) {
-        for (Memory* m : *groupsMemory) delete m;
-        delete groupsMemory;
-        groupsMemory = nullptr;
-    }
+    publicMemory.reset();
+    groupsMemory.clear();
 }
 
 void Simulation::updateFitnessValues() {
-    for (Agent* a : agents) a->updateFitnessValues();
+    for (auto& a : agents) a->updateFitnessValues();
 }
 
 void Simulation::addCountedEvals(int agentId, int numEvals) {
@@ -238,7 +215,7 @@ void Simulation::calcStepFitnessForExternalRun2() {
 
 void Simulation::printFitness(bool onlyCompute) {
     (void)onlyCompute;  // the report itself is printed by execute()
-    for (Agent* a : agents) {
+    for (auto& a : agents) {
         a->calcFitness(FitTypeMaxInPhaseLast);
         a->calcFitness(FitTypeMaxInCurStepReal);
     }
@@ -295,7 +272,7 @@ std::string Simulation::formatReport() const {
     std::string out;
     char buf[64];
     const unsigned int denom = params.lastStepsUsedForFitness * params.nRuns;
-    double avg[10];
+    double avg[kMaxFitnessGroups];
     for (int g = 0; g < params.nFitnessGroups; g++) {
         avg[g] = totalFitnessForAllRuns[g] / denom;
         snprintf(buf, sizeof buf, "%.6f ", avg[g]);
@@ -339,7 +316,7 @@ void Simulation::printNNStrategyActionProbs(int agentId, int outputId, std::vect
     if (agentId < 0 || agentId >= params.nAgents)
         NK_FATAL("Agent id %d out of range: the configuration has agents 0 to %d\n", agentId, params.nAgents - 1);
     initRun();
-    agents[agentId]->printNNStrategyActionProbs(outputId, stateInputs);
+    agents[agentId]->printNNStrategyActionProbs(outputId, std::move(stateInputs));
 }
 
 // --- progress line ---------------------------------------------------------------------
@@ -373,76 +350,4 @@ void Simulation::clearProgress() {
     fprintf(stderr, "\r\033[K");
     fflush(stderr);
     progressShown = false;
-}
-
-// --- strategy evaluation helpers ---------------------------------------------------------
-
-namespace {
-double clampUnit(double v) { return v > 1 ? 1 : (v < 0 ? 0 : v); }
-}  // namespace
-
-double Simulation::computeNNOutput4Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3,
-                                          int outputIndex) {
-    NEATNetworkPtr net = nn.net;
-    net->reinitialize();
-    net->setValue(nn.bias, 1.0);
-    net->setValue(nn.i0, v0);
-    net->setValue(nn.i1, v1);
-    net->setValue(nn.i2, v2);
-    net->setValue(nn.i3, v3);
-    net->update(nn.depth);
-    return clampUnit(net->getValue(outputIndex));
-}
-
-double Simulation::computeNNOutput5Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
-                                          int outputIndex) {
-    NEATNetworkPtr net = nn.net;
-    net->reinitialize();
-    net->setValue(nn.bias, 1.0);
-    net->setValue(nn.i0, v0);
-    net->setValue(nn.i1, v1);
-    net->setValue(nn.i2, v2);
-    net->setValue(nn.i3, v3);
-    net->setValue(nn.i4, v4);
-    net->update(nn.depth);
-    return clampUnit(net->getValue(outputIndex));
-}
-
-double Simulation::computeNNOutput6Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
-                                          double v5, int outputIndex) {
-    NEATNetworkPtr net = nn.net;
-    net->reinitialize();
-    net->setValue(nn.bias, 1.0);
-    net->setValue(nn.i0, v0);
-    net->setValue(nn.i1, v1);
-    net->setValue(nn.i2, v2);
-    net->setValue(nn.i3, v3);
-    net->setValue(nn.i4, v4);
-    net->setValue(nn.i5, v5);
-    net->update(nn.depth);
-    return clampUnit(net->getValue(outputIndex));
-}
-
-void Simulation::normalizeProbabilities(int n, double* probs) {
-    if (n <= 0) return;
-    double sum = 0.0;
-    for (int i = 0; i < n; i++) sum += probs[i];
-    if (sum > 1e-8) {
-        for (int i = 0; i < n; i++) probs[i] /= sum;
-    } else {
-        for (int i = 0; i < n; i++) probs[i] = 1.0 / n;
-    }
-}
-
-int Simulation::rouletteWheelSelection(int n, const double* probs, unsigned short* seed) {
-    const double r = rng48::erand48(seed);
-    if (n > 0) {
-        double cumulative = 0 + probs[0];
-        if (cumulative > r) return 0;
-        for (int i = 1; i < n; i++) {
-            cumulative += probs[i];
-            if (cumulative > r) return i;
-        }
-    }
-    NK_FATAL("Wrong probability distribution\n");
 }

@@ -4,37 +4,36 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "constants.h"
+#include "evalcounter.h"
 #include "landscape.h"
 #include "memory.h"
 #include "params.h"
 
 class Agent;
 
-class Simulation {
+class Simulation : public EvalCounter {
 public:
     SimuParameters params;
     Landscape landscape;
-    std::vector<Agent*> agents;
+    std::vector<std::unique_ptr<Agent>> agents;
     unsigned int curRun = 0;
     unsigned int curStep = 0;
-    std::int64_t countedEvals[10] = {};  // a long run counts past 2^31
+    std::int64_t countedEvals[kMaxFitnessGroups] = {};  // a long run counts past 2^31
     bool visualizationOn = false;
-    Memory* publicMemory = nullptr;
-    std::vector<Memory*>* groupsMemory = nullptr;
+    std::unique_ptr<Memory> publicMemory;
+    std::vector<std::unique_ptr<Memory>> groupsMemory;  // one per group; empty without groups
     unsigned short initMemRandomState[3] = {};
     unsigned short searchRandomState[3] = {};
     int chosenAgentId = 0;
-    double totalFitnessForAllRuns[10] = {};
-    bool groupActedThisStep[10] = {};
-    std::vector<double> fitnessForRuns[10];
+    double totalFitnessForAllRuns[kMaxFitnessGroups] = {};
+    bool groupActedThisStep[kMaxFitnessGroups] = {};
+    std::vector<double> fitnessForRuns[kMaxFitnessGroups];
     bool fitnessStatsPrinted;
-
-    static const MemType actionMemTypeMapS1[StrategyTypeNum][4];
-    static const MemType actionMemTypeMapS2[StrategyTypeNum][4];
 
     Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
                int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit);
@@ -47,8 +46,6 @@ public:
     Simulation& operator=(const Simulation&) = delete;
 
     void execute();
-    int executeVisualized(int argc, char** argv, VisualizationType visType, long startingPoint, int startSeed,
-                          bool followAgent, FollowMode followAgentMode);
     void initRun();
     void executeOneStep();
     void stepWithLimitedEvalsMulti();
@@ -56,7 +53,7 @@ public:
     void finishRun();
     void updateFitnessValues();
 
-    void addCountedEvals(int agentId, int numEvals);
+    void addCountedEvals(int agentId, int numEvals) override;
     void calcStepFitnessForExternalRun2();
     void printFitness(bool onlyCompute);
     // The batch report: averages, and with statistics the deviations and per-run values.
@@ -71,28 +68,27 @@ public:
     unsigned int getCurrentRun() const { return curRun; }
     const SimuParameters& getParameters() const { return params; }
     Landscape& getLandscape() { return landscape; }
-    const std::vector<Agent*>& getAgents() const { return agents; }
-    const Memory* getPublicMemory() const { return publicMemory; }
+    const std::vector<std::unique_ptr<Agent>>& getAgents() const { return agents; }
+    const Memory* getPublicMemory() const { return publicMemory.get(); }
     bool isVisualizationOn() const { return visualizationOn; }
     const std::vector<double>& getChosenAgentFitnessValues(int i) const;
-
-    // Strategy evaluation helpers shared by every decision.
-    static double computeNNOutput4Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3,
-                                         int outputIndex);
-    static double computeNNOutput5Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
-                                         int outputIndex);
-    static double computeNNOutput6Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
-                                         double v5, int outputIndex);
-    static void normalizeProbabilities(int n, double* probs);
-    static int rouletteWheelSelection(int n, const double* probs, unsigned short* seed);
 
 private:
     // Per-group sum of the counted steps' group means in the current run (statistics
     // without agentsFitnessUseMax).
-    double runFitnessOfGroup[10] = {};
+    double runFitnessOfGroup[kMaxFitnessGroups] = {};
     std::chrono::steady_clock::time_point progressStart, lastProgress;
     bool progressShown = false;
 
+    // The agent steps and post-steps of one step, one pair per stepping mode: a per-step
+    // evaluation budget for agent 0, group turns, or every agent with its compared strategies.
+    void stepWithBudget();
+    void postStepWithBudget();
+    void postStepWithLimitedEvalsMulti();
+    void stepAllAgents();
+    // The step's share of the run fitness (external runs only).
+    void accountStepFitness();
+    void createGroupMemories();
     // End-of-run fitness accounting, before finishRun().
     void accountRunEnd();
     // Progress line on a terminal's standard error; silent otherwise.

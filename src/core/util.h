@@ -1,7 +1,6 @@
-// Configuration reading primitives and the one way the program ends on an input error.
+// The one way the program ends on an input error.
 #pragma once
 
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -25,14 +24,3 @@ struct FatalExit : std::runtime_error {
     explicit FatalExit(int s) : std::runtime_error("fatal exit " + std::to_string(s)), status(s) {}
 };
 void setFatalExitThrows(bool throws);
-
-// Opens `filename`; on failure either ends the program (`required`) or reports and returns false.
-bool open_file(const char* filename, const char* mode, FILE** fp, bool required);
-// Skips the rest of the current line, line feed included.
-void fgl(FILE* fp);
-// True when the next word (comments skipped) is `keyword`, ignoring case; otherwise the
-// position is left before that word. End of file is fatal only when `required`.
-bool read_till_keyword(FILE* fp, const char* keyword, bool required);
-// Reads one word as "%s" does, into `buf` of `bufSize` (at least 1) bytes; a word that does
-// not fit is fatal rather than truncated. Returns false at end of file.
-bool read_word(FILE* fp, char* buf, size_t bufSize);

@@ -55,48 +55,55 @@ int parseSeed(const char* text) {
     return (int)v;
 }
 
+bool takesValue(const std::string& a) {
+    return a == "--n" || a == "--k" || a == "--stretch" || a == "--components" || a == "--seeds";
+}
+
+// Reads the value of option `a` (one that takesValue).
+void parseValue(Options& o, const std::string& a, const char* text) {
+    if (a == "--n" || a == "--k") {
+        const long long v = parseInteger(a.c_str(), text);
+        if (v < 0 || v > 63) NK_FATAL("%s %lld is out of range\n", a.c_str(), v);
+        (a == "--n" ? o.n : o.k) = (unsigned int)v;
+        (a == "--n" ? o.nGiven : o.kGiven) = true;
+    } else if (a == "--stretch") {
+        char* end = nullptr;
+        o.stretch = strtod(text, &end);
+        if (end == text || *end != '\0') NK_FATAL("--stretch: \"%s\" is not a number\n", text);
+        o.stretchGiven = true;
+    } else if (a == "--components") {
+        const std::string v = text;
+        if (v != "0" && v != "1")
+            NK_FATAL("--components must be 0 (seeded components) or 1 (independent components), not \"%s\"\n",
+                     v.c_str());
+        o.components = v[0] - '0';
+        o.componentsGiven = true;
+    } else {
+        const std::string v = text;
+        const size_t dots = v.find("..");
+        o.firstSeed = parseSeed(v.substr(0, dots).c_str());
+        o.lastSeed = dots == std::string::npos ? o.firstSeed : parseSeed(v.substr(dots + 2).c_str());
+        if (o.lastSeed < o.firstSeed) NK_FATAL("--seeds %s: the range is empty\n", v.c_str());
+        o.seedsGiven = true;
+    }
+}
+
 Options parseCommandLine(int argc, char** argv) {
     Options o;
     int i = 1;
     if (argc > 1 && strncmp(argv[1], "--", 2) != 0) o.config = argv[i++];
     for (; i < argc; i++) {
         const std::string a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (a == "--csv") {
+        if (a == "--csv")
             o.csv = true;
-        } else if (a == "--summary") {
+        else if (a == "--summary")
             o.summaryOnly = true;
-        } else if (!hasValue &&
-                   (a == "--n" || a == "--k" || a == "--stretch" || a == "--components" || a == "--seeds")) {
-            NK_FATAL("%s needs a value\n", a.c_str());
-        } else if (a == "--n" || a == "--k") {
-            const long long v = parseInteger(a.c_str(), argv[++i]);
-            if (v < 0 || v > 63) NK_FATAL("%s %lld is out of range\n", a.c_str(), v);
-            (a == "--n" ? o.n : o.k) = (unsigned int)v;
-            (a == "--n" ? o.nGiven : o.kGiven) = true;
-        } else if (a == "--stretch") {
-            const char* text = argv[++i];
-            char* end = nullptr;
-            o.stretch = strtod(text, &end);
-            if (end == text || *end != '\0') NK_FATAL("--stretch: \"%s\" is not a number\n", text);
-            o.stretchGiven = true;
-        } else if (a == "--components") {
-            const std::string v = argv[++i];
-            if (v != "0" && v != "1")
-                NK_FATAL("--components must be 0 (seeded components) or 1 (independent components), not \"%s\"\n",
-                         v.c_str());
-            o.components = v[0] - '0';
-            o.componentsGiven = true;
-        } else if (a == "--seeds") {
-            const std::string v = argv[++i];
-            const size_t dots = v.find("..");
-            o.firstSeed = parseSeed(v.substr(0, dots).c_str());
-            o.lastSeed = dots == std::string::npos ? o.firstSeed : parseSeed(v.substr(dots + 2).c_str());
-            if (o.lastSeed < o.firstSeed) NK_FATAL("--seeds %s: the range is empty\n", v.c_str());
-            o.seedsGiven = true;
-        } else {
+        else if (!takesValue(a))
             NK_FATAL("Unknown argument %s (nkanalyze --help lists the options)\n", a.c_str());
-        }
+        else if (i + 1 >= argc)
+            NK_FATAL("%s needs a value\n", a.c_str());
+        else
+            parseValue(o, a, argv[++i]);
     }
     if (o.config.empty()) {
         if (!o.nGiven || !o.kGiven || !o.seedsGiven)
@@ -147,21 +154,9 @@ void emit(const std::string& text, Progress& progress) {
     fflush(stdout);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2 || (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0))) {
-        fputs(kUsage, stdout);
-        return 0;
-    }
-    const Options o = parseCommandLine(argc, argv);
-
-    std::vector<std::string> names;
-    std::vector<std::string> files;
-    if (!o.config.empty()) files.push_back(o.config);
-    // The configuration reader checks the whole file, N and K bounds included.
-    SimuParameters params = files.empty() ? SimuParameters(names) : SimuParameters(files, names, 0, 0.0);
-    if (files.empty()) {
+// The command line's N, K, stretch and components over the configuration's (or the defaults).
+void applyOptions(const Options& o, bool withoutConfig, SimuParameters& params) {
+    if (withoutConfig) {
         params.n = o.n;
         params.k = o.k;
         if (params.n < 1 || params.n > 31 || params.k > params.n - 1)
@@ -174,7 +169,11 @@ int main(int argc, char** argv) {
             "N=%u is too large: the analysis visits all 2^N points and holds their fitness in memory, which is "
             "practical up to N=%u (2^%u points, 128 MiB, seconds per landscape)\n",
             params.n, analysis::kMaxN, analysis::kMaxN);
+}
 
+// Analyses the landscape of every seed and prints the rows (unless only the summary is
+// wanted) and the summary.
+void analyzeSeeds(const Options& o, SimuParameters& params) {
     analysis::ReportSetting s;
     s.n = params.n;
     s.k = params.k;
@@ -199,5 +198,23 @@ int main(int argc, char** argv) {
     }
     const analysis::Summary sum = analysis::summarize(all);
     emit(o.csv ? analysis::csvSummary(s, sum) : analysis::tableSummary(s, sum), progress);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0))) {
+        fputs(kUsage, stdout);
+        return 0;
+    }
+    const Options o = parseCommandLine(argc, argv);
+
+    std::vector<std::string> names;
+    std::vector<std::string> files;
+    if (!o.config.empty()) files.push_back(o.config);
+    // The configuration reader checks the whole file, N and K bounds included.
+    SimuParameters params = files.empty() ? SimuParameters(names) : SimuParameters(files, names, 0, 0.0);
+    applyOptions(o, files.empty(), params);
+    analyzeSeeds(o, params);
     return 0;
 }

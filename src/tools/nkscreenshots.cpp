@@ -3,6 +3,7 @@
 //   nkscreenshots <sim.cfg> <output directory>
 // Needs an X display; scripts/screenshots.sh runs it under Xvfb.
 #include <QVTKOpenGLNativeWidget.h>
+#include <vtkNew.h>
 #include <vtkPNGWriter.h>
 #include <vtkRenderWindow.h>
 #include <vtkWindowToImageFilter.h>
@@ -29,16 +30,38 @@ struct Shot {
 };
 
 void savePlot(vtkRenderWindow* plot, const std::string& path) {
-    vtkWindowToImageFilter* grab = vtkWindowToImageFilter::New();
+    vtkNew<vtkWindowToImageFilter> grab;
     grab->SetInput(plot);
     grab->ReadFrontBufferOff();
     grab->Update();
-    vtkPNGWriter* writer = vtkPNGWriter::New();
+    vtkNew<vtkPNGWriter> writer;
     writer->SetFileName(path.c_str());
     writer->SetInputConnection(grab->GetOutputPort());
     writer->Write();
-    writer->Delete();
-    grab->Delete();
+}
+
+// Shows the view of `shot` after 40 steps with some dots on, and saves the window (and for
+// the terrain also the fitness plot) into `outDir`.
+void takeShot(Simulation& sim, const Shot& shot, const std::string& outDir) {
+    GUI gui(sim, shot.type, 0, false, FollowModeFixedAgent);
+    gui.resize(1000, 700);
+    gui.show();
+    QCoreApplication::processEvents();
+    gui.comboBoxAgent->setCurrentIndex(1);
+    for (int i = 0; i < 8; i++) gui.next5Steps();
+    if (shot.type == VisTypeTerrain) {
+        gui.checkBoxPublicMem->setChecked(true);
+        gui.checkBoxPrivateMem->setChecked(true);
+        gui.checkBoxGlobalMax->setChecked(true);
+        gui.checkBoxLocalMax->setChecked(true);
+    }
+    if (shot.type == VisTypeSphericalPolar) gui.checkBoxPublicMem->setChecked(true);
+    gui.nextStep();
+    QCoreApplication::processEvents();
+    gui.grab().save(QString::fromStdString(outDir + "/" + shot.file));
+    if (shot.type == VisTypeTerrain)
+        savePlot(gui.getVisualization()->getXYPlotRenderWindow(), outDir + "/visual-plot.png");
+    gui.close();
 }
 
 }  // namespace
@@ -68,30 +91,10 @@ int main(int argc, char** argv) {
         sim.visualizationOn = true;
         sim.params.runExternally = false;
         sim.initRun();
-        {
-            // The view's statistics lines are not wanted here.
-            FILE* quiet = freopen("/dev/null", "w", stdout);
-            (void)quiet;
-            GUI gui(sim, shot.type, 0, false, FollowModeFixedAgent);
-            gui.resize(1000, 700);
-            gui.show();
-            QCoreApplication::processEvents();
-            gui.comboBoxAgent->setCurrentIndex(1);
-            for (int i = 0; i < 8; i++) gui.next5Steps();
-            if (shot.type == VisTypeTerrain) {
-                gui.checkBoxPublicMem->setChecked(true);
-                gui.checkBoxPrivateMem->setChecked(true);
-                gui.checkBoxGlobalMax->setChecked(true);
-                gui.checkBoxLocalMax->setChecked(true);
-            }
-            if (shot.type == VisTypeSphericalPolar) gui.checkBoxPublicMem->setChecked(true);
-            gui.nextStep();
-            QCoreApplication::processEvents();
-            gui.grab().save(QString::fromStdString(outDir + "/" + shot.file));
-            if (shot.type == VisTypeTerrain)
-                savePlot(gui.getVisualization()->getXYPlotRenderWindow(), outDir + "/visual-plot.png");
-            gui.close();
-        }
+        // The view's statistics lines are not wanted here.
+        FILE* quiet = freopen("/dev/null", "w", stdout);
+        (void)quiet;
+        takeShot(sim, shot, outDir);
         sim.finishRun();
         fprintf(stderr, "wrote %s/%s\n", outDir.c_str(), shot.file);
     }

@@ -7,6 +7,7 @@
 #include <vtkGlyph3D.h>
 #include <vtkGlyphSource2D.h>
 #include <vtkLookupTable.h>
+#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
@@ -38,7 +39,7 @@ DotProperties DotVisualization::dotProps[DotTypeNum] = {
 // ---- DotGroup ------------------------------------------------------------------------
 
 DotGroup::DotGroup(vtkRenderer* renderer, int numPoints, const double* coords, const DotProperties& props)
-    : mRenderer(renderer), mActor(vtkActor::New()), mPoints(vtkPoints::New()) {
+    : mRenderer(renderer), mActor(vtkSmartPointer<vtkActor>::New()), mPoints(vtkSmartPointer<vtkPoints>::New()) {
     init(numPoints, coords, props);
 }
 
@@ -46,26 +47,22 @@ DotGroup::DotGroup(vtkRenderer* renderer, int numPoints, const double* coords, d
                    double opacity, int glyphType)
     : DotGroup(renderer, numPoints, coords, DotProperties(r, g, b, opacity, glyphType, "", 1.0)) {}
 
-DotGroup::~DotGroup() {
-    mRenderer->RemoveActor(mActor);
-    mActor->Delete();
-    mPoints->Delete();
-}
+DotGroup::~DotGroup() { mRenderer->RemoveActor(mActor); }
 
 int DotGroup::getNumPoints() const { return (int)mPoints->GetNumberOfPoints(); }
 
 void DotGroup::init(int numPoints, const double* coords, const DotProperties& props) {
     for (int i = 0; i < numPoints; i++) mPoints->InsertNextPoint(coords[3 * i], coords[3 * i + 1], coords[3 * i + 2]);
-    vtkPolyData* data = vtkPolyData::New();
+    vtkNew<vtkPolyData> data;
     data->SetPoints(mPoints);
 
-    vtkGlyphSource2D* glyph = vtkGlyphSource2D::New();
+    vtkNew<vtkGlyphSource2D> glyph;
     glyph->SetGlyphType(props.glyphType);
     glyph->SetScale(0.008 * props.sizeMultiplier);
-    vtkGlyph3D* glyphs = vtkGlyph3D::New();
+    vtkNew<vtkGlyph3D> glyphs;
     glyphs->SetInputData(data);
     glyphs->SetSourceConnection(glyph->GetOutputPort());
-    vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
+    vtkNew<vtkPolyDataMapper> mapper;
     mapper->SetInputConnection(glyphs->GetOutputPort());
     // The glyph source carries its own (white) colour scalars; the look is the actor's colour.
     mapper->ScalarVisibilityOff();
@@ -73,11 +70,6 @@ void DotGroup::init(int numPoints, const double* coords, const DotProperties& pr
     mActor->GetProperty()->SetColor(props.color[0], props.color[1], props.color[2]);
     mActor->GetProperty()->SetOpacity(props.color[3]);
     mRenderer->AddActor(mActor);
-
-    mapper->Delete();
-    glyphs->Delete();
-    glyph->Delete();
-    data->Delete();
 }
 
 // ---- CustomLegendBoxActor ---------------------------------------------------------------
@@ -92,7 +84,7 @@ vtkPolyDataMapper2D* CustomLegendBoxActor::GetSymbolMapper(int i) {
 
 DotVisualization::DotVisualization(Simulation& simulation, VisualizationType visType)
     : Visualization(simulation, visType),
-      mLegendActor(CustomLegendBoxActor::New()),
+      mLegendActor(vtkSmartPointer<CustomLegendBoxActor>::New()),
       mNumDotGroups(0),
       mMemoryDotsOn{false, false, false, false},
       mAgentHistoryDotsOn(false),
@@ -103,7 +95,6 @@ DotVisualization::DotVisualization(Simulation& simulation, VisualizationType vis
       mLocalMaxOn(false),
       mNumRecentSteps(200),
       mGlobalMaxPoint(-1) {
-    for (DotGroup*& g : mDotGroups) g = nullptr;
     // The considered-point looks carry the names of the strategies that proposed them.
     const SimuParameters& params = simulation.getParameters();
     const std::vector<std::string>& names = params.comparedStrategyNames;
@@ -114,7 +105,6 @@ DotVisualization::DotVisualization(Simulation& simulation, VisualizationType vis
 DotVisualization::~DotVisualization() {
     removeAllDotGroups();
     mRenderer->RemoveActor2D(mLegendActor);
-    mLegendActor->Delete();
 }
 
 visgeom::DotSwitches DotVisualization::dotSwitches() const {
@@ -172,10 +162,7 @@ void DotVisualization::addDotsForPointList(const std::vector<Point>& points, int
 }
 
 void DotVisualization::removeAllDotGroups() {
-    for (int i = 0; i < mNumDotGroups; i++) {
-        delete mDotGroups[i];
-        mDotGroups[i] = nullptr;
-    }
+    for (int i = 0; i < mNumDotGroups; i++) mDotGroups[i].reset();
     mNumDotGroups = 0;
 }
 
@@ -192,7 +179,7 @@ void DotVisualization::updatePointDots() {
         coords.clear();
         addDotsForPointList(g.points, 0, (int)g.points.size(), g.type, coords);
         mDotGroups[mNumDotGroups++] =
-            new DotGroup(mRenderer, (int)(coords.size() / 3), coords.data(), dotProps[g.type]);
+            std::make_unique<DotGroup>(mRenderer, (int)(coords.size() / 3), coords.data(), dotProps[g.type]);
     }
     for (DotType t : plan.legend) legendItems.push_back(dotProps[t]);
 
@@ -218,49 +205,45 @@ void DotVisualization::createLegendBox() {
     mLegendActor->GetProperty()->SetColor(0, 0, 0);
     mLegendActor->GetProperty()->SetPointSize(10);
 
-    vtkLookupTable* table = vtkLookupTable::New();
+    vtkNew<vtkLookupTable> table;
     table->SetNumberOfTableValues(n);
     for (int i = 0; i < n; i++) table->SetTableValue(i, legendItems[i].color);
     table->Build();
-
     for (int i = 0; i < n; i++) {
-        vtkGlyphSource2D* glyph = vtkGlyphSource2D::New();
-        glyph->SetGlyphType(legendItems[i].glyphType);
-        glyph->SetScale(1.0);
-        vtkPoints* pts = vtkPoints::New();
-        pts->InsertNextPoint(0, 0, 0);
-        vtkFloatArray* scalar = vtkFloatArray::New();
-        scalar->SetNumberOfComponents(1);
-        scalar->InsertNextValue((float)i / n);
-        vtkPolyData* data = vtkPolyData::New();
-        data->SetPoints(pts);
-        data->GetPointData()->SetScalars(scalar);
-        vtkGlyph3D* glyphs = vtkGlyph3D::New();
-        glyphs->SetInputData(data);
-        glyphs->SetSourceConnection(glyph->GetOutputPort());
-        // The scalar picks the colour, not the size: a symbol scaled by i / n would vanish
-        // for the first entry.
-        glyphs->SetScaleModeToDataScalingOff();
-        glyphs->SetColorModeToColorByScalar();
-        glyphs->Update();
         mLegendActor->SetEntryString(i, legendItems[i].name.c_str());
-        mLegendActor->SetEntrySymbol(i, glyphs->GetOutput());
+        mLegendActor->SetEntrySymbol(i, legendSymbol(i, n));
         if (vtkPolyDataMapper2D* m = mLegendActor->GetSymbolMapper(i)) {
             m->SetLookupTable(table);
             m->SetScalarRange(0, 1);
         }
-        glyphs->Delete();
-        data->Delete();
-        scalar->Delete();
-        pts->Delete();
-        glyph->Delete();
     }
-    table->Delete();
 
-    vtkTextProperty* text = vtkTextProperty::New();
+    vtkNew<vtkTextProperty> text;
     text->SetColor(0, 0, 0);
     text->SetFontSize(8);
     mLegendActor->SetEntryTextProperty(text);
-    text->Delete();
     mRenderer->AddActor2D(mLegendActor);
+}
+
+vtkSmartPointer<vtkPolyData> DotVisualization::legendSymbol(int i, int n) const {
+    vtkNew<vtkGlyphSource2D> glyph;
+    glyph->SetGlyphType(legendItems[i].glyphType);
+    glyph->SetScale(1.0);
+    vtkNew<vtkPoints> pts;
+    pts->InsertNextPoint(0, 0, 0);
+    vtkNew<vtkFloatArray> scalar;
+    scalar->SetNumberOfComponents(1);
+    scalar->InsertNextValue((float)i / n);
+    vtkNew<vtkPolyData> data;
+    data->SetPoints(pts);
+    data->GetPointData()->SetScalars(scalar);
+    vtkNew<vtkGlyph3D> glyphs;
+    glyphs->SetInputData(data);
+    glyphs->SetSourceConnection(glyph->GetOutputPort());
+    // The scalar picks the colour, not the size: a symbol scaled by i / n would vanish for
+    // the first entry.
+    glyphs->SetScaleModeToDataScalingOff();
+    glyphs->SetColorModeToColorByScalar();
+    glyphs->Update();
+    return glyphs->GetOutput();
 }

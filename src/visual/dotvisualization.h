@@ -2,18 +2,22 @@
 // points, maxima) with their looks and the legend. A mix-in: the concrete view places dots.
 #pragma once
 
+#include <vtkActor.h>
 #include <vtkLegendBoxActor.h>
+#include <vtkSmartPointer.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "constants.h"
+#include "viewtypes.h"
 #include "visualgeometry.h"
 #include "visualization.h"
 
 class Memory;
-class vtkActor;
 class vtkPoints;
+class vtkPolyData;
 class vtkPolyDataMapper2D;
 
 // One look of dots.
@@ -45,8 +49,8 @@ public:
 
 private:
     vtkRenderer* mRenderer;
-    vtkActor* mActor;
-    vtkPoints* mPoints;
+    vtkSmartPointer<vtkActor> mActor;
+    vtkSmartPointer<vtkPoints> mPoints;
 
     void init(int numPoints, const double* coords, const DotProperties& props);
 };
@@ -102,7 +106,7 @@ public:
 
     visgeom::DotSwitches dotSwitches() const;
     int getNumDotGroups() const { return mNumDotGroups; }
-    const DotGroup* getDotGroup(int i) const { return mDotGroups[i]; }
+    const DotGroup* getDotGroup(int i) const { return mDotGroups[i].get(); }
     const std::vector<DotProperties>& getLegendItems() const { return legendItems; }
     CustomLegendBoxActor* getLegendActor() const { return mLegendActor; }
     // How often the dots were rebuilt (a refresh rebuilds them once).
@@ -111,9 +115,9 @@ public:
     static DotProperties dotProps[DotTypeNum];
 
 protected:
-    CustomLegendBoxActor* mLegendActor;
+    vtkSmartPointer<CustomLegendBoxActor> mLegendActor;
     std::vector<DotProperties> legendItems;
-    DotGroup* mDotGroups[DotTypeNum];
+    std::unique_ptr<DotGroup> mDotGroups[DotTypeNum];
     int mNumDotGroups;
     bool mMemoryDotsOn[MemTypeNum];
     bool mAgentHistoryDotsOn;
@@ -128,4 +132,9 @@ protected:
     int mNumDotUpdates = 0;
 
     bool anyDotsShown() const { return dotSwitches().anyShown(); }
+
+private:
+    // The legend's symbol for entry i of n: the entry's glyph, coloured through the legend's
+    // lookup table by the scalar i / n.
+    vtkSmartPointer<vtkPolyData> legendSymbol(int i, int n) const;
 };

@@ -15,7 +15,6 @@
 GUI::GUI(Simulation& simulation, VisualizationType visType, long northPole, bool followAgent, FollowMode followMode)
     : QMainWindow(nullptr),
       mSimulation(simulation),
-      mVisualization(nullptr),
       mTerrainVisualization(nullptr),
       mRectangularPolarVisualization(nullptr),
       mCircularPolarVisualization(nullptr),
@@ -25,40 +24,50 @@ GUI::GUI(Simulation& simulation, VisualizationType visType, long northPole, bool
       mVisType(visType),
       mFollowAgent(followAgent),
       mFollowAgentMode(followMode),
-      animTimerId(-1),
-      mAnimCallback(nullptr) {
+      animTimerId(-1) {
     setupUi(this);
+    createView(visType, northPole);
+    mVisualization->init();
+    qVTKMain->setRenderWindow(mVisualization->getRenderWindow());
+    wireControls();
+}
 
+namespace {
+// Hands `view` to `owner` and returns it as its own type.
+template <class View>
+View* own(std::unique_ptr<Visualization>& owner, std::unique_ptr<View> view) {
+    View* typed = view.get();
+    owner = std::move(view);
+    return typed;
+}
+}  // namespace
+
+void GUI::createView(VisualizationType visType, long northPole) {
     switch (visType) {
         case VisTypeTerrain:
-            mTerrainVisualization = new TerrainVisualization(simulation);
+            mTerrainVisualization = own(mVisualization, std::make_unique<TerrainVisualization>(mSimulation));
             mDotVisualization = mTerrainVisualization;
-            mVisualization = mTerrainVisualization;
             break;
         case VisTypeRectangularPolar:
-            mRectangularPolarVisualization = new RectangularPolarVisualization(simulation, visType, true);
-            mVisualization = mRectangularPolarVisualization;
+            mRectangularPolarVisualization =
+                own(mVisualization, std::make_unique<RectangularPolarVisualization>(mSimulation, visType, true));
             break;
         case VisTypeCircularPolar:
-            mCircularPolarVisualization = new CircularPolarVisualization(simulation, visType);
-            mVisualization = mCircularPolarVisualization;
+            mCircularPolarVisualization =
+                own(mVisualization, std::make_unique<CircularPolarVisualization>(mSimulation, visType));
             break;
         case VisTypeTwistedPolar:
-            mTwistedPolarVisualization = new TwistedPolarVisualization(simulation, visType);
-            mVisualization = mTwistedPolarVisualization;
+            mTwistedPolarVisualization =
+                own(mVisualization, std::make_unique<TwistedPolarVisualization>(mSimulation, visType));
             break;
         case VisTypeSphericalPolar:
-            mSphericalPolarVisualization = new SphericalPolarVisualization(simulation, northPole, visType);
+            mSphericalPolarVisualization =
+                own(mVisualization, std::make_unique<SphericalPolarVisualization>(mSimulation, northPole, visType));
             mDotVisualization = mSphericalPolarVisualization;
-            mVisualization = mSphericalPolarVisualization;
             break;
         default:
             throw std::invalid_argument("no landscape view of type " + std::to_string((int)visType));
     }
-
-    mVisualization->init();
-    qVTKMain->setRenderWindow(mVisualization->getRenderWindow());
-    wireControls();
 }
 
 GUI::~GUI() {
@@ -66,8 +75,6 @@ GUI::~GUI() {
         if (animTimerId >= 0) iren->DestroyTimer(animTimerId);
         if (mAnimCallback) iren->RemoveObserver(mAnimCallback);
     }
-    if (mAnimCallback) mAnimCallback->Delete();
-    delete mVisualization;
 }
 
 void GUI::wireControls() {
@@ -83,38 +90,42 @@ void GUI::wireControls() {
     checkBoxOthers->hide();
 
     if (mVisType == VisTypeTerrain || mVisType == VisTypeSphericalPolar) {
-        connect(sliderRecentSteps, SIGNAL(valueChanged(int)), this, SLOT(handleNumRecentStepsChange(int)));
-        connect(checkBoxPublicMem, SIGNAL(toggled(bool)), this, SLOT(togglePublicMemDots(bool)));
-        connect(checkBoxPrivateMem, SIGNAL(toggled(bool)), this, SLOT(togglePrivateMemDots(bool)));
-        connect(checkBox1Agent, SIGNAL(toggled(bool)), this, SLOT(toggle1Agent(bool)));
-        connect(comboBoxAgent, SIGNAL(currentIndexChanged(int)), this, SLOT(handleChosenAgentChange(int)));
-        connect(checkBoxHistory, SIGNAL(toggled(bool)), this, SLOT(toggleHistory(bool)));
-        if (mVisType == VisTypeSphericalPolar) {
-            connect(checkBoxConsidered, SIGNAL(toggled(bool)), this, SLOT(toggleConsidered(bool)));
-            connect(checkBoxOthers, SIGNAL(toggled(bool)), this, SLOT(toggleConsideredOthers(bool)));
-            connect(buttonCenter, SIGNAL(clicked()), this, SLOT(centerSelectedPoint()));
-            connect(buttonCenterTypedPoint, SIGNAL(clicked()), this, SLOT(handleNorthPoleTextEdit()));
-            connect(lineEditCenter, SIGNAL(editingFinished()), this, SLOT(handleNorthPoleTextEdit()));
-            connect(checkBoxGridLines, SIGNAL(toggled(bool)), this, SLOT(setGridLinesVisibility(bool)));
-            showNorthPole();
-            checkBoxNeighbors->hide();
-            checkBoxGlobalMax->hide();
-            checkBoxLocalMax->hide();
-        } else {
-            connect(checkBoxGlobalMax, SIGNAL(toggled(bool)), this, SLOT(toggleGlobalMax(bool)));
-            connect(checkBoxLocalMax, SIGNAL(toggled(bool)), this, SLOT(toggleLocalMax(bool)));
-            connect(checkBoxNeighbors, SIGNAL(toggled(bool)), this, SLOT(toggleNeighborArcs(bool)));
-            buttonCenter->hide();
-            buttonCenterTypedPoint->hide();
-            lineEditCenter->hide();
-            checkBoxGridLines->hide();
-        }
+        wireDotControls();
     } else {
         groupBoxShow->hide();
         sliderRecentSteps->hide();
         labelRecentSteps->hide();
     }
     buttonNext->setFocus();
+}
+
+void GUI::wireDotControls() {
+    connect(sliderRecentSteps, SIGNAL(valueChanged(int)), this, SLOT(handleNumRecentStepsChange(int)));
+    connect(checkBoxPublicMem, SIGNAL(toggled(bool)), this, SLOT(togglePublicMemDots(bool)));
+    connect(checkBoxPrivateMem, SIGNAL(toggled(bool)), this, SLOT(togglePrivateMemDots(bool)));
+    connect(checkBox1Agent, SIGNAL(toggled(bool)), this, SLOT(toggle1Agent(bool)));
+    connect(comboBoxAgent, SIGNAL(currentIndexChanged(int)), this, SLOT(handleChosenAgentChange(int)));
+    connect(checkBoxHistory, SIGNAL(toggled(bool)), this, SLOT(toggleHistory(bool)));
+    if (mVisType == VisTypeSphericalPolar) {
+        connect(checkBoxConsidered, SIGNAL(toggled(bool)), this, SLOT(toggleConsidered(bool)));
+        connect(checkBoxOthers, SIGNAL(toggled(bool)), this, SLOT(toggleConsideredOthers(bool)));
+        connect(buttonCenter, SIGNAL(clicked()), this, SLOT(centerSelectedPoint()));
+        connect(buttonCenterTypedPoint, SIGNAL(clicked()), this, SLOT(handleNorthPoleTextEdit()));
+        connect(lineEditCenter, SIGNAL(editingFinished()), this, SLOT(handleNorthPoleTextEdit()));
+        connect(checkBoxGridLines, SIGNAL(toggled(bool)), this, SLOT(setGridLinesVisibility(bool)));
+        showNorthPole();
+        checkBoxNeighbors->hide();
+        checkBoxGlobalMax->hide();
+        checkBoxLocalMax->hide();
+    } else {
+        connect(checkBoxGlobalMax, SIGNAL(toggled(bool)), this, SLOT(toggleGlobalMax(bool)));
+        connect(checkBoxLocalMax, SIGNAL(toggled(bool)), this, SLOT(toggleLocalMax(bool)));
+        connect(checkBoxNeighbors, SIGNAL(toggled(bool)), this, SLOT(toggleNeighborArcs(bool)));
+        buttonCenter->hide();
+        buttonCenterTypedPoint->hide();
+        lineEditCenter->hide();
+        checkBoxGridLines->hide();
+    }
 }
 
 // ---- stepping ---------------------------------------------------------------------------
@@ -144,7 +155,7 @@ void GUI::repaintView() { mVisualization->getRenderWindow()->Render(); }
 
 void GUI::followUpdate() {
     if (mVisType != VisTypeSphericalPolar || !mFollowAgent) return;
-    const std::vector<Agent*>& agents = mSimulation.getAgents();
+    const auto& agents = mSimulation.getAgents();
     const int id = mSimulation.getChosenAgent();
     if (id < 0 || id >= (int)agents.size()) return;
     const bool searchStart =
@@ -168,7 +179,7 @@ void GUI::animToggle() {
     if (!iren) return;
     if (animTimerId < 0) {
         if (!mAnimCallback) {
-            mAnimCallback = AnimTimerCallback::New(this);
+            mAnimCallback.TakeReference(AnimTimerCallback::New(this));
             iren->AddObserver(vtkCommand::TimerEvent, mAnimCallback);
         }
         animTimerId = iren->CreateRepeatingTimer(300);
@@ -221,7 +232,7 @@ void GUI::handleNorthPoleTextEdit() {
     repaintView();
 }
 
-Visualization* GUI::getVisualization() { return mVisualization; }
+Visualization* GUI::getVisualization() { return mVisualization.get(); }
 
 void GUI::toggleNeighborArcs(bool newState) {
     mTerrainVisualization->toggleNeighborArcs(newState);

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <vtkCommand.h>
+#include <vtkSmartPointer.h>
 #include <QMainWindow>
 
-#include "constants.h"
+#include <memory>
+
 #include "ui_gui.h"
+#include "viewtypes.h"
 
 class Simulation;
 class Visualization;
@@ -52,7 +55,8 @@ public slots:
 
 private:
     Simulation& mSimulation;
-    Visualization* mVisualization;
+    std::unique_ptr<Visualization> mVisualization;
+    // The view again, as its own type (null for the other types).
     TerrainVisualization* mTerrainVisualization;
     RectangularPolarVisualization* mRectangularPolarVisualization;
     CircularPolarVisualization* mCircularPolarVisualization;
@@ -64,9 +68,12 @@ private:
     FollowMode mFollowAgentMode;
     int animTimerId;
     // Registered once, at the first start, so that a tick never runs twice.
-    AnimTimerCallback* mAnimCallback;
+    vtkSmartPointer<AnimTimerCallback> mAnimCallback;
 
+    // The view of type `visType`.
+    void createView(VisualizationType visType, long northPole);
     void wireControls();
+    void wireDotControls();
     void steps(int count);
     void followUpdate();
     void refresh();

@@ -5,6 +5,7 @@
 #include <vtkCamera.h>
 #include <vtkFloatArray.h>
 #include <vtkLookupTable.h>
+#include <vtkNew.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyDataMapper.h>
@@ -14,12 +15,13 @@
 #include <vtkStructuredGridGeometryFilter.h>
 
 #include "simulation.h"
+#include "viewpipeline.h"
 
 RectangularPolarVisualization::RectangularPolarVisualization(Simulation& simulation, VisualizationType visType,
                                                              bool haveEndCaps)
     : Visualization(simulation, visType),
-      mTerrainActor(vtkActor::New()),
-      mTerrainGrid(vtkStructuredGrid::New()),
+      mTerrainActor(vtkSmartPointer<vtkActor>::New()),
+      mTerrainGrid(vtkSmartPointer<vtkStructuredGrid>::New()),
       mPointData(nullptr),
       mPointFitnessData(nullptr),
       mNumGridPoints(0),
@@ -34,11 +36,7 @@ RectangularPolarVisualization::RectangularPolarVisualization(Simulation& simulat
     setShape(visgeom::PolarShapeRectangular, 0.2, haveEndCaps, true);
 }
 
-RectangularPolarVisualization::~RectangularPolarVisualization() {
-    mRenderer->RemoveActor(mTerrainActor);
-    mTerrainActor->Delete();
-    mTerrainGrid->Delete();
-}
+RectangularPolarVisualization::~RectangularPolarVisualization() { mRenderer->RemoveActor(mTerrainActor); }
 
 void RectangularPolarVisualization::setShape(visgeom::PolarShape shape, double wallThickness, bool haveEndCaps,
                                              bool showCeiling) {
@@ -73,56 +71,31 @@ void RectangularPolarVisualization::init() {
     mRenderer->SetBackground(1, 1, 1);
 
     mTerrainGrid->SetDimensions((int)mGridResX, (int)mGridResY, 1);
-    vtkPoints* points = vtkPoints::New();
-    points->SetDataTypeToFloat();
-    points->SetNumberOfPoints(mNumGridPoints);
-    mPointData = static_cast<float*>(points->GetVoidPointer(0));
-    vtkFloatArray* scalars = vtkFloatArray::New();
-    scalars->SetNumberOfValues(mNumGridPoints);
-    mPointFitnessData = scalars->GetPointer(0);
+    const viewpipeline::GridArrays arrays = viewpipeline::createGridArrays(mNumGridPoints);
+    mPointData = arrays.vertexData;
+    mPointFitnessData = arrays.fitnessData;
     mScaleFactor = mLayout.scaleFactor;
     mScaleZFactor = mLayout.scaleZFactor;
     computeTerrain();
-    mTerrainGrid->SetPoints(points);
-    mTerrainGrid->GetPointData()->SetScalars(scalars);
-    points->Delete();
-    scalars->Delete();
+    mTerrainGrid->SetPoints(arrays.points);
+    mTerrainGrid->GetPointData()->SetScalars(arrays.fitness);
 
-    vtkStructuredGridGeometryFilter* filter = vtkStructuredGridGeometryFilter::New();
+    vtkNew<vtkStructuredGridGeometryFilter> filter;
     filter->SetInputData(mTerrainGrid);
     filter->SetExtent(0, (int)mGridResX - 1, 0, (int)mGridResY - 1, 0, 0);
-    vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
-    mapper->SetInputConnection(filter->GetOutputPort());
-    mapper->SetScalarRange(0, 1);
-    mapper->ScalarVisibilityOn();
-    mapper->SetLookupTable(mColorTable);
-    mTerrainActor->SetMapper(mapper);
+    viewpipeline::showSurface(mRenderer, filter->GetOutputPort(), mColorTable, mTerrainActor);
     vtkProperty* prop = mTerrainActor->GetProperty();
-    prop->LightingOff();
     prop->SetEdgeColor(0, 0, 0.7);
     prop->SetLineStipplePattern(0x1111);
     prop->EdgeVisibilityOn();
-    mRenderer->AddActor(mTerrainActor);
-    mapper->Delete();
-    filter->Delete();
 
     if (mShowCeiling) createBoundingBox(0, (mNumDims - 1 + mWallThickness) / mNumDims, 0, 1, 0, mScaleZFactor);
-
-    vtkCamera* camera = vtkCamera::New();
-    camera->SetPosition(0.5, 0.7, 0.3);
-    camera->SetFocalPoint(0.5, 1.0, 0.0);
-    mRenderer->SetActiveCamera(camera);
-    mRenderer->ResetCamera();
-    camera->Dolly(1.3);
-    camera->SetClippingRange(0.1, camera->GetClippingRange()[1]);
-    camera->Delete();
+    viewpipeline::setObliqueCamera(mRenderer);
     mRenderer->SetBackground(1, 1, 1);
 }
 
 void RectangularPolarVisualization::update() {
     // Crowding changes the fitness along the paths from step to step.
     computeTerrain();
-    mTerrainGrid->GetPoints()->Modified();
-    mTerrainGrid->GetPointData()->GetScalars()->Modified();
-    mTerrainGrid->Modified();
+    viewpipeline::markModified(mTerrainGrid);
 }

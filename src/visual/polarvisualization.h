@@ -3,10 +3,12 @@
 // walls that bow out and meet at both ends (circular), and the same sheared (twisted).
 #pragma once
 
+#include <vtkActor.h>
+#include <vtkSmartPointer.h>
+
 #include "visualgeometry.h"
 #include "visualization.h"
 
-class vtkActor;
 class vtkStructuredGrid;
 
 class RectangularPolarVisualization : public Visualization {
@@ -26,8 +28,8 @@ public:
     vtkActor* getTerrainActor() const { return mTerrainActor; }
 
 protected:
-    vtkActor* mTerrainActor;
-    vtkStructuredGrid* mTerrainGrid;
+    vtkSmartPointer<vtkActor> mTerrainActor;
+    vtkSmartPointer<vtkStructuredGrid> mTerrainGrid;
     float* mPointData;
     float* mPointFitnessData;
     int mNumGridPoints;

@@ -8,6 +8,7 @@
 #include <vtkDataSetSurfaceFilter.h>
 #include <vtkFloatArray.h>
 #include <vtkLookupTable.h>
+#include <vtkNew.h>
 #include <vtkPointData.h>
 #include <vtkPointPicker.h>
 #include <vtkPoints.h>
@@ -24,22 +25,21 @@
 #include <cstdio>
 
 #include "simulation.h"
+#include "viewpipeline.h"
 
 SphericalPolarVisualization::SphericalPolarVisualization(Simulation& simulation, long northPolePoint,
                                                          VisualizationType visType)
     : Visualization(simulation, visType),
       DotVisualization(simulation, visType),
       mLayout((int)simulation.getParameters().n),
-      mTerrainActor(vtkActor::New()),
-      mCaptionActor(vtkCaptionActor2D::New()),
+      mTerrainActor(vtkSmartPointer<vtkActor>::New()),
+      mCaptionActor(vtkSmartPointer<vtkCaptionActor2D>::New()),
       mNorthPolePoint(northPolePoint & (long)((1UL << simulation.getParameters().n) - 1)),
       mSelectedTheta(0.0),
       mSelectedPhi(0.0),
       mSelectedPntInd(0),
       mSelectionDotCoords{0, 0, 0},
-      mSelectedPointGroup(nullptr),
-      mTerrainGrid(vtkUnstructuredGrid::New()),
-      mPoints(nullptr),
+      mTerrainGrid(vtkSmartPointer<vtkUnstructuredGrid>::New()),
       mPointFitnessData(nullptr),
       mNumGridPoints(0),
       mScaleFactor(0.0),
@@ -50,13 +50,9 @@ SphericalPolarVisualization::SphericalPolarVisualization(Simulation& simulation,
 }
 
 SphericalPolarVisualization::~SphericalPolarVisualization() {
-    delete mSelectedPointGroup;
+    mSelectedPointGroup.reset();
     mRenderer->RemoveActor2D(mCaptionActor);
-    mCaptionActor->Delete();
     mRenderer->RemoveActor(mTerrainActor);
-    mTerrainActor->Delete();
-    if (mPoints) mPoints->Delete();
-    mTerrainGrid->Delete();
 }
 
 vtkIdType SphericalPolarVisualization::getNumberOfCells() const { return mTerrainGrid->GetNumberOfCells(); }
@@ -65,37 +61,24 @@ void SphericalPolarVisualization::init() {
     Visualization::init();
     mNumGridPoints = mLayout.numGridPoints;
     mSelectedPntInd = mLayout.northPoleIndex();
-    mPoints = vtkPoints::New();
-    mPoints->SetNumberOfPoints(mNumGridPoints);
-    vtkFloatArray* scalars = vtkFloatArray::New();
-    scalars->SetNumberOfValues(mNumGridPoints);
-    mPointFitnessData = scalars->GetPointer(0);
+    const viewpipeline::GridArrays arrays = viewpipeline::createGridArrays(mNumGridPoints);
+    mPoints = arrays.points;
+    mPointFitnessData = arrays.fitnessData;
     mScaleFactor = 1.0 / mNumDims;
     mScaleZFactor = 0.03;
 
     computeTerrain(true);
     mTerrainGrid->SetPoints(mPoints);
-    mTerrainGrid->GetPointData()->SetScalars(scalars);
-    scalars->Delete();
+    mTerrainGrid->GetPointData()->SetScalars(arrays.fitness);
 
-    vtkUnstructuredGridGeometryFilter* geometry = vtkUnstructuredGridGeometryFilter::New();
+    vtkNew<vtkUnstructuredGridGeometryFilter> geometry;
     geometry->SetInputData(mTerrainGrid);
-    vtkDataSetSurfaceFilter* surface = vtkDataSetSurfaceFilter::New();
+    vtkNew<vtkDataSetSurfaceFilter> surface;
     surface->SetInputConnection(geometry->GetOutputPort());
-    vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
-    mapper->SetInputConnection(surface->GetOutputPort());
-    mapper->SetScalarRange(0, 1);
-    mapper->ScalarVisibilityOn();
-    mapper->SetLookupTable(mColorTable);
-    mTerrainActor->SetMapper(mapper);
+    viewpipeline::showSurface(mRenderer, surface->GetOutputPort(), mColorTable, mTerrainActor);
     vtkProperty* prop = mTerrainActor->GetProperty();
-    prop->LightingOff();
-    mRenderer->AddActor(mTerrainActor);
     prop->SetEdgeColor(0, 0, 0.7);
     prop->SetLineStipplePattern(0x1111);
-    mapper->Delete();
-    surface->Delete();
-    geometry->Delete();
 
     mRenderer->ResetCamera();
     vtkCamera* camera = mRenderer->GetActiveCamera();
@@ -134,9 +117,7 @@ void SphericalPolarVisualization::computeTerrain(bool selectNorthPole) {
 
 void SphericalPolarVisualization::update(bool centered) {
     computeTerrain(centered);
-    mPoints->Modified();
-    mTerrainGrid->GetPointData()->GetScalars()->Modified();
-    mTerrainGrid->Modified();
+    viewpipeline::markModified(mTerrainGrid);
     if (!centered) {
         // The selected vertex may have moved radially; the dot keeps the clicked direction.
         const double* p = &mPositions[3 * (size_t)mSelectedPntInd];
@@ -172,32 +153,20 @@ void SphericalPolarVisualization::selectPoint(vtkIdType index, double radius, do
 }
 
 void SphericalPolarVisualization::createSelectedPointDot() {
-    if (mSelectedPointGroup) {
-        delete mSelectedPointGroup;
-        mSelectedPointGroup = nullptr;
-    }
+    mSelectedPointGroup.reset();
     mRenderer->RemoveActor2D(mCaptionActor);
     const double f = mPointFitnessData[mSelectedPntInd];
-    mSelectedPointGroup = new DotGroup(mRenderer, 1, mSelectionDotCoords, 1, 0.5, 0, 1.0, 7);
+    mSelectedPointGroup = std::make_unique<DotGroup>(mRenderer, 1, mSelectionDotCoords, 1, 0.5, 0, 1.0, 7);
 
     const long point = mNDimPoints[mSelectedPntInd];
     char caption[256];
     snprintf(caption, sizeof caption, "point: %ld, fitness: %.3f\n%s", point, f, Point::toBitString(point).c_str());
-    mCaptionActor->SetCaption(caption);
-    mCaptionActor->GetProperty()->SetColor(0.6, 0, 0.6);
-    mCaptionActor->GetCaptionTextProperty()->SetColor(0.6, 0, 0.6);
-    mCaptionActor->SetAttachmentPoint(mSelectionDotCoords);
-    mCaptionActor->SetPosition(25, 20);
-    mCaptionActor->ThreeDimensionalLeaderOff();
-    mCaptionActor->SetWidth(0.27);
-    mCaptionActor->SetHeight(0.075);
-    mCaptionActor->GetCaptionTextProperty()->ItalicOff();
-    mCaptionActor->GetCaptionTextProperty()->ShadowOff();
-    mRenderer->AddActor2D(mCaptionActor);
+    const double purple[3] = {0.6, 0, 0.6};
+    viewpipeline::showCaption(mRenderer, mCaptionActor, caption, mSelectionDotCoords, purple, 0.27);
 }
 
 bool SphericalPolarVisualization::handleClick(int x, int y) {
-    vtkPointPicker* picker = vtkPointPicker::New();
+    vtkNew<vtkPointPicker> picker;
     picker->PickFromListOn();
     picker->AddPickList(mTerrainActor);
     const bool hit = picker->Pick(x, y, 0, mRenderer) != 0 && picker->GetPointId() >= 0;
@@ -208,7 +177,6 @@ bool SphericalPolarVisualization::handleClick(int x, int y) {
         mSelectedPhi = std::acos(std::clamp(rho > 0 ? p[2] / rho : 1.0, -1.0, 1.0));
         selectPoint(mLayout.vertexAtPosition(p[0], p[1], p[2]), rho, mSelectedTheta, mSelectedPhi);
     }
-    picker->Delete();
     return hit;
 }
 

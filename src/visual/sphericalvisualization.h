@@ -3,15 +3,17 @@
 // selects the nearest vertex; the sphere can be re-centred on the selection or a given point.
 #pragma once
 
+#include <vtkActor.h>
+#include <vtkCaptionActor2D.h>
+#include <vtkSmartPointer.h>
 #include <vtkType.h>
 
+#include <memory>
 #include <vector>
 
 #include "dotvisualization.h"
 #include "visualgeometry.h"
 
-class vtkActor;
-class vtkCaptionActor2D;
 class vtkPoints;
 class vtkUnstructuredGrid;
 
@@ -52,16 +54,16 @@ public:
 
 private:
     visgeom::SphereLayout mLayout;
-    vtkActor* mTerrainActor;
-    vtkCaptionActor2D* mCaptionActor;
+    vtkSmartPointer<vtkActor> mTerrainActor;
+    vtkSmartPointer<vtkCaptionActor2D> mCaptionActor;
     long mNorthPolePoint;
     double mSelectedTheta;
     double mSelectedPhi;
     int mSelectedPntInd;
     double mSelectionDotCoords[3];
-    DotGroup* mSelectedPointGroup;
-    vtkUnstructuredGrid* mTerrainGrid;
-    vtkPoints* mPoints;
+    std::unique_ptr<DotGroup> mSelectedPointGroup;
+    vtkSmartPointer<vtkUnstructuredGrid> mTerrainGrid;
+    vtkSmartPointer<vtkPoints> mPoints;
     float* mPointFitnessData;
     std::vector<long> mNDimPoints;
     std::vector<double> mPositions;  // 3 per vertex

@@ -7,6 +7,7 @@
 #include <vtkCellArray.h>
 #include <vtkFloatArray.h>
 #include <vtkLookupTable.h>
+#include <vtkNew.h>
 #include <vtkParametricFunctionSource.h>
 #include <vtkParametricSpline.h>
 #include <vtkPointData.h>
@@ -29,6 +30,7 @@
 #include <string>
 
 #include "simulation.h"
+#include "viewpipeline.h"
 
 namespace {
 int checkedTerrainDims(const Simulation& sim) {
@@ -53,76 +55,47 @@ TerrainVisualization::TerrainVisualization(Simulation& simulation)
       mSelectedPntGridIndex(0),
       mScaleFactor(1.0 / std::min(mGridMap.gridResX, mGridMap.gridResY)),
       mScaleZFactor(1.0 / 7.0),
-      mTerrainGrid(nullptr),
       mPointData(nullptr),
       mPointFitnessData(nullptr),
-      mPointNDimCoords(nullptr),
       mNumGridPoints((long)mGridMap.numGridPoints),
       mAvgFitness(0.0),
-      mGridLinesActor(nullptr),
-      mSelectedPointGroup(nullptr) {
+      mTerrainActor(vtkSmartPointer<vtkActor>::New()),
+      mCaptionActor(vtkSmartPointer<vtkCaptionActor2D>::New()) {
     mAgentHistoryDotsOn = true;
     // At least one Hamming neighbour per grid axis is grid-adjacent and needs no arc.
-    for (int i = 0; i < std::max(0, mNumDims - 2); i++) mArcActors.push_back(vtkActor::New());
-    mTerrainActor = vtkActor::New();
-    mCaptionActor = vtkCaptionActor2D::New();
+    for (int i = 0; i < std::max(0, mNumDims - 2); i++) mArcActors.push_back(vtkSmartPointer<vtkActor>::New());
 }
 
 TerrainVisualization::~TerrainVisualization() {
-    delete mSelectedPointGroup;
-    for (vtkActor* a : mArcActors) {
-        mRenderer->RemoveActor(a);
-        a->Delete();
-    }
+    mSelectedPointGroup.reset();
+    for (vtkActor* a : mArcActors) mRenderer->RemoveActor(a);
     mRenderer->RemoveActor2D(mCaptionActor);
-    mCaptionActor->Delete();
     mRenderer->RemoveActor(mTerrainActor);
-    mTerrainActor->Delete();
-    if (mGridLinesActor) {
-        mRenderer->RemoveActor(mGridLinesActor);
-        mGridLinesActor->Delete();
-    }
-    if (mTerrainGrid) mTerrainGrid->Delete();
-    delete[] mPointNDimCoords;
+    if (mGridLinesActor) mRenderer->RemoveActor(mGridLinesActor);
 }
 
 void TerrainVisualization::init() {
     Visualization::init();
     printf("\nGrid resolution: %u x %u\n", mGridResX, mGridResY);
 
-    mTerrainGrid = vtkStructuredGrid::New();
+    mTerrainGrid = vtkSmartPointer<vtkStructuredGrid>::New();
     mTerrainGrid->SetDimensions((int)mGridResX, (int)mGridResY, 1);
-    vtkPoints* points = vtkPoints::New();
-    points->SetDataTypeToFloat();
-    points->SetNumberOfPoints(mNumGridPoints);
-    mPointData = static_cast<float*>(points->GetVoidPointer(0));
-    vtkFloatArray* scalars = vtkFloatArray::New();
-    scalars->SetNumberOfValues(mNumGridPoints);
-    mPointFitnessData = scalars->GetPointer(0);
-    mPointNDimCoords = new unsigned long[mNumGridPoints];
+    const viewpipeline::GridArrays arrays = viewpipeline::createGridArrays(mNumGridPoints);
+    mPointData = arrays.vertexData;
+    mPointFitnessData = arrays.fitnessData;
+    mPointNDimCoords.assign(mNumGridPoints, 0);
 
     initTerrainCoords();
 
-    mTerrainGrid->SetPoints(points);
-    mTerrainGrid->GetPointData()->SetScalars(scalars);
-    points->Delete();
-    scalars->Delete();
+    mTerrainGrid->SetPoints(arrays.points);
+    mTerrainGrid->GetPointData()->SetScalars(arrays.fitness);
 
-    vtkStructuredGridGeometryFilter* filter = vtkStructuredGridGeometryFilter::New();
+    vtkNew<vtkStructuredGridGeometryFilter> filter;
     filter->SetInputData(mTerrainGrid);
     filter->SetExtent(0, (int)mGridResX - 1, 0, (int)mGridResY - 1, 0, 0);
-    vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
-    mapper->SetInputConnection(filter->GetOutputPort());
-    mapper->SetScalarRange(0, 1);
-    mapper->ScalarVisibilityOn();
-    mapper->SetLookupTable(mColorTable);
-    mTerrainActor->SetMapper(mapper);
-    mTerrainActor->GetProperty()->LightingOff();
-    mRenderer->AddActor(mTerrainActor);
-    mapper->Delete();
+    viewpipeline::showSurface(mRenderer, filter->GetOutputPort(), mColorTable, mTerrainActor);
 
-    createTerrainGridLines(filter);
-    filter->Delete();
+    createTerrainGridLines();
     createSelectedPointDot();
     initCamera();
 
@@ -133,7 +106,7 @@ void TerrainVisualization::init() {
 void TerrainVisualization::initTerrainCoords() {
     const visgeom::FitnessSummary s = visgeom::computeTerrainCoords(
         mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor, true,
-        mPointData, mPointFitnessData, mPointNDimCoords);
+        mPointData, mPointFitnessData, mPointNDimCoords.data());
     mAvgFitness = s.avg;
     printf("Fitness min: %.4f (%lu), avg: %.4f, max: %.4f (%lu)\n", s.min, s.minPoint, s.avg, s.max, s.maxPoint);
     updateMaxPoints();
@@ -142,7 +115,7 @@ void TerrainVisualization::initTerrainCoords() {
 void TerrainVisualization::updateTerrainCoords() {
     const visgeom::FitnessSummary s = visgeom::computeTerrainCoords(
         mGridMap, [this](const Point& p) { return mLandscape.getFitnessValue(p); }, mScaleFactor, mScaleZFactor, false,
-        mPointData, mPointFitnessData, mPointNDimCoords);
+        mPointData, mPointFitnessData, mPointNDimCoords.data());
     mAvgFitness = s.avg;
     updateMaxPoints();
 }
@@ -151,12 +124,7 @@ void TerrainVisualization::updateMaxPoints() {
     visgeom::findMaxima(mGridMap, mPointFitnessData, mGlobalMaxPoint, mLocalMaxPoints);
 }
 
-void TerrainVisualization::markGridModified() {
-    // The arrays were written behind VTK's back.
-    mTerrainGrid->GetPoints()->Modified();
-    mTerrainGrid->GetPointData()->GetScalars()->Modified();
-    mTerrainGrid->Modified();
-}
+void TerrainVisualization::markGridModified() { viewpipeline::markModified(mTerrainGrid); }
 
 void TerrainVisualization::update() {
     if (mNeighborArcsOn) {
@@ -171,11 +139,10 @@ void TerrainVisualization::update() {
     if (anyDotsShown()) updatePointDots();
 }
 
-void TerrainVisualization::createTerrainGridLines(vtkStructuredGridGeometryFilter* filter) {
-    (void)filter;
+void TerrainVisualization::createTerrainGridLines() {
     // The edges of the grid, as one polyline per row and per column over the surface's own
     // points: the lines follow every height update without being extracted again.
-    vtkCellArray* lines = vtkCellArray::New();
+    vtkNew<vtkCellArray> lines;
     std::vector<vtkIdType> ids(std::max(mGridResX, mGridResY));
     for (unsigned r = 0; r < mGridResY; r++) {
         for (unsigned c = 0; c < mGridResX; c++) ids[c] = (vtkIdType)r * mGridResX + c;
@@ -185,25 +152,21 @@ void TerrainVisualization::createTerrainGridLines(vtkStructuredGridGeometryFilte
         for (unsigned r = 0; r < mGridResY; r++) ids[r] = (vtkIdType)r * mGridResX + c;
         lines->InsertNextCell((vtkIdType)mGridResY, ids.data());
     }
-    vtkPolyData* grid = vtkPolyData::New();
+    vtkNew<vtkPolyData> grid;
     grid->SetPoints(mTerrainGrid->GetPoints());
     grid->SetLines(lines);
-    lines->Delete();
-    vtkTubeFilter* tubes = vtkTubeFilter::New();
+    vtkNew<vtkTubeFilter> tubes;
     tubes->SetInputData(grid);
-    grid->Delete();
     tubes->SetRadius(0.001);
     tubes->SetNumberOfSides(3);
-    vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
+    vtkNew<vtkPolyDataMapper> mapper;
     mapper->SetInputConnection(tubes->GetOutputPort());
     mapper->SetScalarRange(0, 1);
     mapper->ScalarVisibilityOff();
-    mGridLinesActor = vtkActor::New();
+    mGridLinesActor = vtkSmartPointer<vtkActor>::New();
     mGridLinesActor->SetMapper(mapper);
     mRenderer->AddActor(mGridLinesActor);
     updateGridLineColor();
-    mapper->Delete();
-    tubes->Delete();
 }
 
 void TerrainVisualization::updateGridLineColor() {
@@ -230,90 +193,66 @@ void TerrainVisualization::createNeighborArcs() {
     const float* vs = mPointData + 3 * mSelectedPntGridIndex;
     for (const visgeom::ArcTarget& t : visgeom::nonAdjacentNeighbors(mGridMap, s)) {
         if (mNumArcs >= (int)mArcActors.size()) break;
-        const float* vq = mPointData + 3 * t.gridIndex;
-        const double f = fitnessOf((long)t.point);
-        const int d = t.gridDist;
-
-        vtkPoints* ctrl = vtkPoints::New();
-        // The start offset separates arcs of different lengths where they leave the vertex;
-        // the middle rises with the grid distance.
-        ctrl->InsertNextPoint(vs[0], vs[1], vs[2] + 0.004 * std::log2((double)(d - 1)) - 0.002);
-        ctrl->InsertNextPoint((vs[0] + vq[0]) / 2.0, (vs[1] + vq[1]) / 2.0, vs[2] + 0.3 * d * mScaleFactor);
-        ctrl->InsertNextPoint(vq[0], vq[1], vq[2]);
-        vtkParametricSpline* spline = vtkParametricSpline::New();
-        spline->SetPoints(ctrl);
-        vtkParametricFunctionSource* source = vtkParametricFunctionSource::New();
-        source->SetParametricFunction(spline);
-        source->SetUResolution(40);
-        vtkTubeFilter* tube = vtkTubeFilter::New();
-        tube->SetInputConnection(source->GetOutputPort());
-        tube->SetRadius(0.002);
-        tube->SetNumberOfSides(6);
-        vtkPolyDataMapper* mapper = vtkPolyDataMapper::New();
-        mapper->SetInputConnection(tube->GetOutputPort());
-        vtkActor* arc = mArcActors[mNumArcs];
-        arc->SetMapper(mapper);
-        arc->GetProperty()->SetColor(f, f, f);
-        arc->GetProperty()->LightingOff();
-        mRenderer->AddActor(arc);
-        mNumArcs++;
-        mapper->Delete();
-        tube->Delete();
-        source->Delete();
-        spline->Delete();
-        ctrl->Delete();
+        addNeighborArc(vs, mPointData + 3 * t.gridIndex, fitnessOf((long)t.point), t.gridDist);
     }
+}
+
+void TerrainVisualization::addNeighborArc(const float* vs, const float* vq, double f, int gridDist) {
+    vtkNew<vtkPoints> ctrl;
+    // The start offset separates arcs of different lengths where they leave the vertex; the
+    // middle rises with the grid distance.
+    ctrl->InsertNextPoint(vs[0], vs[1], vs[2] + 0.004 * std::log2((double)(gridDist - 1)) - 0.002);
+    ctrl->InsertNextPoint((vs[0] + vq[0]) / 2.0, (vs[1] + vq[1]) / 2.0, vs[2] + 0.3 * gridDist * mScaleFactor);
+    ctrl->InsertNextPoint(vq[0], vq[1], vq[2]);
+    vtkNew<vtkParametricSpline> spline;
+    spline->SetPoints(ctrl);
+    vtkNew<vtkParametricFunctionSource> source;
+    source->SetParametricFunction(spline);
+    source->SetUResolution(40);
+    vtkNew<vtkTubeFilter> tube;
+    tube->SetInputConnection(source->GetOutputPort());
+    tube->SetRadius(0.002);
+    tube->SetNumberOfSides(6);
+    vtkNew<vtkPolyDataMapper> mapper;
+    mapper->SetInputConnection(tube->GetOutputPort());
+    vtkActor* arc = mArcActors[mNumArcs++];
+    arc->SetMapper(mapper);
+    arc->GetProperty()->SetColor(f, f, f);
+    arc->GetProperty()->LightingOff();
+    mRenderer->AddActor(arc);
 }
 
 void TerrainVisualization::createSelectedPointDot() {
     if (mSelectedPointGroup) {
-        delete mSelectedPointGroup;
-        mSelectedPointGroup = nullptr;
+        mSelectedPointGroup.reset();
         mRenderer->RemoveActor2D(mCaptionActor);
     }
     const unsigned long g = mSelectedPntGridIndex;
     const float* v = mPointData + 3 * g;
     const double pos[3] = {v[0], v[1], v[2] + 0.003};
     const double f = mPointFitnessData[g];
-    mSelectedPointGroup = new DotGroup(mRenderer, 1, pos, f, f, f, 1.0, 7);
+    mSelectedPointGroup = std::make_unique<DotGroup>(mRenderer, 1, pos, f, f, f, 1.0, 7);
 
     char caption[256];
     snprintf(caption, sizeof caption, "point: %ld, fitness: %.3f\n%s", (long)mPointNDimCoords[g], f,
              Point::toBitString((long)mPointNDimCoords[g]).c_str());
-    mCaptionActor->SetCaption(caption);
-    mCaptionActor->GetProperty()->SetColor(0, 1, 0);
-    mCaptionActor->GetCaptionTextProperty()->SetColor(0, 1, 0);
-    mCaptionActor->SetAttachmentPoint(pos[0], pos[1], pos[2]);
-    mCaptionActor->SetPosition(25, 20);
-    mCaptionActor->ThreeDimensionalLeaderOff();
-    mCaptionActor->SetWidth(0.3);
-    mCaptionActor->SetHeight(0.075);
-    mCaptionActor->GetCaptionTextProperty()->ItalicOff();
-    mCaptionActor->GetCaptionTextProperty()->ShadowOff();
-    mRenderer->AddActor2D(mCaptionActor);
+    const double green[3] = {0, 1, 0};
+    viewpipeline::showCaption(mRenderer, mCaptionActor, caption, pos, green, 0.3);
 }
 
 bool TerrainVisualization::handleClick(int x, int y) {
-    vtkPointPicker* picker = vtkPointPicker::New();
+    vtkNew<vtkPointPicker> picker;
     picker->PickFromListOn();
     picker->AddPickList(mTerrainActor);
     const bool hit = picker->Pick(x, y, 0, mRenderer) != 0 && picker->GetPointId() >= 0;
-    if (hit) mSelectedPntGridIndex = (unsigned long)picker->GetPointId();
-    picker->Delete();
-    if (hit) update();
+    if (hit) {
+        mSelectedPntGridIndex = (unsigned long)picker->GetPointId();
+        update();
+    }
     return hit;
 }
 
-void TerrainVisualization::initCamera() {
-    vtkCamera* camera = vtkCamera::New();
-    camera->SetPosition(0.5, 0.7, 0.3);
-    camera->SetFocalPoint(0.5, 1.0, 0.0);
-    mRenderer->SetActiveCamera(camera);
-    mRenderer->ResetCamera();
-    camera->Dolly(1.3);
-    camera->SetClippingRange(0.1, camera->GetClippingRange()[1]);
-    camera->Delete();
-}
+void TerrainVisualization::initCamera() { viewpipeline::setObliqueCamera(mRenderer); }
 
 void TerrainVisualization::insertPointDot(const Point& point, DotType dotType, std::vector<double>* coords) {
     const unsigned long g = mGridMap.gridIndex((unsigned long)(uint32_t)point.values);

@@ -3,15 +3,17 @@
 // the maxima that the dots show.
 #pragma once
 
+#include <vtkActor.h>
+#include <vtkCaptionActor2D.h>
+#include <vtkSmartPointer.h>
+
+#include <memory>
 #include <vector>
 
 #include "dotvisualization.h"
 #include "visualgeometry.h"
 
-class vtkActor;
-class vtkCaptionActor2D;
 class vtkStructuredGrid;
-class vtkStructuredGridGeometryFilter;
 
 class TerrainVisualization : public virtual Visualization, public DotVisualization {
 public:
@@ -59,19 +61,22 @@ private:
     unsigned long mSelectedPntGridIndex;
     double mScaleFactor;
     double mScaleZFactor;
-    vtkStructuredGrid* mTerrainGrid;
+    vtkSmartPointer<vtkStructuredGrid> mTerrainGrid;
     float* mPointData;
     float* mPointFitnessData;
-    unsigned long* mPointNDimCoords;
+    std::vector<unsigned long> mPointNDimCoords;
     long mNumGridPoints;
     double mAvgFitness;
-    std::vector<vtkActor*> mArcActors;
-    vtkActor* mGridLinesActor;
-    vtkActor* mTerrainActor;
-    vtkCaptionActor2D* mCaptionActor;
-    DotGroup* mSelectedPointGroup;
+    std::vector<vtkSmartPointer<vtkActor>> mArcActors;
+    vtkSmartPointer<vtkActor> mGridLinesActor;
+    vtkSmartPointer<vtkActor> mTerrainActor;
+    vtkSmartPointer<vtkCaptionActor2D> mCaptionActor;
+    std::unique_ptr<DotGroup> mSelectedPointGroup;
 
-    void createTerrainGridLines(vtkStructuredGridGeometryFilter* filter);
+    void createTerrainGridLines();
+    // Adds the arc from the selected vertex `vs` to vertex `vq` of fitness f, `gridDist` grid
+    // steps away, as the next arc actor.
+    void addNeighborArc(const float* vs, const float* vq, double f, int gridDist);
     void createNeighborArcs();
     void createSelectedPointDot();
     void updateTerrainCoords();

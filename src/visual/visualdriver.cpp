@@ -1,5 +1,7 @@
 // The visual driver: one run of the simulation shown in the main window, stepped by the
 // user or the animation timer until the window closes.
+#include "visualdriver.h"
+
 #include <QVTKOpenGLNativeWidget.h>
 #include <QApplication>
 #include <QImage>
@@ -57,34 +59,34 @@ void installTestHook(QApplication& app, GUI& gui, const Simulation& sim) {
 
 }  // namespace
 
-int Simulation::executeVisualized(int argc, char** argv, VisualizationType visType, long startingPoint, int startSeed,
-                                  bool followAgent, FollowMode followAgentMode) {
+int runVisualized(Simulation& sim, int argc, char** argv, VisualizationType visType, long northPole, int startSeed,
+                  bool followAgent, FollowMode followAgentMode) {
     if (visType < VisTypeTerrain || visType > VisTypeSphericalPolar)
         NK_FATAL("Unknown landscape view type %d\n", (int)visType);
-    if (visType == VisTypeTerrain && (int)params.n > visgeom::kMaxTerrainDims)
+    if (visType == VisTypeTerrain && (int)sim.params.n > visgeom::kMaxTerrainDims)
         NK_FATAL(
             "The terrain view (--visual-rect) draws all 2^N points and is limited to N <= %d; this "
             "configuration has N = %u. Use --visual-spherical, which works for every N.\n",
-            visgeom::kMaxTerrainDims, params.n);
+            visgeom::kMaxTerrainDims, sim.params.n);
     requireDisplay();
 
-    visualizationOn = true;
-    params.runExternally = false;
-    params.print();
-    if (startSeed >= 0) params.startseed = startSeed;
-    curRun = 0;
-    initRun();
+    sim.visualizationOn = true;
+    sim.params.runExternally = false;
+    sim.params.print();
+    if (startSeed >= 0) sim.params.startseed = startSeed;
+    sim.curRun = 0;
+    sim.initRun();
 
     QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());
     int qtArgc = argc;
     std::unique_ptr<QApplication> app(new QApplication(qtArgc, argv));
-    std::unique_ptr<GUI> gui(new GUI(*this, visType, startingPoint, followAgent, followAgentMode));
+    std::unique_ptr<GUI> gui(new GUI(sim, visType, northPole, followAgent, followAgentMode));
     gui->show();
     gui->move(680 - gui->x(), 200 - gui->y());
-    installTestHook(*app, *gui, *this);
+    installTestHook(*app, *gui, sim);
     app->exec();
 
-    finishRun();
+    sim.finishRun();
     gui.reset();
     app.reset();
     return 0;

@@ -274,60 +274,58 @@ void addMemoryPoints(const Memory* memory, unsigned int curStep, int numRecentSt
 }  // namespace
 
 namespace {
-DotPlan planDotsUnchecked(const Simulation& sim, const DotSwitches& sw, bool maximaShown, const Point& globalMax,
-                          const std::vector<Point>& localMax) {
-    DotPlan plan;
+// Memories: one list per switch; only the public and private switches gather points.
+void planMemoryDots(const Simulation& sim, const DotSwitches& sw, DotPlan& plan) {
     const unsigned int step = sim.getCurrentStep();
-    const int chosen = sim.getChosenAgent();
-    const std::vector<Agent*>& agents = sim.getAgents();
-    const Agent* agent = chosen >= 0 && chosen < (int)agents.size() ? agents[chosen] : nullptr;
-
-    // Memories: one list per switch; only the public and private switches gather points.
     std::vector<Point> lists[MemTypeNum];
     if (sw.memoryDotsOn[MemTypePublic]) {
         addMemoryPoints(sim.getPublicMemory(), step, sw.numRecentSteps, lists[MemTypePublic]);
         plan.legend.push_back(DotTypePublic);
     }
     if (sw.memoryDotsOn[MemTypePrivate]) {
-        for (const Agent* a : agents) {
-            if (sw.only1Agent && a->getId() != chosen) continue;
+        for (const auto& a : sim.getAgents()) {
+            if (sw.only1Agent && a->getId() != sim.getChosenAgent()) continue;
             addMemoryPoints(&a->getMemory(MemTypePrivate), step, sw.numRecentSteps, lists[MemTypePrivate]);
         }
         plan.legend.push_back(DotTypePrivate);
     }
     for (int m = 0; m < MemTypeNum; m++)
         if (sw.memoryDotsOn[m] && !lists[m].empty()) plan.groups.push_back({(DotType)m, std::move(lists[m])});
+}
 
-    if (sw.agentHistoryDotsOn && agent) {
-        const std::vector<Point>& h = agent->getPointHistory();
-        const size_t n = h.size();
-        if (n > 0) {
-            const size_t m = std::min(n, (size_t)std::max(sw.numRecentSteps, 0));
-            plan.groups.push_back({DotTypeHistory, std::vector<Point>(h.end() - m, h.end())});
-            plan.legend.push_back(DotTypeHistory);
-        }
+// The chosen agent's recent positions and the points its strategies considered in this step.
+void planAgentDots(const Simulation& sim, const DotSwitches& sw, const Agent& agent, DotPlan& plan) {
+    const std::vector<Point>& h = agent.getPointHistory();
+    if (sw.agentHistoryDotsOn && !h.empty()) {
+        const size_t m = std::min(h.size(), (size_t)std::max(sw.numRecentSteps, 0));
+        plan.groups.push_back({DotTypeHistory, std::vector<Point>(h.end() - m, h.end())});
+        plan.legend.push_back(DotTypeHistory);
     }
-
-    if (sw.agentConsideredDotsOn && agent) {
-        const int e = sw.agentConsideredDotsOthersOn ? sim.getParameters().nExtraStrategies : 0;
-        // Agents record the points of at most two other strategies.
-        const int last = std::min(e, 2);
-        for (int j = 0; j <= last; j++) {
-            const std::vector<Point>& pts = j == 0 ? agent->getSearchPoints() : agent->getSearchPointsOfOthers(j - 1);
-            plan.groups.push_back({(DotType)(DotTypeConsidered1 + j), pts});
-            plan.legend.push_back((DotType)(DotTypeConsidered1 + j));
-        }
+    if (!sw.agentConsideredDotsOn) return;
+    const int e = sw.agentConsideredDotsOthersOn ? sim.getParameters().nExtraStrategies : 0;
+    // Agents record the points of at most two other strategies.
+    const int last = std::min(e, 2);
+    for (int j = 0; j <= last; j++) {
+        const std::vector<Point>& pts = j == 0 ? agent.getSearchPoints() : agent.getSearchPointsOfOthers(j - 1);
+        plan.groups.push_back({(DotType)(DotTypeConsidered1 + j), pts});
+        plan.legend.push_back((DotType)(DotTypeConsidered1 + j));
     }
+}
 
-    if (maximaShown) {
-        if (sw.globalMaxOn) {
-            plan.groups.push_back({DotTypeGlobalMax, {globalMax}});
-            plan.legend.push_back(DotTypeGlobalMax);
-        }
-        if (sw.localMaxOn) {
-            plan.groups.push_back({DotTypeLocalMax, localMax});
-            plan.legend.push_back(DotTypeLocalMax);
-        }
+DotPlan planDotsUnchecked(const Simulation& sim, const DotSwitches& sw, bool maximaShown, const Point& globalMax,
+                          const std::vector<Point>& localMax) {
+    DotPlan plan;
+    planMemoryDots(sim, sw, plan);
+    const int chosen = sim.getChosenAgent();
+    const auto& agents = sim.getAgents();
+    if (chosen >= 0 && chosen < (int)agents.size()) planAgentDots(sim, sw, *agents[chosen], plan);
+    if (maximaShown && sw.globalMaxOn) {
+        plan.groups.push_back({DotTypeGlobalMax, {globalMax}});
+        plan.legend.push_back(DotTypeGlobalMax);
+    }
+    if (maximaShown && sw.localMaxOn) {
+        plan.groups.push_back({DotTypeLocalMax, localMax});
+        plan.legend.push_back(DotTypeLocalMax);
     }
     return plan;
 }

@@ -9,6 +9,7 @@
 
 #include "constants.h"
 #include "inline.h"
+#include "viewtypes.h"
 
 class Simulation;
 struct PointInfo;

@@ -9,6 +9,7 @@
 #include <vtkInteractorStyle.h>
 #include <vtkInteractorStyleTrackballCamera.h>
 #include <vtkLookupTable.h>
+#include <vtkNew.h>
 #include <vtkProperty.h>
 #include <vtkProperty2D.h>
 #include <vtkRenderWindow.h>
@@ -26,15 +27,12 @@ Visualization::Visualization(Simulation& simulation, VisualizationType visType)
     : mSimulation(simulation),
       mLandscape(simulation.getLandscape()),
       mVisType(visType),
-      mNumDims((int)simulation.getParameters().n),
-      mXYPlotRenWin(nullptr),
-      mXYPlotRenderer(nullptr),
-      mXYPlotActor(nullptr) {
-    mRenderer = vtkRenderer::New();
+      mNumDims((int)simulation.getParameters().n) {
+    mRenderer = vtkSmartPointer<vtkRenderer>::New();
     // The main window is shown inside a Qt widget, which needs VTK's generic OpenGL window.
-    mRenWin = vtkGenericOpenGLRenderWindow::New();
+    mRenWin = vtkSmartPointer<vtkGenericOpenGLRenderWindow>::New();
     mRenWin->AddRenderer(mRenderer);
-    mColorTable = vtkLookupTable::New();
+    mColorTable = vtkSmartPointer<vtkLookupTable>::New();
     mColorTable->SetHueRange(0.5, 0.5);
     mColorTable->SetSaturationRange(0, 0);
     mColorTable->SetValueRange(0, 1);
@@ -43,33 +41,19 @@ Visualization::Visualization(Simulation& simulation, VisualizationType visType)
 }
 
 Visualization::~Visualization() {
-    if (mStartCallback) {
-        mRenderer->RemoveObserver(mStartCallback);
-        mStartCallback->Delete();
-    }
+    if (mStartCallback) mRenderer->RemoveObserver(mStartCallback);
     if (vtkRenderWindowInteractor* iren = mRenWin->GetInteractor()) {
         if (mRenderCallback) iren->RemoveObserver(mRenderCallback);
         if (mMouseCallback && iren->GetInteractorStyle()) iren->GetInteractorStyle()->RemoveObserver(mMouseCallback);
     }
-    if (mRenderCallback) mRenderCallback->Delete();
-    if (mMouseCallback) mMouseCallback->Delete();
-    if (mXYPlotActor) mXYPlotActor->Delete();
-    if (mXYPlotData) mXYPlotData->Delete();
-    if (mXYPlotRenderer) mXYPlotRenderer->Delete();
-    if (mXYPlotRenWin) {
-        mXYPlotRenWin->Finalize();
-        mXYPlotRenWin->Delete();
-    }
-    mColorTable->Delete();
-    mRenWin->Delete();
-    mRenderer->Delete();
+    if (mXYPlotRenWin) mXYPlotRenWin->Finalize();
 }
 
 double Visualization::fitnessOf(long point) const { return mLandscape.getFitnessValue(Point(point)); }
 
 void Visualization::init() {
     if (!mStartCallback) {
-        mStartCallback = VisStartCallback::New(this);
+        mStartCallback.TakeReference(VisStartCallback::New(this));
         mRenderer->AddObserver(vtkCommand::StartEvent, mStartCallback);
     }
     updateXYPlotWindow();
@@ -78,25 +62,24 @@ void Visualization::init() {
 void Visualization::initInteractorCallbacks() {
     vtkRenderWindowInteractor* iren = mRenWin->GetInteractor();
     if (!iren || mRenderCallback) return;
-    mRenderCallback = VisRenderCallback::New(this);
+    mRenderCallback.TakeReference(VisRenderCallback::New(this));
     iren->AddObserver(vtkCommand::RenderEvent, mRenderCallback);
 
     // A style switch passes mouse events to its current style; observe a plain camera
     // style instead so that the observers see every press, move and release.
     if (!iren->GetInteractorStyle() || iren->GetInteractorStyle()->IsA("vtkInteractorStyleSwitch")) {
-        vtkInteractorStyleTrackballCamera* style = vtkInteractorStyleTrackballCamera::New();
+        vtkNew<vtkInteractorStyleTrackballCamera> style;
         iren->SetInteractorStyle(style);
-        style->Delete();
     }
     vtkInteractorObserver* style = iren->GetInteractorStyle();
-    mMouseCallback = VisMouseCallback::New(this);
+    mMouseCallback.TakeReference(VisMouseCallback::New(this));
     style->AddObserver(vtkCommand::LeftButtonPressEvent, mMouseCallback);
     style->AddObserver(vtkCommand::MouseMoveEvent, mMouseCallback);
     style->AddObserver(vtkCommand::LeftButtonReleaseEvent, mMouseCallback);
 }
 
 void Visualization::createBoundingBox(double xmin, double xmax, double ymin, double ymax, double zmin, double zmax) {
-    vtkCubeAxesActor* axes = vtkCubeAxesActor::New();
+    vtkNew<vtkCubeAxesActor> axes;
     axes->SetBounds(xmin, xmax, ymin, ymax, zmin, zmax);
     axes->SetCamera(mRenderer->GetActiveCamera());
     axes->GetProperty()->SetColor(0, 0, 0);
@@ -118,79 +101,75 @@ void Visualization::createBoundingBox(double xmin, double xmax, double ymin, dou
     axes->SetYTitle("");
     axes->SetZTitle("");
     mRenderer->AddViewProp(axes);
-    axes->Delete();
 }
 
 void Visualization::updateXYPlotWindow() {
     const unsigned int step = mSimulation.getCurrentStep();
     if (step == 0) return;
-
-    if (!mXYPlotRenderer) {
-        mXYPlotRenWin = vtkRenderWindow::New();
-        mXYPlotRenWin->SetSize(400, 400);
-        const int* screen = mXYPlotRenWin->GetScreenSize();
-        mXYPlotRenWin->SetPosition(0, std::max(0, (screen ? screen[1] : 500) - 500));
-        mXYPlotRenderer = vtkRenderer::New();
-        mXYPlotRenderer->SetBackground(1, 1, 1);
-        mXYPlotRenderer->SetViewport(0, 0, 1, 1);
-        mXYPlotRenWin->AddRenderer(mXYPlotRenderer);
-
-        mXYPlotActor = vtkXYPlotActor::New();
-        mXYPlotActor->SetXTitle("Time (Search steps)");
-        mXYPlotActor->SetYTitle("");
-        mXYPlotActor->SetXValuesToValue();
-        mXYPlotActor->SetYRange(0, 1);
-        mXYPlotActor->GetProperty()->SetColor(0, 0, 0);
-        mXYPlotActor->GetProperty()->SetPointSize(3);
-        mXYPlotActor->GetPositionCoordinate()->SetValue(0, 0, 0);
-        mXYPlotActor->GetPosition2Coordinate()->SetValue(1, 1, 0);
-        vtkTextProperty* text = mXYPlotActor->GetTitleTextProperty();
-        text->SetColor(mXYPlotActor->GetProperty()->GetColor());
-        mXYPlotActor->SetAxisTitleTextProperty(text);
-        mXYPlotActor->SetAxisLabelTextProperty(text);
-        mXYPlotActor->SetXLabelFormat("%-#6.0f");
-        mXYPlotActor->SetYLabelFormat("%-#6.2f");
-        mXYPlotActor->SetNumberOfXLabels((int)std::min(step, 10u));
-        // The legend sits in the lower right, clear of the curve's usual rise.
-        mXYPlotActor->SetLegendPosition(0.45, 0.18);
-        mXYPlotActor->SetLegendPosition2(0.5, 0.08);
-        mXYPlotRenderer->AddActor2D(mXYPlotActor);
-    }
-
+    if (!mXYPlotRenderer) createXYPlotWindow(step);
     const std::string title = "Agent " + std::to_string(mSimulation.getChosenAgent() + 1) + ": Fitness vs. Time";
     mXYPlotRenWin->SetWindowName(title.c_str());
+    setXYPlotData(mSimulation.getChosenAgentFitnessValues(0));
+    mXYPlotRenWin->Render();
+}
 
+void Visualization::createXYPlotWindow(unsigned int step) {
+    mXYPlotRenWin = vtkSmartPointer<vtkRenderWindow>::New();
+    mXYPlotRenWin->SetSize(400, 400);
+    const int* screen = mXYPlotRenWin->GetScreenSize();
+    mXYPlotRenWin->SetPosition(0, std::max(0, (screen ? screen[1] : 500) - 500));
+    mXYPlotRenderer = vtkSmartPointer<vtkRenderer>::New();
+    mXYPlotRenderer->SetBackground(1, 1, 1);
+    mXYPlotRenderer->SetViewport(0, 0, 1, 1);
+    mXYPlotRenWin->AddRenderer(mXYPlotRenderer);
+
+    mXYPlotActor = vtkSmartPointer<vtkXYPlotActor>::New();
+    mXYPlotActor->SetXTitle("Time (Search steps)");
+    mXYPlotActor->SetYTitle("");
+    mXYPlotActor->SetXValuesToValue();
+    mXYPlotActor->SetYRange(0, 1);
+    mXYPlotActor->GetProperty()->SetColor(0, 0, 0);
+    mXYPlotActor->GetProperty()->SetPointSize(3);
+    mXYPlotActor->GetPositionCoordinate()->SetValue(0, 0, 0);
+    mXYPlotActor->GetPosition2Coordinate()->SetValue(1, 1, 0);
+    vtkTextProperty* text = mXYPlotActor->GetTitleTextProperty();
+    text->SetColor(mXYPlotActor->GetProperty()->GetColor());
+    mXYPlotActor->SetAxisTitleTextProperty(text);
+    mXYPlotActor->SetAxisLabelTextProperty(text);
+    mXYPlotActor->SetXLabelFormat("%-#6.0f");
+    mXYPlotActor->SetYLabelFormat("%-#6.2f");
+    mXYPlotActor->SetNumberOfXLabels((int)std::min(step, 10u));
+    // The legend sits in the lower right, clear of the curve's usual rise.
+    mXYPlotActor->SetLegendPosition(0.45, 0.18);
+    mXYPlotActor->SetLegendPosition2(0.5, 0.08);
+    mXYPlotRenderer->AddActor2D(mXYPlotActor);
+}
+
+void Visualization::setXYPlotData(const std::vector<double>& values) {
     if (mXYPlotData) {
         mXYPlotActor->RemoveDataObjectInput(mXYPlotData);
-        mXYPlotData->Delete();
         mXYPlotData = nullptr;
     }
     mXYPlotActor->RemoveAllDataSetInputConnections();
-    const std::vector<double>& history = mSimulation.getChosenAgentFitnessValues(0);
-    vtkFloatArray* xs = vtkFloatArray::New();
-    vtkFloatArray* ys = vtkFloatArray::New();
-    xs->SetNumberOfValues((vtkIdType)history.size());
-    ys->SetNumberOfValues((vtkIdType)history.size());
-    for (size_t i = 0; i < history.size(); i++) {
+    vtkNew<vtkFloatArray> xs, ys;
+    xs->SetNumberOfValues((vtkIdType)values.size());
+    ys->SetNumberOfValues((vtkIdType)values.size());
+    for (size_t i = 0; i < values.size(); i++) {
         xs->SetValue((vtkIdType)i, (float)i);
-        ys->SetValue((vtkIdType)i, (float)history[i]);
+        ys->SetValue((vtkIdType)i, (float)values[i]);
     }
-    vtkFieldData* field = vtkFieldData::New();
+    vtkNew<vtkFieldData> field;
     field->AllocateArrays(2);
     field->AddArray(xs);
     field->AddArray(ys);
-    mXYPlotData = vtkDataObject::New();
+    mXYPlotData = vtkSmartPointer<vtkDataObject>::New();
     mXYPlotData->SetFieldData(field);
-    field->Delete();
-    xs->Delete();
-    ys->Delete();
     mXYPlotActor->AddDataObjectInput(mXYPlotData);
     mXYPlotActor->SetDataObjectXComponent(0, 0);
     mXYPlotActor->SetDataObjectYComponent(0, 1);
     mXYPlotActor->SetPlotColor(0, 0, 0, 0);
     mXYPlotActor->LegendOn();
     mXYPlotActor->SetPlotLabel(0, "Fitness of agent's last point");
-    mXYPlotRenWin->Render();
 }
 
 // ---- callbacks -----------------------------------------------------------------------

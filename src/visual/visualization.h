@@ -4,15 +4,18 @@
 #pragma once
 
 #include <vtkCommand.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderer.h>
+#include <vtkSmartPointer.h>
+#include <vtkXYPlotActor.h>
 
-#include "constants.h"
+#include <vector>
+
+#include "viewtypes.h"
 
 class Simulation;
 class Landscape;
-class vtkRenderWindow;
-class vtkRenderer;
 class vtkLookupTable;
-class vtkXYPlotActor;
 class vtkDataObject;
 
 class Visualization {
@@ -57,21 +60,25 @@ protected:
     Landscape& mLandscape;
     VisualizationType mVisType;
     int mNumDims;
-    vtkRenderWindow* mRenWin;
-    vtkRenderer* mRenderer;
-    vtkLookupTable* mColorTable;
-    vtkRenderWindow* mXYPlotRenWin;
-    vtkRenderer* mXYPlotRenderer;
-    vtkXYPlotActor* mXYPlotActor;
-    vtkDataObject* mXYPlotData = nullptr;
+    vtkSmartPointer<vtkRenderWindow> mRenWin;
+    vtkSmartPointer<vtkRenderer> mRenderer;
+    vtkSmartPointer<vtkLookupTable> mColorTable;
+    vtkSmartPointer<vtkRenderWindow> mXYPlotRenWin;
+    vtkSmartPointer<vtkRenderer> mXYPlotRenderer;
+    vtkSmartPointer<vtkXYPlotActor> mXYPlotActor;
+    vtkSmartPointer<vtkDataObject> mXYPlotData;
 
     // Crowded fitness of a point, as the agents see it now.
     double fitnessOf(long point) const;
 
 private:
-    vtkCommand* mStartCallback = nullptr;
-    vtkCommand* mRenderCallback = nullptr;
-    vtkCommand* mMouseCallback = nullptr;
+    vtkSmartPointer<vtkCommand> mStartCallback;
+    vtkSmartPointer<vtkCommand> mRenderCallback;
+    vtkSmartPointer<vtkCommand> mMouseCallback;
+
+    void createXYPlotWindow(unsigned int step);
+    // Replaces the plotted curve with `values` over steps 0, 1, ...
+    void setXYPlotData(const std::vector<double>& values);
 };
 
 // First render of the main window: installs the interactor callbacks, then removes itself.

@@ -13,9 +13,13 @@ import unittest
 from contextlib import redirect_stderr, redirect_stdout
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.join(HERE, "..", "..")
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import sweep  # noqa: E402
+
+# The keyword order comes from the program: test_sweep.py [NKSWARM] (default: as sweep.py finds it).
+sweep.use_program(sys.argv.pop(1) if len(sys.argv) > 1 else sweep.find_program(None))
 
 # A valid main file with comments, an optional keyword on the line of another, and one of
 # each kind of entry the editor meets.
@@ -131,6 +135,16 @@ class ConfigEditing(unittest.TestCase):
     def test_keyword_after_the_last_one_read_is_reported(self):
         with self.assertRaisesRegex(sweep.SweepError, "unexpected 'maxMemSize'"):
             sweep.Config(BASE + "maxMemSize 3\n", "base")
+
+    def test_every_main_configuration_of_the_project_is_read_and_written_back(self):
+        paths = [os.path.join(ROOT, "examples", f) for f in os.listdir(os.path.join(ROOT, "examples"))]
+        golden = os.path.join(ROOT, "tests", "golden")
+        paths += [os.path.join(golden, d, "m.cfg") for d in os.listdir(golden) if d.startswith("t")]
+        # The valid runs (t*, not the usage case); compare_explore and compare_exploit are compared strategies.
+        for path in sorted(p for p in paths if os.path.exists(p) and p.endswith(".cfg") and "compare_e" not in p):
+            with self.subTest(path=path), open(path) as f:
+                text = f.read()
+                self.assertEqual(sweep.Config(text, path).render(), text)
 
     def test_comments_only_where_a_keyword_is_expected(self):
         cfg = sweep.Config("# a\n  # b c\n" + BASE, "base")

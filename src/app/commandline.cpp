@@ -1,0 +1,255 @@
+// Parsing the command line by position, with a warning for every argument left unused.
+#include "commandline.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Numbers are read as "%ld", "%d" and "%lf" read them (leading blanks, a sign, then digits;
+// trailing text ignored), but a value that does not fit, or is not finite, does not
+// convert and leaves the variable as it was; sscanf's behaviour there is undefined.
+bool parseLong(const char* text, long* value) {
+    char* end;
+    errno = 0;
+    const long v = strtol(text, &end, 10);
+    if (end == text || errno == ERANGE) return false;
+    *value = v;
+    return true;
+}
+
+bool parseInt(const char* text, int* value) {
+    long v;
+    if (!parseLong(text, &v) || v < INT_MIN || v > INT_MAX) return false;
+    *value = static_cast<int>(v);
+    return true;
+}
+
+bool parseDouble(const char* text, double* value) {
+    char* end;
+    const double v = strtod(text, &end);
+    if (end == text || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+}
+
+class Parser {
+public:
+    Parser(int argc, char** argv) : argc(argc), argv(argv), used(static_cast<size_t>(argc), false) {}
+
+    CommandLine parse() {
+        cl.argc = argc;
+        cl.argv = argv;
+        cl.simuCfgFileNames.push_back(argv[1]);
+        take(1, 1);
+        if (argc > 3) leadingOptions();
+        statsAndBudget();
+        visualOptions();
+        actionProbabilities();
+        warnUnused();
+        return cl;
+    }
+
+private:
+    bool is(int i, const char* word) const { return i < argc && strcmp(argv[i], word) == 0; }
+    void take(int first, int count) {
+        for (int i = first; i < first + count && i < argc; i++) used[i] = true;
+    }
+    void warn(const std::string& text) { cl.warnings.push_back(text); }
+    std::string quoted(int i) const { return std::string("\"") + argv[i] + "\""; }
+
+    void leadingOptions() {
+        if (is(2, "--num-runs")) {
+            take(2, 2);
+            if (!parseInt(argv[3], &cl.nRunsOverride))
+                warn("--num-runs " + quoted(3) + " is not a whole number: the configured nRuns is used");
+            else if (cl.nRunsOverride < 0)
+                warn("--num-runs " + quoted(3) + " is not above 0: the configured nRuns is used");
+            argi = 4;
+            // After --num-runs the other files are looked at only when both words of --extra-cfg follow.
+            if (argc <= 5) return;
+        }
+        if (is(argi, "--extra-cfg")) {
+            take(argi, 2);
+            cl.simuCfgFileNames.push_back(argv[argi + 1]);
+            argi += 2;
+        }
+        if (argc > argi + 5 && is(argi, "--compare-strategies")) compareStrategies();
+    }
+
+    void compareStrategies() {
+        take(argi, 6);
+        cl.comparedStrategyNames.push_back(argv[argi + 1]);
+        cl.simuCfgFileNames.push_back(argv[argi + 2]);
+        cl.comparedStrategyNames.push_back(argv[argi + 3]);
+        if (strcmp(argv[argi + 4], "0") != 0) {
+            cl.simuCfgFileNames.push_back(argv[argi + 4]);
+            cl.comparedStrategyNames.push_back(argv[argi + 5]);
+        }
+        argi += 6;
+    }
+
+    void statsAndBudget() {
+        if (is(argi, "--print-stats")) {
+            take(argi, 1);
+            cl.fitnessStatsPrinted = true;
+            argi += 1;
+        }
+        if (argc > argi + 1 && is(argi, "--step-evals")) {
+            take(argi, 2);
+            if (!parseDouble(argv[argi + 1], &cl.evalsPerStepLimit))
+                warn("--step-evals " + quoted(argi + 1) + " is not a finite number: no evaluation budget per step");
+            else if (cl.evalsPerStepLimit <= 0)
+                warn("--step-evals " + quoted(argi + 1) + " is not above 0: no evaluation budget per step");
+            argi += 2;
+        }
+    }
+
+    void visualOptions() {
+        if (is(argi, "--visual-rect")) {
+            // The position stays on the switch: a following --print-action-probs is not recognised.
+            take(argi, 1);
+            cl.visual = CommandLine::Visual::Rect;
+        } else if (is(argi, "--visual-spherical")) {
+            take(argi, 1);
+            cl.visual = CommandLine::Visual::Spherical;
+            if (argi + 1 >= argc) {
+                argi += 1;
+                return;
+            }
+            followOrPoint(argi + 1);
+            argi += 2;
+            if (argi < argc) startSeed(argi);
+        }
+    }
+
+    void followOrPoint(int i) {
+        take(i, 1);
+        static const struct {
+            const char* word;
+            CommandLine::Follow mode;
+        } switches[] = {{"--follow", CommandLine::Follow::FixedAgent},
+                        {"--follow2", CommandLine::Follow::MovingAgent},
+                        {"--follow3", CommandLine::Follow::FixedAgentSearchStart}};
+        for (const auto& s : switches) {
+            if (is(i, s.word)) {
+                cl.followAgent = true;
+                cl.followMode = s.mode;
+                return;
+            }
+        }
+        if (!parseLong(argv[i], &cl.startingPoint))
+            warn(quoted(i) +
+                 " after --visual-spherical is neither a follow switch nor a point number: the view "
+                 "starts at point 0");
+    }
+
+    // The word at the position is parsed as SEED and may still be the switch of the next step.
+    void startSeed(int i) {
+        long seed;
+        if (!parseLong(argv[i], &seed)) {
+            seedWarning = "SEED " + quoted(i) + " is not a whole number: the configured startseed is used";
+        } else if (seed > INT_MAX || seed < INT_MIN) {
+            seedWarning = "SEED " + quoted(i) + " does not fit an int: the configured startseed is used";
+        } else {
+            cl.startSeed = static_cast<int>(seed);
+            if (seed < 0) warn("SEED " + quoted(i) + " is below 0: the configured startseed is used");
+            if (seed > 65535)
+                warn("SEED " + quoted(i) + " acts as " + std::to_string(seed & 0xffff) +
+                     ": only the low 16 bits of a seed are used");
+        }
+        seedAt = i;
+    }
+
+    void actionProbabilities() {
+        if (!(argc > argi + 3 && is(argi, "--print-action-probs"))) {
+            if (seedAt >= 0) {
+                used[seedAt] = true;
+                if (!seedWarning.empty()) warn(seedWarning);
+            }
+            return;
+        }
+        cl.actionProbs = true;
+        take(argi, 3);
+        if (!parseInt(argv[argi + 1], &cl.agentId))
+            warn("AGENT " + quoted(argi + 1) + " is not a whole number: -1 is used");
+        if (!parseInt(argv[argi + 2], &cl.outputId))
+            warn("OUTPUT " + quoted(argi + 2) + " is not a whole number: -1 is used");
+        for (int i = argi + 3; i < argc; i++) {
+            double v;
+            if (!parseDouble(argv[i], &v)) break;
+            take(i, 1);
+            cl.stateInputs.push_back(v);
+        }
+    }
+
+    void warnUnused() {
+        for (int i = 1; i < argc; i++)
+            if (!used[i])
+                warn("ignored argument " + quoted(i) +
+                     " (options are recognised only in the documented order; see --help)");
+    }
+
+    int argc;
+    char** argv;
+    std::vector<bool> used;
+    int argi = 2;
+    int seedAt = -1;
+    std::string seedWarning;
+    CommandLine cl;
+};
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+    CommandLine cl;
+    // A caller may start the program with no words at all, not even its name.
+    const char* name = argc > 0 && argv[0] ? argv[0] : "nkswarm";
+    if (argc < 2) {
+        cl.request = CommandLine::Request::Usage;
+    } else if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        cl.request = CommandLine::Request::Help;
+    } else if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        cl.request = CommandLine::Request::Version;
+    } else if (argc == 2 && strcmp(argv[1], "--keywords") == 0) {
+        cl.request = CommandLine::Request::Keywords;
+    } else {
+        cl = Parser(argc, argv).parse();
+    }
+    cl.programName = name;
+    return cl;
+}
+
+void printUsage(const char* programName) {
+    printf(
+        "Usage: %s <sim.cfg.file> [--extra-cfg <sim.cfg.file-extra>] [--visual-rect | --visual-spherical "
+        "[--follow]]\n",
+        programName);
+}
+
+void printHelp(const char* programName) {
+    printUsage(programName);
+    fputs(
+        "\n"
+        "nkswarm <sim.cfg.file> [--num-runs N] [--extra-cfg FILE]\n"
+        "        [--compare-strategies NAME0 CFG1 NAME1 CFG2 NAME2] [--print-stats] [--step-evals X]\n"
+        "        [--visual-rect | --visual-spherical [--follow | --follow2 | --follow3 | POINT] [SEED]]\n"
+        "        [--print-action-probs AGENT OUTPUT V1 V2 ...]\n"
+        "nkswarm --help | -h | --version | --keywords\n"
+        "\n"
+        "Options are recognised only in this order and at these positions; any other argument is\n"
+        "ignored with a warning on standard error.\n"
+        "  --num-runs N          replaces the configured number of runs when N > 0 (right after the file)\n"
+        "  --extra-cfg FILE      strategy and agent parameter blocks read beside the main file\n"
+        "  --compare-strategies  compared strategies (after --extra-cfg); CFG2 may be 0 for one\n"
+        "  --print-stats         also standard deviations and one line per run\n"
+        "  --step-evals X        evaluation budget per step for agent 0\n"
+        "  --visual-rect, --visual-spherical   one run in a window\n"
+        "  --print-action-probs  a network's action probabilities for state values V1 V2 ...\n"
+        "  --keywords            the keyword table of configuration files (docs/keywords.md)\n",
+        stdout);
+}

@@ -1,0 +1,45 @@
+// The command line of nkswarm, parsed by its positional rules into one record.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    // What the program is asked to do.
+    enum class Request { Run, Usage, Help, Version, Keywords };
+    enum class Visual { None, Rect, Spherical };
+    enum class Follow { FixedAgent, MovingAgent, FixedAgentSearchStart };
+
+    Request request = Request::Run;
+    const char* programName = "nkswarm";
+    std::vector<std::string> simuCfgFileNames;
+    std::vector<std::string> comparedStrategyNames;
+    int nRunsOverride = 0;
+    bool fitnessStatsPrinted = false;
+    double evalsPerStepLimit = 0.0;
+
+    Visual visual = Visual::None;
+    long startingPoint = 0;
+    int startSeed = -1;
+    bool followAgent = false;
+    Follow followMode = Follow::FixedAgent;
+
+    bool actionProbs = false;
+    int agentId = -1;
+    int outputId = -1;
+    std::vector<double> stateInputs;
+
+    // One line each for arguments the rules leave unused and values that do not convert.
+    std::vector<std::string> warnings;
+    // The whole command line, for the window toolkit.
+    int argc = 0;
+    char** argv = nullptr;
+};
+
+// Options are recognised only in their documented order and positions; nothing else is
+// taken, but every argument left over gets a warning.
+CommandLine parseCommandLine(int argc, char** argv);
+
+// The short usage line (no arguments) and the full help (--help).
+void printUsage(const char* programName);
+void printHelp(const char* programName);

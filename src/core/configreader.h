@@ -1,0 +1,105 @@
+// Reads the configuration files into SimuParameters in the order of the keyword table.
+//
+// Reading follows the fixed keyword sequence exactly as a lenient reader would (a value that
+// does not convert leaves the default, a number ends where its digits end), so that the errors
+// that reading is known to end with keep their first line. On top of that every value must
+// convert completely and lie in its range, and every required keyword must stand where it is
+// asked for: the first such problem is kept, named by file, line and keyword, and reported
+// when reading is over, or under the first line of an error that ends reading earlier.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "configfile.h"
+#include "keywords.h"
+#include "params.h"
+
+class ConfigReader {
+public:
+    // Opens the main file.
+    ConfigReader(SimuParameters& params, const std::vector<std::string>& fileNames, int nRunsOverride);
+
+    // Every keyword of one section of the sequence, in table order.
+    void readSection(Section section);
+    // The extra and compared-strategy files, opened after the search phases.
+    void openOtherFiles();
+    void readComparedStrategies();
+    // Ends the program with the first problem found, if any.
+    void finish();
+
+private:
+    struct ReadKeyword {
+        std::string value;  // its first value as read ("" for a block)
+        int line;
+    };
+
+    void open(ConfigFile& file, const std::string& name, const std::string& role);
+    void request(const KeywordSpec& spec);
+    bool conditionHolds(const std::string& condition) const;
+    bool matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool required);
+    void readValueKeyword(const KeywordSpec& spec, int repetition);
+    bool readValue(ConfigFile& file, const KeywordSpec& spec, const ValueSpec& value, FieldRef field, bool sole,
+                   std::string* text);
+    bool readFlag(ConfigFile& file, const std::string& name, FieldRef field, bool sole, std::string* text);
+    void checkValueText(const ConfigFile& file, const Word& word, const std::string& name, const ValueSpec& value,
+                        FieldRef field, bool rangeChecked);
+    void afterRead(const KeywordSpec& spec, bool matched);
+
+    // Checks and settings that follow a keyword's values.
+    void checkLandscapeSize(const KeywordSpec& spec, bool matched);
+    void applyRunOverride(const KeywordSpec& spec, bool matched);
+    void startSubsetGroups(const KeywordSpec& spec, bool matched);
+    void completeSubsetGroups(const KeywordSpec& spec, bool matched);
+    void checkGroupCount(const KeywordSpec& spec, bool matched);
+    void unboundMemory(const KeywordSpec& spec, bool matched);
+    void checkExploreRange(const KeywordSpec& spec, bool matched);
+    void warnAboutSeed(const KeywordSpec& spec, bool matched);
+
+    // Strategy and agent parameter blocks.
+    void readBlocks(const KeywordSpec& spec);
+    bool matchBlock(ConfigFile* file, const KeywordSpec& spec);
+    void readGeneralBlock(ConfigFile& file, const KeywordSpec& spec);
+    void readListBlock(ConfigFile& file, const KeywordSpec& spec);
+    void readNetwork(ConfigFile& file, const char* keyword, AgentStrategy& s);
+    [[noreturn]] void reportGenomeError(const std::string& what, const std::string& path, const std::string& thrown,
+                                        int index);
+    void readNetworkType(ConfigFile& file, AgentStrategy& s);
+    void readS1(ConfigFile& file, const char* keyword, AgentStrategy& s);
+    void readS2(ConfigFile& file, const char* keyword, AgentStrategy& s);
+    double readWeight(ConfigFile& file, const char* keyword, int index, int count, const std::string& specFirstLine);
+    std::vector<int> readAgentList(ConfigFile& file, const char* keyword, long long limit,
+                                   const std::string& specFirstLine);
+    long long agentsAndCompared() const;
+    std::string agentRange(long long limit) const;
+    int agentKey(long long offset, int agentId);
+    void readS1List(ConfigFile& file, const char* keyword, StrategyType type, long long offset, long long limit);
+    void readS2List(ConfigFile& file, const char* keyword, long long offset, long long limit);
+    void readAgentParams(ConfigFile& file, long long offset, long long limit);
+    void rejectLeftoverWords(ConfigFile& file);
+
+    // Messages.
+    void problem(const ConfigFile& file, int line, const std::string& text);
+    void problemText(const std::string& text);
+    [[noreturn]] void specError(const std::string& firstLine, const std::string& details);
+    [[noreturn]] void stop(const std::string& text);
+    std::string where(const ConfigFile& file, int line) const;
+    std::string foundAt(const ConfigFile& file, const Word& w) const;
+    std::string keywordExpected(const char* expected, const std::string& found) const;
+    std::string explainWord(const std::string& word, const char* expected) const;
+    std::string placeOf(const KeywordSpec& found, const char* expected) const;
+    std::string endOfFile(const ConfigFile& file, const char* keyword) const;
+
+    SimuParameters& p;
+    const std::vector<std::string>& fileNames;
+    int nRunsOverride;
+    ConfigFile mainFile;
+    std::unique_ptr<ConfigFile> extra;
+    std::vector<ConfigFile> compared;
+    bool readingCompared = false;
+    std::map<std::string, ReadKeyword> readKeywords;
+    std::vector<bool> requested;  // by table rank: asked for (its condition held)
+    std::string firstProblem;
+};

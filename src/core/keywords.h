@@ -1,0 +1,85 @@
+// The keyword sequence of a main configuration file as one ordered table: it drives the
+// reader and is what `nkswarm --keywords` prints (scripts and the keyword reference use it).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <variant>
+#include <vector>
+
+class SimuParameters;
+
+enum class ValueType { Flag, Whole, Real, Word, AgentList };
+
+// Required: must stand (when its condition holds). Repeated: required once per fitness
+// group. Block: zero or more consecutive blocks.
+enum class Presence { Required, Optional, Repeated, Block };
+
+// How the values after a keyword are read. Values: one scan that stops at the first value that
+// does not convert; SeparateValues: each value on its own. The others are the strategy and
+// agent parameter blocks, each with its own reader.
+enum class KeywordKind {
+    Values,
+    SeparateValues,
+    NoValue,
+    Network,
+    NetworkList,
+    S1Table,
+    S1List,
+    S1List4x6,
+    S2Table,
+    S2List,
+    AgentParams
+};
+
+// Parts of the sequence that the reader reads one after another.
+enum class Section {
+    Landscape,
+    AgentsAndRuns,
+    FitnessGroups,
+    Memories,
+    Crowding,
+    SearchSettings,
+    SearchPhases,
+    Strategies,
+    ActionsAndSeeds,
+    AgentParams
+};
+
+// Where a value is stored; the pointer type is the field's C type.
+using FieldRef = std::variant<std::monostate, bool*, int*, unsigned int*, std::int64_t*, double*>;
+using FieldFn = FieldRef (*)(SimuParameters& p, int index);
+
+struct ValueSpec {
+    const char* label;
+    ValueType type;
+    double min, max;  // the valid range, inclusive
+    int count;        // consecutive values of this kind (the weights of a table)
+    FieldFn field;    // null: stored by the block's own reader
+};
+
+struct KeywordSpec {
+    const char* name;
+    Section section;
+    Presence presence;
+    // When the keyword is read at all: "" always; otherwise terms joined by "|" (any) or "&"
+    // (all), each a keyword that was read, "!keyword" one that was not, or "keyword=value".
+    const char* condition;
+    KeywordKind kind;
+    std::vector<ValueSpec> values;
+    const char* meaning;
+};
+
+const std::vector<KeywordSpec>& keywordTable();
+// The entry of `name`, compared without regard to case; null for an unknown word.
+const KeywordSpec* findKeyword(const std::string& name);
+int keywordRank(const KeywordSpec& spec);
+
+// The field's value as the configuration would write it ("" without a field).
+std::string formatField(const ValueSpec& value, SimuParameters& p, int index);
+// The bounds a value may take, as the reader's messages state them ("a whole number of 1 or more").
+std::string describeRange(const ValueSpec& value);
+
+// The table in the stable tab-separated form documented in docs/keywords.md.
+void printKeywordTable(FILE* out);
