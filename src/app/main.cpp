@@ -35,12 +35,7 @@ int main(int argc, char** argv) {
     }
 #ifndef NK_VISUAL_PROGRAM
     // The window lives in nkswarm-visual, so that batch runs do not load Qt and VTK.
-    // It reads everything itself; the warnings are printed here only when it cannot start.
-    if (cl.visual != CommandLine::Visual::None) {
-        const int status = launchVisualProgram(cl.argv);
-        printWarnings(cl);
-        return status;
-    }
+    const std::string noVisualMode = cl.visual != CommandLine::Visual::None ? launchVisualProgram(cl.argv) : "";
 #endif
     printWarnings(cl);
 
@@ -48,12 +43,17 @@ int main(int argc, char** argv) {
     std::vector<std::string> comparedStrategyNames = cl.comparedStrategyNames;
     Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.fitnessStatsPrinted,
                     cl.evalsPerStepLimit);
-    if (cl.actionProbs) simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
+    if (cl.actionProbs) {
+        simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
+    } else if (cl.visual != CommandLine::Visual::None) {
 #ifdef NK_VISUAL_PROGRAM
-    else if (cl.visual != CommandLine::Visual::None)
         return runVisualMode(simu, cl);
+#else
+        fprintf(stderr, "%s\n", noVisualMode.c_str());
+        return 1;
 #endif
-    else
+    } else {
         simu.execute();
+    }
     return 0;
 }
