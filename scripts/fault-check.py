@@ -8,14 +8,17 @@ Each fault is a small text replacement in one file. The script copies the workin
 (tracked and untracked files that git does not ignore) into WORK/src, builds it in WORK/build
 (without visual mode: the views' geometry builds without Qt), checks that the suite passes
 there as it is, then for each fault: applies it, rebuilds incrementally, runs ctest until the
-first failing test, and restores the file. A fault is "caught" when a test fails, "missed" when
-the whole suite passes, and an error when its text is not found exactly once or the tree does
-not build with it. The exit status is 0 only when every selected fault is caught. The
-Valgrind check is left out (it looks for memory errors, not wrong results).
+first failing test (with --full: the whole suite, to see every test that catches it), and
+restores the file. A fault is "caught" when a test fails, "missed" when the whole suite
+passes, and an error when its text is not found exactly once or the tree does not build with
+it. Each result is also written to WORK/results.tsv. The exit status is 0 only when every
+selected fault is caught. The Valgrind check is left out (it looks for memory errors, not
+wrong results).
 
-A development tool, not part of CI: it takes a few minutes per fault. The scratch copy and its
-build are kept between runs (default /tmp/nkswarm-fault-check), so that a second run
-rebuilds little.
+A development tool, not part of CI: a fault takes one to two minutes, one in a header that
+every file includes much longer (those come last). The scratch copy and its build are kept
+between runs (default /tmp/nkswarm-fault-check), and compilations go through ccache when it
+is installed, so that a second run rebuilds little.
 """
 
 import argparse
@@ -260,6 +263,10 @@ FAULTS = [
     # --- sweeps ------------------------------------------------------------------------------
     F("sweep", "results-kept", "scripts/sweep.py", "    if not stale:\n        return 0\n",
       "    if not stale or True:\n        return 0\n", "results of changed rows are kept"),
+    F("sweep", "base-change-ignored", "scripts/sweep.py",
+      "        stale |= write_if_changed(os.path.join(rowdir, name), text)\n",
+      "        stale |= write_if_changed(os.path.join(rowdir, name), text) and name == \"params.json\"\n",
+      "a row whose base configuration changed keeps its results"),
     F("sweep", "range-exclusive", "scripts/sweep.py", "range(first, last + step, step)", "range(first, last, step)",
       "a seed range leaves out its last value"),
     F("sweep", "groups-count", "scripts/sweep.py", "str(len(groups.split()) // 2)", "str(len(groups.split()))",
@@ -332,18 +339,21 @@ def sync_tree(src):
 
 
 class Suite:
-    def __init__(self, work, jobs, timeout, exclude):
+    def __init__(self, work, jobs, timeout, exclude, full):
         self.src = os.path.join(work, "src")
         self.build_dir = os.path.join(work, "build")
         self.jobs = str(jobs)
         self.timeout = timeout
         self.exclude = exclude
+        self.full = full
+        os.environ.setdefault("CCACHE_DIR", os.path.join(work, "ccache"))
 
     def configure(self):
-        if os.path.exists(os.path.join(self.build_dir, "CMakeCache.txt")):
-            return True
-        status, out = run(["cmake", "-S", self.src, "-B", self.build_dir, "-DCMAKE_BUILD_TYPE=Release",
-                           "-DNK_VISUAL=OFF", "-DNK_BUILD_BENCH=OFF"], ROOT)
+        cmd = ["cmake", "-S", self.src, "-B", self.build_dir, "-DCMAKE_BUILD_TYPE=Release", "-DNK_VISUAL=OFF",
+               "-DNK_BUILD_BENCH=OFF"]
+        if shutil.which("ccache"):
+            cmd.append("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+        status, out = run(cmd, ROOT)
         if status:
             log(out)
         return status == 0
@@ -355,7 +365,9 @@ class Suite:
     def test(self):
         """(passed, the first failing tests, seconds)."""
         start = time.time()
-        cmd = ["ctest", "-j" + self.jobs, "--stop-on-failure", "--timeout", str(self.timeout), "-LE", "valgrind"]
+        cmd = ["ctest", "-j" + self.jobs, "--timeout", str(self.timeout), "-LE", "valgrind"]
+        if not self.full:
+            cmd.append("--stop-on-failure")
         if self.exclude:
             cmd += ["-E", self.exclude]
         status, out = run(cmd, self.build_dir, timeout=self.timeout * 4)
@@ -382,7 +394,7 @@ def plant(suite, fault):
         passed, failed, secs = suite.test()
         if passed:
             return "missed", "%.0f s" % secs
-        return "caught", "%s, %.0f s" % (" ".join(failed[:3]), secs)
+        return "caught", "%.0f s: %s" % (secs, " ".join(failed))
     finally:
         with open(path, "w") as f:
             f.write(original)
@@ -413,6 +425,8 @@ def main(argv=None):
     p.add_argument("-j", "--jobs", type=int, default=2, help="build and test jobs (default 2)")
     p.add_argument("--timeout", type=int, default=300, help="seconds per test (default 300)")
     p.add_argument("--exclude", help="a ctest -E regular expression of tests to leave out")
+    p.add_argument("--full", action="store_true", help="run the whole suite for each fault, not only up to the first "
+                   "failing test, and list every test that fails")
     args = p.parse_args(argv)
 
     faults = [f for f in FAULTS if (not args.area or f.area in args.area) and
@@ -430,7 +444,8 @@ def main(argv=None):
         log("%d faults in %d areas" % (len(faults), len({f.area for f in faults})))
         return 1 if bad else 0
 
-    suite = Suite(os.path.abspath(args.work), args.jobs, args.timeout, args.exclude)
+    args.work = os.path.abspath(args.work)
+    suite = Suite(args.work, args.jobs, args.timeout, args.exclude, args.full)
     os.makedirs(suite.src, exist_ok=True)
     sync_tree(suite.src)
     if not suite.configure():
@@ -445,11 +460,16 @@ def main(argv=None):
         log("fault-check: the suite fails without any fault: %s" % " ".join(failed))
         return 2
     log("fault-check: the suite passes in %.0f s; planting %d faults" % (secs, len(faults)))
+    # Headers that most files include rebuild nearly everything: last.
+    faults.sort(key=lambda f: f.path.endswith(".h"))
     results = []
-    for i, fault in enumerate(faults, 1):
-        verdict, detail = plant(suite, fault)
-        results.append((fault, verdict, detail))
-        log("[%d/%d] %-6s %s/%s: %s" % (i, len(faults), verdict, fault.area, fault.name, detail))
+    with open(os.path.join(args.work, "results.tsv"), "w") as table:
+        for i, fault in enumerate(faults, 1):
+            verdict, detail = plant(suite, fault)
+            results.append((fault, verdict, detail))
+            log("[%d/%d] %-6s %s/%s: %s" % (i, len(faults), verdict, fault.area, fault.name, detail))
+            table.write("\t".join([fault.area, fault.name, verdict, detail]) + "\n")
+            table.flush()
     return 0 if summary(results) else 1
 
 

@@ -1,0 +1,179 @@
+// Point memory: ordering, ties, duplicates, capacity, queued writes and random filling.
+#include "memory.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "landscape.h"
+
+namespace {
+
+std::vector<long> pointsOf(const Memory& m) {
+    std::vector<long> v;
+    for (const PointInfo* info : m.getPoints()) v.push_back(info->point.values);
+    return v;
+}
+
+// The memory as a plain list with linear scans, written from the rules of a write.
+struct ListMemory {
+    struct Entry {
+        long point;
+        double fitness;
+        std::vector<std::pair<unsigned int, int>> visits;  // (step, type), newest first
+    };
+    unsigned int maxMemSize;
+    std::list<Entry> entries;
+
+    bool add(long point, double fitness, VisitType type, unsigned int step) {
+        Entry moved{point, fitness, {}};
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it->point != point) continue;
+            if (type == VisitTypeInit) return false;
+            moved = *it;
+            entries.erase(it);
+            break;
+        }
+        auto pos = entries.begin();
+        while (pos != entries.end() && !(pos->fitness < fitness)) ++pos;
+        if (entries.size() >= maxMemSize && pos == entries.end()) return true;
+        if (entries.size() == maxMemSize) {
+            // The place may be the evicted entry itself; the new entry then goes last.
+            const bool placeIsLast = std::next(pos) == entries.end();
+            entries.pop_back();
+            if (placeIsLast) pos = entries.end();
+        }
+        moved.fitness = fitness;
+        moved.visits.insert(moved.visits.begin(), {step, (int)type});
+        entries.insert(pos, moved);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(MemoryTest, EachWriteFollowsTheOrderTieAndCapacityRules) {
+    struct Write {
+        long point;
+        double fitness;
+        VisitType type;
+        bool result;
+        std::vector<long> order;  // after the write
+    };
+    const struct {
+        unsigned int capacity;
+        std::vector<Write> writes;
+    } cases[] = {{10,
+                  {{1, 0.5, VisitTypeStep, true, {1}},
+                   {2, 0.7, VisitTypeCheck, true, {2, 1}},
+                   {3, 0.5, VisitTypeStep, true, {2, 1, 3}},     // equal fitness: behind the earlier write
+                   {1, 0.9, VisitTypeInit, false, {2, 1, 3}},    // an init write of a held point is refused
+                   {2, 0.5, VisitTypeStep, true, {1, 3, 2}},     // lower: behind every higher or equal entry
+                   {1, 0.5, VisitTypeCheck, true, {3, 2, 1}}}},  // the same fitness rewritten: behind the equal ones
+                 {3,
+                  {{1, 0.9, VisitTypeStep, true, {1}},
+                   {2, 0.6, VisitTypeStep, true, {1, 2}},
+                   {3, 0.4, VisitTypeStep, true, {1, 2, 3}},
+                   {4, 0.4, VisitTypeStep, true, {1, 2, 3}},     // full: not above the last, discarded
+                   {5, 0.5, VisitTypeStep, true, {1, 2, 5}},     // above the last: evicts it
+                   {1, 0.2, VisitTypeStep, true, {2, 5, 1}},     // a held point's removal frees its own place
+                   {3, 0.95, VisitTypeInit, true, {3, 2, 5}}}},  // an evicted point is new again
+                 {0, {{1, 0.5, VisitTypeInit, true, {}}}}};
+    for (const auto& c : cases) {
+        unsigned int step = 0;
+        Memory m(c.capacity, step);
+        for (size_t i = 0; i < c.writes.size(); i++) {
+            const Write& w = c.writes[i];
+            EXPECT_EQ(m.addPoint(Point(w.point), w.fitness, w.type), w.result);
+            ASSERT_EQ(pointsOf(m), w.order) << "capacity " << c.capacity << " write " << i;
+        }
+    }
+}
+
+TEST(MemoryTest, QueuedWritesWaitAndApplyInOrder) {
+    unsigned int step = 1;
+    Memory m(10, step);
+    m.addPoint(Point(1), 0.5, VisitTypeInit);
+    m.queueAddPoint(Point(2), 0.8, VisitTypeCheck);
+    m.queueAddPoint(Point(1), 0.9, VisitTypeStep);
+    m.queueAddPoint(Point(2), 0.3, VisitTypeStep);  // overrides the earlier 0.8
+    m.queueAddPoint(Point(3), 0.3, VisitTypeStep);
+    EXPECT_EQ(pointsOf(m), (std::vector<long>{1}));
+    m.addQueuedPoints();
+    EXPECT_FALSE(m.hasQueuedPoints());
+    EXPECT_EQ(pointsOf(m), (std::vector<long>{1, 2, 3}));
+}
+
+TEST(MemoryTest, PopulateDrawsOncePerPlaceAndRefusesDuplicates) {
+    std::vector<std::string> names;
+    SimuParameters params(names);
+    params.n = 3;  // 8 points: 20 draws must repeat some
+    params.k = 1;
+    params.landscapeseed = 17;
+    unsigned int step = 0;
+    Landscape landscape(params, step);
+    for (unsigned int capacity : {50u, 5u}) {
+        landscape.initRun(0);
+        Memory m(capacity, step);
+        unsigned short st[3] = {4, 4, 4}, ref[3] = {4, 4, 4};
+        m.populate(20, 8, st, landscape);
+        const unsigned int draws = std::min(20u, capacity);
+        std::vector<long> distinct;
+        for (unsigned int i = 0; i < draws; i++) {
+            const long v = (long)(::erand48(ref) * 8);
+            if (std::find(distinct.begin(), distinct.end(), v) == distinct.end()) distinct.push_back(v);
+        }
+        EXPECT_TRUE(st[0] == ref[0] && st[1] == ref[1] && st[2] == ref[2]) << "capacity " << capacity;
+        EXPECT_EQ(landscape.curTimeStamp, 1 + (int)draws);  // every draw is evaluated
+        std::vector<long> held = pointsOf(m);
+        std::sort(held.begin(), held.end());
+        std::sort(distinct.begin(), distinct.end());
+        EXPECT_EQ(held, distinct);
+        for (const PointInfo* info : m.getPoints()) EXPECT_EQ(info->fitness, landscape.getBaseFitness(info->point));
+        landscape.finishRun();
+    }
+}
+
+TEST(MemoryTest, RandomWritesMatchAPlainListMemory) {
+    // Few points and coarse fitness values give many rewrites and ties; the last case is
+    // an unbounded memory holding thousands of points.
+    const struct {
+        unsigned int capacity;
+        long points;
+        int writes;
+    } cases[] = {{1, 40, 2000}, {4, 40, 2000}, {12, 40, 2000}, {2147483647u, 5000, 8000}};
+    for (const auto& c : cases) {
+        unsigned int step = 0;
+        Memory m(c.capacity, step);
+        ListMemory ref{c.capacity, {}};
+        unsigned short st[3] = {(unsigned short)c.capacity, 1, 2};
+        for (int i = 0; i < c.writes; i++) {
+            step = (unsigned int)i / 10;
+            const long point = ::nrand48(st) % c.points;
+            const double fitness = (double)(::nrand48(st) % 8) / 8;
+            const VisitType type = (VisitType)(::nrand48(st) % 4);
+            ASSERT_EQ(m.addPoint(Point(point), fitness, type), ref.add(point, fitness, type, step));
+            ASSERT_EQ(m.getNumPoints(), (unsigned int)ref.entries.size());
+            if (!ref.entries.empty()) {
+                ASSERT_EQ(m.getBestPoint().point.values, ref.entries.front().point);
+            }
+            if (i % 50 != 49 && c.points > 40) continue;  // the large case is compared now and then
+            auto it = ref.entries.begin();
+            for (const PointInfo* info : m.getPoints()) {
+                ASSERT_EQ(info->point.values, it->point) << "capacity " << c.capacity << " write " << i;
+                ASSERT_EQ(info->fitness, it->fitness);
+                ASSERT_EQ(info->visits.size(), it->visits.size());
+                std::vector<std::pair<unsigned int, int>> visits;
+                for (const Visit& v : m.visitsOf(*info)) visits.emplace_back(v.step, (int)v.type);
+                ASSERT_EQ(visits, it->visits);
+                ++it;
+            }
+        }
+    }
+}
