@@ -371,7 +371,7 @@ class Suite:
         if self.exclude:
             cmd += ["-E", self.exclude]
         status, out = run(cmd, self.build_dir, timeout=self.timeout * 4)
-        failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
+        failed = re.findall(r"^\s*\d+ - (\S+)", out, re.M)
         if status and not failed:
             failed = ["(ctest status %d)" % status]
         return status == 0, failed, time.time() - start
