@@ -7,7 +7,7 @@ set -euo pipefail
 
 core=(g++ make cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev libtinyxml2-dev zlib1g-dev)
 visual=(qtbase5-dev libvtk9-qt-dev libvtk9-dev libx11-dev xvfb xauth)
-extra=(valgrind clang clang-format clang-tidy libclang-rt-14-dev python3 parallel slurm-wlm munge time linux-perf)
+extra=(valgrind clang clang-format clang-tidy libclang-rt-14-dev python3 parallel slurm-wlm munge time linux-perf ccache)
 
 want=("${core[@]}")
 for arg in "$@"; do
