@@ -128,9 +128,4 @@ inline int countDifferent(const QImage& a, const QImage& b) {
     return n;
 }
 
-// A colour over a background at some opacity, as the renderer blends it.
-inline int blend(double c, double opacity, int background) {
-    return (int)(c * 255 * opacity + background * (1 - opacity) + 0.5);
-}
-
 }  // namespace vistest

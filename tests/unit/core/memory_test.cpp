@@ -1,4 +1,5 @@
-// Point memory: ordering, ties, duplicates, capacity, queued writes and random filling.
+// Point memory: random writes against a plain list (order, ties, duplicates, capacity) and
+// random filling.
 #include "memory.h"
 
 #include <gtest/gtest.h>
@@ -57,58 +58,6 @@ struct ListMemory {
 };
 
 }  // namespace
-
-TEST(MemoryTest, EachWriteFollowsTheOrderTieAndCapacityRules) {
-    struct Write {
-        long point;
-        double fitness;
-        VisitType type;
-        bool result;
-        std::vector<long> order;  // after the write
-    };
-    const struct {
-        unsigned int capacity;
-        std::vector<Write> writes;
-    } cases[] = {{10,
-                  {{1, 0.5, VisitTypeStep, true, {1}},
-                   {2, 0.7, VisitTypeCheck, true, {2, 1}},
-                   {3, 0.5, VisitTypeStep, true, {2, 1, 3}},     // equal fitness: behind the earlier write
-                   {1, 0.9, VisitTypeInit, false, {2, 1, 3}},    // an init write of a held point is refused
-                   {2, 0.5, VisitTypeStep, true, {1, 3, 2}},     // lower: behind every higher or equal entry
-                   {1, 0.5, VisitTypeCheck, true, {3, 2, 1}}}},  // the same fitness rewritten: behind the equal ones
-                 {3,
-                  {{1, 0.9, VisitTypeStep, true, {1}},
-                   {2, 0.6, VisitTypeStep, true, {1, 2}},
-                   {3, 0.4, VisitTypeStep, true, {1, 2, 3}},
-                   {4, 0.4, VisitTypeStep, true, {1, 2, 3}},     // full: not above the last, discarded
-                   {5, 0.5, VisitTypeStep, true, {1, 2, 5}},     // above the last: evicts it
-                   {1, 0.2, VisitTypeStep, true, {2, 5, 1}},     // a held point's removal frees its own place
-                   {3, 0.95, VisitTypeInit, true, {3, 2, 5}}}},  // an evicted point is new again
-                 {0, {{1, 0.5, VisitTypeInit, true, {}}}}};
-    for (const auto& c : cases) {
-        unsigned int step = 0;
-        Memory m(c.capacity, step);
-        for (size_t i = 0; i < c.writes.size(); i++) {
-            const Write& w = c.writes[i];
-            EXPECT_EQ(m.addPoint(Point(w.point), w.fitness, w.type), w.result);
-            ASSERT_EQ(pointsOf(m), w.order) << "capacity " << c.capacity << " write " << i;
-        }
-    }
-}
-
-TEST(MemoryTest, QueuedWritesWaitAndApplyInOrder) {
-    unsigned int step = 1;
-    Memory m(10, step);
-    m.addPoint(Point(1), 0.5, VisitTypeInit);
-    m.queueAddPoint(Point(2), 0.8, VisitTypeCheck);
-    m.queueAddPoint(Point(1), 0.9, VisitTypeStep);
-    m.queueAddPoint(Point(2), 0.3, VisitTypeStep);  // overrides the earlier 0.8
-    m.queueAddPoint(Point(3), 0.3, VisitTypeStep);
-    EXPECT_EQ(pointsOf(m), (std::vector<long>{1}));
-    m.addQueuedPoints();
-    EXPECT_FALSE(m.hasQueuedPoints());
-    EXPECT_EQ(pointsOf(m), (std::vector<long>{1, 2, 3}));
-}
 
 TEST(MemoryTest, PopulateDrawsOncePerPlaceAndRefusesDuplicates) {
     std::vector<std::string> names;
