@@ -196,37 +196,38 @@ void Landscape::visitQueuedPoints() {
 }
 
 double Landscape::getFitnessValue(const Point& point) {
-    int sum, sumFlipped;
-    point.getBitSums(sum, sumFlipped);
-
     // Look up before inserting: the map's insert may grow the table even for a key it holds.
     auto found = cache.find(point.getHash());
     const bool cached = found != cache.end();
-    double fitness;
-    int startTime;
     double visitCount;
-    if (cached) {
-        fitness = found->second.fitness;
-        startTime = found->second.timeStamp;
-        visitCount = found->second.visitCount;
-    } else {
-        fitness = getBaseFitness(point);
-        startTime = 0;
-        visitCount = 0.0;
-    }
-
-    if (startTime < lastVisitStamp) {
-        if (params.flockingIntensityDecay > 0)
-            fitness = applyDecayingCrowding(point, sum, sumFlipped, startTime, fitness, visitCount);
-        else
-            fitness = applyConstantCrowding(point, sum, sumFlipped, startTime, fitness);
-    }
+    const double fitness = currentFitness(point, cached ? &found->second : nullptr, visitCount);
 
     FlockCacheItem& item = cached ? found->second : cache[point.getHash()];
     item.fitness = fitness;
     item.timeStamp = curTimeStamp;
     item.visitCount = visitCount;
     curTimeStamp++;
+    return fitness;
+}
+
+double Landscape::peekFitnessValue(const Point& point) {
+    auto found = cache.find(point.getHash());
+    double visitCount;
+    return currentFitness(point, found != cache.end() ? &found->second : nullptr, visitCount);
+}
+
+double Landscape::currentFitness(const Point& point, const FlockCacheItem* item, double& visitCount) {
+    double fitness = item ? item->fitness : getBaseFitness(point);
+    const int startTime = item ? item->timeStamp : 0;
+    visitCount = item ? item->visitCount : 0.0;
+    if (startTime < lastVisitStamp) {
+        int sum, sumFlipped;
+        point.getBitSums(sum, sumFlipped);
+        if (params.flockingIntensityDecay > 0)
+            fitness = applyDecayingCrowding(point, sum, sumFlipped, startTime, fitness, visitCount);
+        else
+            fitness = applyConstantCrowding(point, sum, sumFlipped, startTime, fitness);
+    }
     return fitness;
 }
 
