@@ -21,11 +21,12 @@ void printWarnings(const CommandLine& cl) {
 }
 
 void writeConfigDump(const std::string& fileName, SimuParameters& params) {
-    const std::string text =
-        configDump(params, std::string("Effective configuration, written by nkswarm ") + NK_VERSION +
-                               " (--dump-config):\nevery keyword in reading order with the value in effect, "
-                               "defaults included,\nthen the strategy and agent parameter blocks of the main and "
-                               "extra files.\nCompared strategies are not included: give their files again.\n");
+    const std::string text = configDump(
+        params, std::string("Effective configuration, written by nkswarm ") + NK_VERSION +
+                    " (--dump-config):\nevery keyword in reading order with the value in effect, "
+                    "defaults included,\nthen the strategy and agent parameter blocks of the main and "
+                    "extra files.\nCompared strategies are not included: give their files again, after an empty extra "
+                    "file:\nnkswarm FILE --extra-cfg /dev/null --compare-strategies ...\n");
     FILE* f = fopen(fileName.c_str(), "w");
     if (!f || fputs(text.c_str(), f) < 0 || fclose(f) != 0)
         NK_FATAL("Cannot write the configuration to %s: %s\n", fileName.c_str(), strerror(errno));
