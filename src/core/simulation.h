@@ -87,8 +87,8 @@ public:
     const std::vector<double>& getChosenAgentFitnessValues(int i) const;
 
 private:
-    // Per-group sum of the counted steps' group means in the current run (statistics
-    // without agentsFitnessUseMax).
+    // Per group, what the counted steps of the current run added to its total without
+    // agentsFitnessUseMax (group means with statistics, group 0's sum / 11 without).
     double runFitnessOfGroup[kMaxFitnessGroups] = {};
     unsigned int countedStepsInRun = 0;
     std::chrono::steady_clock::time_point progressStart, lastProgress;
