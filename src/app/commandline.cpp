@@ -236,16 +236,8 @@ std::vector<char*> takeResultOptions(int argc, char** argv, CommandLine& cl) {
     return rest;
 }
 
-}  // namespace
-
-CommandLine parseCommandLine(int argc, char** argv) {
-    CommandLine results;
-    std::vector<char*> rest = takeResultOptions(argc, argv, results);
-    const int all = argc;
-    char** const allWords = argv;
-    argc = static_cast<int>(rest.size()) - 1;
-    argv = rest.data();
-
+// The command line by its positional rules.
+CommandLine parsePositional(int argc, char** argv) {
     CommandLine cl;
     // A caller may start the program with no words at all, not even its name.
     const char* name = argc > 0 && argv[0] ? argv[0] : "nkswarm";
@@ -261,8 +253,18 @@ CommandLine parseCommandLine(int argc, char** argv) {
         cl = Parser(argc, argv).parse();
     }
     cl.programName = name;
-    cl.argc = all;
-    cl.argv = allWords;
+    return cl;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+    CommandLine results;
+    std::vector<char*> rest = takeResultOptions(argc, argv, results);
+    CommandLine cl = parsePositional(static_cast<int>(rest.size()) - 1, rest.data());
+    // The window toolkit and nkswarm-visual get the whole command line.
+    cl.argc = argc;
+    cl.argv = argv;
     cl.seriesFile = results.seriesFile;
     cl.report = results.report;
     cl.dumpConfigFile = results.dumpConfigFile;
