@@ -1,54 +1,96 @@
 #!/usr/bin/env bash
-# Whole-run benchmark: times nkswarm on fixed configurations (N=20, K=5, 100 agents,
-# 500 steps, 5 runs) with and without rememberChecked, exploit depth 1 and 2, and prints
-# agent-steps per second and the peak resident memory of each run.
-#   bench/run_bench.sh [path/to/nkswarm]
+# Whole-run benchmark: times whole batch runs of the configurations in a folder (by default
+# ../shared/bench beside the repository: std, nocheck, depth2, small, large) and prints, per
+# configuration, the median wall time, agent-steps per second (agents x steps x runs / time)
+# and peak resident memory. Given a baseline program, runs it on the same configurations,
+# interleaved with the built one (alternating which goes first), and adds its figures, the
+# speed-up and whether both printed the same output.
+#   bench/run_bench.sh [-n REPETITIONS] [-p PROGRAM] [-c CONFIG_DIR] [-s "std small ..."] [BASELINE_PROGRAM]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-bin=${1:-$here/../build/nkswarm}
-[ -x "$bin" ] || { echo "no program at $bin (build first)" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (apt-get install time)" >&2; exit 1; }
+root=$(dirname "$here")
+reps=3
+prog=$root/build/nkswarm
+confdir=$root/../shared/bench
+only=""
+usage() { sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+while getopts "n:p:c:s:h" opt; do
+  case $opt in
+    n) reps=$OPTARG ;;
+    p) prog=$OPTARG ;;
+    c) confdir=$OPTARG ;;
+    s) only=$OPTARG ;;
+    *) usage ;;
+  esac
+done
+shift $((OPTIND - 1))
+base=${1:-}
+[ $# -le 1 ] || usage
+[ -x "$prog" ] || { echo "no program at $prog (build first, or name it with -p)" >&2; exit 1; }
+[ -z "$base" ] || [ -x "$base" ] || { echo "no baseline program at $base" >&2; exit 1; }
+[ -d "$confdir" ] || { echo "no configuration folder $confdir (name one with -c)" >&2; exit 1; }
+prog=$(realpath "$prog")
+[ -z "$base" ] || base=$(realpath "$base")
+[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (scripts/install-deps.sh installs it)" >&2; exit 1; }
+if [ -z "$only" ]; then
+  configs=()
+  for f in "$confdir"/*.cfg; do configs+=("$(basename "$f" .cfg)"); done
+else
+  read -r -a configs <<< "$only"
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-agents=100 steps=500 runs=5
-printf "%-28s %12s %14s %12s\n" configuration seconds agent-steps/s peak-RSS-MiB
-for remember in 0 1; do
-  for depth in 1 2; do
-    cfg=$work/r${remember}d${depth}.cfg
-    cat > "$cfg" <<CFG
-n 20
-k 5
-nAgents $agents
-nRuns $runs
-maxTotalSteps $steps
-lastStepsUsedForFitness 25
-nFitnessGroups 1
-agentFitnessGroup 0 $((agents - 1))
-initialMemSize 3
-initialPublicMemSize 10
-maxMemSize 100
-rememberChecked $remember
-flockingRadius 1
-flockingIntensity 0.9
-maxExploitTreeDepth $depth
-exploit 5
-explore 5 4 0.1 0.4
-searchProbs 4 2 1 1   3 3 1 1   2 1 2 1   2 2 1 1
-placeProbs 1 3   3 1
-landscapeseed 1
-changeseed 0
-startseed 2
-searchseed 3
-varylandscape 0
-varychange 0
-varystart 0
-varysearch 0
-CFG
-    /usr/bin/time -v -o "$work/time.txt" "$bin" "$cfg" > /dev/null
-    secs=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,a,":"); s=0; for(i=1;i<=n;i++) s=s*60+a[i]; print s}' "$work/time.txt")
-    rss=$(awk -F': ' '/Maximum resident set size/ {printf "%.1f", $2/1024}' "$work/time.txt")
-    rate=$(awk -v s="$secs" -v n=$((agents * steps * runs)) 'BEGIN {printf "%.0f", (s > 0 ? n / s : 0)}')
-    printf "%-28s %12s %14s %12s\n" "rememberChecked=$remember depth=$depth" "$secs" "$rate" "$rss"
+# The value of a keyword in a configuration file (first occurrence), or a default.
+keyword() { awk -v k="$1" -v d="$3" '$1 == k {print $2; found = 1; exit} END {if (!found) print d}' "$2"; }
+
+# One timed run: appends "seconds peak-KiB" to $work/<tag>.times; keeps the output.
+run_once() {
+  local tag=$1 bin=$2 cfg=$3 t0 t1
+  t0=$EPOCHREALTIME
+  /usr/bin/time -f "%M" -o "$work/$tag.rss" "$bin" "$confdir/$cfg" > "$work/$tag.out"
+  t1=$EPOCHREALTIME
+  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}') $(cat "$work/$tag.rss")" >> "$work/$tag.times"
+}
+
+# Median of a column of the times file.
+median() { awk -v c="$2" '{print $c}' "$1" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+for c in "${configs[@]}"; do
+  [ -f "$confdir/$c.cfg" ] || { echo "no configuration $confdir/$c.cfg" >&2; exit 1; }
+  for r in $(seq 1 "$reps"); do
+    if [ -n "$base" ] && [ $((r % 2)) -eq 0 ]; then
+      run_once "$c.base" "$base" "$c.cfg"
+      run_once "$c.new" "$prog" "$c.cfg"
+    else
+      run_once "$c.new" "$prog" "$c.cfg"
+      [ -z "$base" ] || run_once "$c.base" "$base" "$c.cfg"
+    fi
   done
+done
+
+echo "median of $reps runs; agent-steps = agents x steps x runs; RSS in MiB"
+if [ -z "$base" ]; then
+  printf "%-10s %10s %14s %9s\n" config seconds agent-steps/s peak-RSS
+else
+  printf "%-10s %10s %14s %9s | %10s %14s %9s | %8s %9s %7s\n" config seconds agent-steps/s peak-RSS \
+    base-s base-steps/s base-RSS speed-up RSS-ratio output
+fi
+for c in "${configs[@]}"; do
+  cfg=$confdir/$c.cfg
+  steps=$(( $(keyword nAgents "$cfg" 0) * $(keyword maxTotalSteps "$cfg" 0) * $(keyword nRuns "$cfg" 1) ))
+  s=$(median "$work/$c.new.times" 1)
+  m=$(median "$work/$c.new.times" 2)
+  line=$(awk -v s="$s" -v m="$m" -v n="$steps" -v c="$c" \
+    'BEGIN {printf "%-10s %10.3f %14.0f %9.1f", c, s, (s > 0 ? n / s : 0), m / 1024}')
+  if [ -n "$base" ]; then
+    bs=$(median "$work/$c.base.times" 1)
+    bm=$(median "$work/$c.base.times" 2)
+    same=same
+    cmp -s "$work/$c.new.out" "$work/$c.base.out" || same=DIFFERENT
+    line+=$(awk -v s="$s" -v m="$m" -v bs="$bs" -v bm="$bm" -v n="$steps" -v same="$same" \
+      'BEGIN {printf " | %10.3f %14.0f %9.1f | %7.2fx %9.2f %7s", bs, (bs > 0 ? n / bs : 0), bm / 1024,
+              (s > 0 ? bs / s : 0), (bm > 0 ? m / bm : 0), same}')
+  fi
+  echo "$line"
 done

@@ -9,6 +9,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "landscape.h"
@@ -32,13 +33,13 @@ struct ListMemory {
     struct Entry {
         long point;
         double fitness;
-        int visits;
+        std::vector<std::pair<unsigned int, int>> visits;  // (step, type), newest first
     };
     unsigned int maxMemSize;
     std::list<Entry> entries;
 
-    bool add(long point, double fitness, VisitType type) {
-        Entry moved{point, fitness, 0};
+    bool add(long point, double fitness, VisitType type, unsigned int step) {
+        Entry moved{point, fitness, {}};
         for (auto it = entries.begin(); it != entries.end(); ++it) {
             if (it->point != point) continue;
             if (type == VisitTypeInit) return false;
@@ -56,7 +57,7 @@ struct ListMemory {
             if (placeIsLast) pos = entries.end();
         }
         moved.fitness = fitness;
-        moved.visits++;
+        moved.visits.insert(moved.visits.begin(), {step, (int)type});
         entries.insert(pos, moved);
         return true;
     }
@@ -195,14 +196,20 @@ TEST(MemoryTest, RandomWritesMatchAPlainListMemory) {
             const long point = ::nrand48(st) % c.points;
             const double fitness = (double)(::nrand48(st) % 8) / 8;
             const VisitType type = (VisitType)(::nrand48(st) % 4);
-            ASSERT_EQ(m.addPoint(Point(point), fitness, type), ref.add(point, fitness, type));
+            ASSERT_EQ(m.addPoint(Point(point), fitness, type), ref.add(point, fitness, type, step));
             ASSERT_EQ(m.getNumPoints(), (unsigned int)ref.entries.size());
+            if (!ref.entries.empty()) {
+                ASSERT_EQ(m.getBestPoint().point.values, ref.entries.front().point);
+            }
             if (i % 50 != 49 && c.points > 40) continue;  // the large case is compared now and then
             auto it = ref.entries.begin();
             for (const PointInfo* info : m.getPoints()) {
                 ASSERT_EQ(info->point.values, it->point) << "capacity " << c.capacity << " write " << i;
                 ASSERT_EQ(info->fitness, it->fitness);
-                ASSERT_EQ((int)info->visits.size(), it->visits);
+                ASSERT_EQ(info->visits.size(), it->visits.size());
+                std::vector<std::pair<unsigned int, int>> visits;
+                for (const Visit& v : m.visitsOf(*info)) visits.emplace_back(v.step, (int)v.type);
+                ASSERT_EQ(visits, it->visits);
                 ++it;
             }
         }

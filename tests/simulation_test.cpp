@@ -2,6 +2,8 @@
 // counting window of the fitness accounting, and the report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <set>
 
@@ -114,15 +116,18 @@ TEST(RunDriverTest, GroupTurnsKeepEvaluationCountsLevel) {
         p.lastFitnessAgent[1] = 3;
     });
     f.sim.initRun();
+    // Counts just below 2^31: a long run's counts pass it.
+    f.sim.countedEvals[0] = f.sim.countedEvals[1] = INT32_MAX - 10;
     for (int step = 0; step < 20; step++) {
-        const int b0 = f.sim.countedEvals[0], b1 = f.sim.countedEvals[1];
+        const std::int64_t b0 = f.sim.countedEvals[0], b1 = f.sim.countedEvals[1];
         f.sim.executeOneStep();
         const int first = b1 < b0 ? 1 : 0;  // ties go to the lower group
         const int second = 1 - first;
         EXPECT_TRUE(f.sim.groupActedThisStep[first]);
-        const int secondBefore = second == 0 ? b0 : b1;
+        const std::int64_t secondBefore = second == 0 ? b0 : b1;
         EXPECT_EQ(f.sim.groupActedThisStep[second], secondBefore < f.sim.countedEvals[first]) << "step " << step;
     }
+    EXPECT_GT(std::min(f.sim.countedEvals[0], f.sim.countedEvals[1]), (std::int64_t)INT32_MAX);
 }
 
 TEST(RunDriverTest, OnlyTheLastStepsAreCounted) {

@@ -549,17 +549,20 @@ std::multiset<long> asSet(const std::vector<Point>& v) {
 }
 
 TEST(DotPlanTest, TheRecentStepsFilterKeepsPointsVisitedWithinTheLastSteps) {
-    PointInfo info(Point(3), 0.5);
-    EXPECT_FALSE(isRecentPoint(info, 10, 3));  // never visited
-    info.visits.push_front(Visit(6, VisitTypeInit));
+    EXPECT_FALSE(isRecentPoint(PointInfo(Point(3), 0.5), 10, 3));  // never visited
+    unsigned int step = 6;
+    Memory m(10, step);
+    m.addPoint(Point(3), 0.5, VisitTypeInit);
+    const PointInfo& info = m.getBestPoint();
     EXPECT_FALSE(isRecentPoint(info, 10, 3));
-    info.visits.push_front(Visit(7, VisitTypeStep));  // the newest visit counts
+    step = 7;
+    m.addPoint(Point(3), 0.5, VisitTypeStep);  // the newest visit counts
     EXPECT_TRUE(isRecentPoint(info, 10, 3));
     EXPECT_FALSE(isRecentPoint(info, 11, 3));
     // Fewer steps made than the limit: every visited point passes (signed comparison).
-    PointInfo early(Point(4), 0.5);
-    early.visits.push_front(Visit(0, VisitTypeInit));
-    EXPECT_TRUE(isRecentPoint(early, 2, 200));
+    step = 0;
+    m.addPoint(Point(4), 0.4, VisitTypeInit);
+    EXPECT_TRUE(isRecentPoint(*m.getPoints()[1], 2, 200));
 }
 
 TEST(DotPlanTest, LegendAndGroupsFollowEverySwitchCombination) {

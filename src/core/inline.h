@@ -1,11 +1,21 @@
 // Point (an N-bit landscape point) and Permutation: small value types used everywhere.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "rng.h"
+
+// Number of 1 bits. Written out because the build does not assume a popcount
+// instruction, and the library call the builtin becomes costs more on the hot paths.
+inline int bitCount(uint32_t x) {
+    x = x - ((x >> 1) & 0x55555555u);
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    x = (x + (x >> 4)) & 0x0f0f0f0fu;
+    return (int)((x * 0x01010101u) >> 24);
+}
 
 class Point {
 public:
@@ -43,7 +53,7 @@ public:
     // parents differ in one locus, none when they are equal).
     Point(const Point& point1, const Point& point2, unsigned short* state) : values(point1.values) {
         const uint32_t diff = (uint32_t)(point1.values ^ point2.values) & allMask();
-        const int D = __builtin_popcount(diff);
+        const int D = bitCount(diff);
         if (D == 0) return;
         const int c = (int)(rng48::erand48(state) * (D - 1)) + 1;
         if (c == D) {
@@ -75,9 +85,7 @@ public:
 
     long getHash() const { return values; }
 
-    int hammingDist(const Point& other) const {
-        return __builtin_popcount((uint32_t)(values ^ other.values) & allMask());
-    }
+    int hammingDist(const Point& other) const { return bitCount((uint32_t)(values ^ other.values) & allMask()); }
 
     bool closeInHammingDist(const Point& other, int closeRadius) const { return hammingDist(other) <= closeRadius; }
 
@@ -87,8 +95,8 @@ public:
         const uint32_t v = (uint32_t)values & allMask();
         const uint32_t lowerMask = (n - h >= 32) ? 0xffffffffu : ((1u << (n - h)) - 1u);
         const uint32_t upper = v & ~lowerMask;
-        sum = __builtin_popcount(v);
-        sumFlipped = __builtin_popcount(v & lowerMask) + (int)h - __builtin_popcount(upper);
+        sum = bitCount(v);
+        sumFlipped = bitCount(v & lowerMask) + (int)h - bitCount(upper);
     }
 
     bool operator==(const Point& o) const { return values == o.values; }
@@ -117,6 +125,12 @@ private:
         for (int i = 1; i < j; i++) free &= free - 1;
         return free & (0u - free);
     }
+};
+
+// Hash of a point for hash tables that index by the low bits of the hash: points met in a
+// run differ in few bits, so the identity would crowd them into few buckets.
+struct PointHash {
+    size_t operator()(int32_t v) const { return (size_t)(((uint64_t)(uint32_t)v * 0x9E3779B97F4A7C15ull) >> 32); }
 };
 
 // Visiting order of loci for the exploit search; always the identity in this system.

@@ -11,15 +11,6 @@ namespace {
 // components are then computed per evaluation instead (same values).
 constexpr unsigned long kMaxComponentTableEntries = 1ul << 22;
 
-// Bit count without a library call (the build does not assume a popcount instruction);
-// the crowding scan counts the differing loci of every visit in the window.
-inline int bitCount(uint32_t x) {
-    x = x - ((x >> 1) & 0x55555555u);
-    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
-    x = (x + (x >> 4)) & 0x0f0f0f0fu;
-    return (int)((x * 0x01010101u) >> 24);
-}
-
 // The 48-bit generator's state `steps` draws after `x`, in O(log steps): the composition
 // of affine steps is affine, and squaring the step doubles the distance.
 uint64_t skipAhead48(uint64_t x, uint64_t steps) {
@@ -43,10 +34,12 @@ Landscape::Landscape(const SimuParameters& params, const unsigned int& curStep)
       fitnessDimBaseSeeds(nullptr),
       initRandomState{0, 0, 0},
       flockVisitBins(nullptr),
+      cache(params.n),
       curStep(curStep),
       curTimeStamp(1),
       nLoci(params.n),
-      kBits(params.k) {
+      kBits(params.k),
+      visitIndex(params.n) {
     // A point lives in a signed 32-bit integer with -1 and -2 reserved, so N wrapping or
     // a silently truncated index would corrupt every result: refuse loudly instead.
     if (nLoci == 0 || nLoci > Point::kMaxN)
@@ -58,7 +51,6 @@ Landscape::Landscape(const SimuParameters& params, const unsigned int& curStep)
     Point::n = nLoci;
     fitnessDimBaseSeeds = new unsigned int[nLoci]();
     flockVisitBins = new FlockVisitList[(nLoci + 1) * (nLoci + 1)];
-    cache.set_empty_key(-2);
 }
 
 Landscape::~Landscape() {
@@ -78,10 +70,9 @@ void Landscape::initRun(unsigned int run) {
 }
 
 void Landscape::finishRun() {
-    // Keep the table's size: the next run fills it about as far, and growing it again
-    // costs more than the memory kept.
-    cache.clear_no_resize();
+    cache.clear();
     for (unsigned int i = 0; i < (nLoci + 1) * (nLoci + 1); i++) flockVisitBins[i].clear();
+    visitIndex.clear();
     lastVisitStamp = 0;
 }
 
@@ -186,6 +177,7 @@ void Landscape::visit(const Point& point) {
     int sum, sumFlipped;
     point.getBitSums(sum, sumFlipped);
     bin(sum, sumFlipped).emplace_back(point, curTimeStamp, curStep);
+    visitIndex.add((uint32_t)point.values & Point::allMask(), curTimeStamp, curStep);
     lastVisitStamp = std::max(lastVisitStamp, curTimeStamp);
     curTimeStamp++;
 }
@@ -196,71 +188,166 @@ void Landscape::visitQueuedPoints() {
 }
 
 double Landscape::getFitnessValue(const Point& point) {
-    // Look up before inserting: the map's insert may grow the table even for a key it holds.
-    auto found = cache.find(point.getHash());
-    const bool cached = found != cache.end();
+    FitnessCache::Entry entry = cache.locate(point.values);
+    FlockCacheItem item = entry.read();
     double visitCount;
-    const double fitness = currentFitness(point, cached ? &found->second : nullptr, visitCount);
+    const double fitness = currentFitness(point, item, visitCount);
 
-    FlockCacheItem& item = cached ? found->second : cache[point.getHash()];
     item.fitness = fitness;
     item.timeStamp = curTimeStamp;
-    item.visitCount = visitCount;
+    item.visitCount = (unsigned int)visitCount;
+    entry.write(item);
     curTimeStamp++;
     return fitness;
 }
 
 double Landscape::peekFitnessValue(const Point& point) {
-    auto found = cache.find(point.getHash());
+    // get() inserts nothing, unlike locate().
     double visitCount;
-    return currentFitness(point, found != cache.end() ? &found->second : nullptr, visitCount);
+    return currentFitness(point, cache.get(point.values), visitCount);
 }
 
-double Landscape::currentFitness(const Point& point, const FlockCacheItem* item, double& visitCount) {
-    double fitness = item ? item->fitness : getBaseFitness(point);
-    const int startTime = item ? item->timeStamp : 0;
-    visitCount = item ? item->visitCount : 0.0;
+double Landscape::currentFitness(const Point& point, const FlockCacheItem& item, double& visitCount) {
+    // A new item is all zeros: no stamp, no visits applied.
+    const int startTime = item.timeStamp;
+    double fitness = startTime != 0 ? item.fitness : getBaseFitness(point);
+    visitCount = item.visitCount;
     if (startTime < lastVisitStamp) {
-        int sum, sumFlipped;
-        point.getBitSums(sum, sumFlipped);
         if (params.flockingIntensityDecay > 0)
-            fitness = applyDecayingCrowding(point, sum, sumFlipped, startTime, fitness, visitCount);
+            fitness = applyDecayingCrowding(point, startTime, fitness, visitCount);
         else
-            fitness = applyConstantCrowding(point, sum, sumFlipped, startTime, fitness);
+            fitness = applyConstantCrowding(point, startTime, fitness);
     }
     return fitness;
 }
 
-double Landscape::applyDecayingCrowding(const Point& point, int sum, int sumFlipped, int startTime, double fitness,
-                                        double& visitCount) {
-    const int maxPerStep = params.maxVisitsPerStep;
-    if (maxPerStep <= 0) return fitness;  // no visit may be collected
-    const int radius = params.flockingRadius;
-    const bool uniform = params.uniformFlocking;
-    const int n = (int)nLoci;
-    const int start1 = std::max(sum - radius, 0), end1 = std::min(sum + radius, n);
-    const int start2 = std::max(sumFlipped - radius, 0), end2 = std::min(sumFlipped + radius, n);
+// --- close visits ----------------------------------------------------------------------
+// The visits within the radius that are newer than a point's cached stamp, in the order a
+// scan of the bin window meets them: bins by first then second index, each newest first.
+// Two ways give the same list: scanning the window's bins, which costs one test per visit
+// newer than the stamp, or looking up each point within the radius, which costs one test
+// per point. The cheaper one is taken per call.
 
-    // Collect every close visit in scan order, then order by step; the scan position in
-    // the key keeps visits of one step in the order they were met. Taking the first
-    // maxPerStep of each step afterwards is the same as refusing more while collecting.
-    const uint32_t pointBits = (uint32_t)point.values, lociMask = Point::allMask();
-    decayScratch.clear();
-    uint64_t order = 0;
-    for (int a = start1; a <= end1; a++) {
-        for (int b = start2; b <= end2; b++) {
-            const FlockVisitList& visits = bin(a, b);
-            for (size_t i = visits.size(); i-- > 0;) {
-                const FlockVisit& v = visits[i];
-                if (v.timeStamp <= startTime) break;
-                // Distance within the radius is what both closeness tests ask.
-                const int d = bitCount(((uint32_t)v.point.values ^ pointBits) & lociMask);
-                if (d > radius) continue;
-                decayScratch.emplace_back(((uint64_t)v.realTimeStep << 32) | order++, uniform ? 0 : d);
+void Landscape::buildBallMasks() {
+    ballRadius = params.flockingRadius;
+    ballMasks.clear();
+    // Beyond this many points a look-up per point loses to scanning even crowded bins.
+    const size_t maxBall = 4096;
+    std::vector<BallMask> masks;
+    if (ballRadius >= 0) masks.push_back({0, 0});
+    for (int d = 1; d <= ballRadius && d <= (int)nLoci && !masks.empty(); d++) {
+        // Extend every mask of distance d - 1 by a locus above its highest one.
+        const size_t count = masks.size();
+        for (size_t i = 0; i < count && masks.size() <= maxBall; i++) {
+            if (masks[i].dist != d - 1) continue;
+            const uint32_t m = masks[i].mask;
+            const unsigned int from = m ? 32 - __builtin_clz(m) : 0;
+            for (unsigned int locus = from; locus < nLoci; locus++) masks.push_back({m | (1u << locus), d});
+        }
+        if (masks.size() > maxBall) masks.clear();
+    }
+    ballMasks.swap(masks);
+}
+
+// The window's bins that can hold a point: sum - sumFlipped = 2 * (1-bits in the upper
+// half) - floor(N/2), so a bin whose indices differ in parity from floor(N/2) stays empty.
+// Calls fn(a, b) in scan order.
+template <class F>
+void Landscape::forEachWindowBin(int sum, int sumFlipped, F fn) {
+    const int radius = params.flockingRadius, n = (int)nLoci;
+    const int aEnd = std::min(sum + radius, n), bStart = std::max(sumFlipped - radius, 0),
+              bEnd = std::min(sumFlipped + radius, n);
+    for (int a = std::max(sum - radius, 0); a <= aEnd; a++)
+        for (int b = bStart + ((a - bStart - n / 2) & 1); b <= bEnd; b += 2) fn(a, b);
+}
+
+// Visits in the window's bins (old ones included).
+size_t Landscape::visitsInWindow(int sum, int sumFlipped) {
+    size_t count = 0;
+    forEachWindowBin(sum, sumFlipped, [&](int a, int b) { count += bin(a, b).size(); });
+    return count;
+}
+
+// Gives up, returning false, once more than `limit` visits newer than the stamp are met.
+bool Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime, size_t limit) {
+    const int radius = params.flockingRadius, n = (int)nLoci;
+    bool complete = true;
+    forEachWindowBin(sum, sumFlipped, [&](int a, int b) {
+        const FlockVisitList& visits = bin(a, b);
+        for (size_t i = visits.size(); complete && i-- > 0;) {
+            const FlockVisit& v = visits[i];
+            if (v.timeStamp <= startTime) break;
+            if (limit-- == 0) {
+                complete = false;
+                break;
             }
+            const int d = bitCount(((uint32_t)v.point.values & Point::allMask()) ^ bits);
+            if (d <= radius) closeVisits.push_back({a * (n + 1) + b, v.timeStamp, v.realTimeStep, d});
+        }
+    });
+    return complete;
+}
+
+void Landscape::collectFromBall(uint32_t bits, int startTime, bool ordered) {
+    const int n = (int)nLoci;
+    for (const BallMask& m : ballMasks) {
+        const uint32_t q = bits ^ m.mask;
+        int r = visitIndex.newest(q);
+        if (r < 0) continue;
+        int binIndex = 0;
+        if (ordered) {
+            int a, b;
+            Point(q).getBitSums(a, b);
+            binIndex = a * (n + 1) + b;
+        }
+        for (; r >= 0; r = visitIndex.record(r).older) {
+            const FlockVisitIndex::Record& v = visitIndex.record(r);
+            if (v.timeStamp <= startTime) break;
+            closeVisits.push_back({binIndex, v.timeStamp, v.realTimeStep, m.dist});
         }
     }
-    if (decayScratch.empty()) return fitness;
+    if (!ordered) return;
+    std::sort(closeVisits.begin(), closeVisits.end(), [](const CloseVisit& x, const CloseVisit& y) {
+        return x.bin != y.bin ? x.bin < y.bin : x.timeStamp > y.timeStamp;
+    });
+}
+
+// Fills closeVisits; in scan order when `ordered`, in any order otherwise (enough where
+// every close visit weighs the same).
+void Landscape::collectCloseVisits(const Point& point, int startTime, bool ordered) {
+    if (ballRadius != params.flockingRadius) buildBallMasks();
+    int sum, sumFlipped;
+    point.getBitSums(sum, sumFlipped);
+    const uint32_t bits = (uint32_t)point.values & Point::allMask();
+    closeVisits.clear();
+    // The bins cost one test per newer visit, the ball one per point. Newer visits are at
+    // most the stamps taken since (every visit takes one) and at most the window's visits.
+    const size_t ball = ballMasks.size();
+    if (ball == 0 || (size_t)(lastVisitStamp - startTime) <= ball || visitsInWindow(sum, sumFlipped) <= ball) {
+        collectFromBins(bits, sum, sumFlipped, startTime, SIZE_MAX);
+        return;
+    }
+    // A new point (stamp 0) has every visit newer: straight to the ball. A cached one tries
+    // the bins up to as many newer visits as the ball has points.
+    if (startTime > 0 && collectFromBins(bits, sum, sumFlipped, startTime, ball)) return;
+    closeVisits.clear();
+    collectFromBall(bits, startTime, ordered);
+}
+// --- end of close visits ---------------------------------------------------------------
+
+double Landscape::applyDecayingCrowding(const Point& point, int startTime, double fitness, double& visitCount) {
+    const int maxPerStep = params.maxVisitsPerStep;
+    if (maxPerStep <= 0) return fitness;  // no visit may be collected
+    const bool uniform = params.uniformFlocking;
+    collectCloseVisits(point, startTime, true);
+    if (closeVisits.empty()) return fitness;
+
+    // Order by step; the scan position in the key keeps visits of one step in the order
+    // they were met. Taking the first maxPerStep of each step afterwards is the same as
+    // refusing more while collecting.
+    decayScratch.clear();
+    for (size_t i = 0; i < closeVisits.size(); i++)
+        decayScratch.emplace_back(((uint64_t)closeVisits[i].realTimeStep << 32) | i, uniform ? 0 : closeVisits[i].dist);
     std::sort(decayScratch.begin(), decayScratch.end(),
               [](const std::pair<uint64_t, int>& x, const std::pair<uint64_t, int>& y) { return x.first < y.first; });
 
@@ -291,35 +378,20 @@ double Landscape::applyDecayingCrowding(const Point& point, int sum, int sumFlip
     return fitness;
 }
 
-double Landscape::applyConstantCrowding(const Point& point, int sum, int sumFlipped, int startTime, double fitness) {
+double Landscape::applyConstantCrowding(const Point& point, int startTime, double fitness) {
     const double intensity = params.flockingIntensity;
     const bool uniform = params.uniformFlocking;
     if (uniform && intensity == 1.0) return fitness;  // every factor is exactly 1
     const bool capAtOne = intensity > 1;
-    const int radius = params.flockingRadius;
-    const int n = (int)nLoci;
-    const int start1 = std::max(sum - radius, 0), end1 = std::min(sum + radius, n);
-    const int start2 = std::max(sumFlipped - radius, 0), end2 = std::min(sumFlipped + radius, n);
-    const uint32_t pointBits = (uint32_t)point.values, lociMask = Point::allMask();
-
-    for (int a = start1; a <= end1; a++) {
-        for (int b = start2; b <= end2; b++) {
-            const FlockVisitList& visits = bin(a, b);
-            for (size_t i = visits.size(); i-- > 0;) {
-                const FlockVisit& v = visits[i];
-                if (v.timeStamp <= startTime) break;
-                const int d = bitCount(((uint32_t)v.point.values ^ pointBits) & lociMask);
-                if (uniform) {
-                    if (d > radius) continue;
-                    fitness = fitness * intensity;
-                } else {
-                    if (!(d < radius + 0.0001)) continue;
-                    fitness *= (intensity * taperFactor(d));
-                }
-                // Raising crowding saturates at 1 and then ignores the rest of the window.
-                if (capAtOne && fitness > 1) return 1.0;
-            }
-        }
+    // Equal factors make the order irrelevant: one multiplication per close visit.
+    collectCloseVisits(point, startTime, !uniform);
+    for (const CloseVisit& v : closeVisits) {
+        if (uniform)
+            fitness = fitness * intensity;
+        else
+            fitness *= (intensity * taperFactor(v.dist));
+        // Raising crowding saturates at 1 and then ignores the rest of the window.
+        if (capAtOne && fitness > 1) return 1.0;
     }
     return fitness;
 }

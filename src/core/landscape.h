@@ -1,13 +1,13 @@
 // The NK landscape: base fitness of every point and the crowding penalty of recent visits.
 #pragma once
 
-#include <sparsehash/dense_hash_map>
-
 #include <cstdint>
 #include <list>
 #include <utility>
 #include <vector>
 
+#include "fitnesscache.h"
+#include "flockvisitindex.h"
 #include "inline.h"
 #include "params.h"
 
@@ -18,15 +18,8 @@ struct FlockVisit {
     FlockVisit(const Point& p, int ts, unsigned int step) : point(p), timeStamp(ts), realTimeStep(step) {}
 };
 
-struct FlockCacheItem {
-    double fitness = 0.0;
-    int timeStamp = 0;
-    double visitCount = 0.0;
-};
-
 // A bin owns its visits, oldest first.
 typedef std::vector<FlockVisit> FlockVisitList;
-typedef google::dense_hash_map<long, FlockCacheItem> FlockCacheHashMap;
 
 class Landscape {
 public:
@@ -37,7 +30,7 @@ public:
     unsigned int* fitnessDimBaseSeeds;
     unsigned short initRandomState[3];
     FlockVisitList* flockVisitBins;  // (N+1) x (N+1), row-major [sum][sumFlipped]
-    FlockCacheHashMap cache;
+    FitnessCache cache;
     const unsigned int& curStep;
     int curTimeStamp;
     std::vector<Point> queuedVisitPoints;
@@ -84,16 +77,40 @@ private:
     // Independent components (landscapeComponents 1): the landscape stream's state after
     // the locus seeds; component (dim, index) is draw dim * 2^(K+1) + index + 1 after it.
     uint64_t componentStreamStart = 0;
-    // Rule A's collection, reused between calls: (realTimeStep << 32 | scan order, distance).
+    // The same visits by point, for a look-up of the points within the radius.
+    FlockVisitIndex visitIndex;
+    // Loci masks of the points within the radius (popcount <= R), for the radius they were
+    // made for; empty when there are too many to be worth looking up one by one.
+    struct BallMask {
+        uint32_t mask;
+        int dist;
+    };
+    std::vector<BallMask> ballMasks;
+    int ballRadius = -1;
+    // A close visit newer than the cached stamp, with its bin in scan order.
+    struct CloseVisit {
+        int bin;
+        int timeStamp;
+        unsigned int realTimeStep;
+        int dist;
+    };
+    std::vector<CloseVisit> closeVisits;  // reused between calls
+    // Rule A's collection: (realTimeStep << 32 | scan order, distance).
     std::vector<std::pair<uint64_t, int>> decayScratch;
 
-    // The crowded fitness of `point` from its cached item (null: none) and the visits since;
-    // `visitCount` receives the item's count with those visits applied.
-    double currentFitness(const Point& point, const FlockCacheItem* item, double& visitCount);
+    // The crowded fitness of `point` from its cached item (all zeros: none) and the visits
+    // since; `visitCount` receives the item's count with those visits applied.
+    double currentFitness(const Point& point, const FlockCacheItem& item, double& visitCount);
     double component(unsigned int dim, unsigned long index) const;
     double independentComponent(unsigned int dim, unsigned long index) const;
     void buildComponentTable();
-    double applyDecayingCrowding(const Point& point, int sum, int sumFlipped, int startTime, double fitness,
-                                 double& visitCount);
-    double applyConstantCrowding(const Point& point, int sum, int sumFlipped, int startTime, double fitness);
+    void buildBallMasks();
+    template <class F>
+    void forEachWindowBin(int sum, int sumFlipped, F fn);
+    size_t visitsInWindow(int sum, int sumFlipped);
+    bool collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime, size_t limit);
+    void collectFromBall(uint32_t bits, int startTime, bool ordered);
+    void collectCloseVisits(const Point& point, int startTime, bool ordered);
+    double applyDecayingCrowding(const Point& point, int startTime, double fitness, double& visitCount);
+    double applyConstantCrowding(const Point& point, int startTime, double fitness);
 };

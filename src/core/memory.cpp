@@ -1,10 +1,26 @@
 // Fitness-ordered point memories: immediate and queued writes, random initial filling.
 #include "memory.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <iterator>
+#include <limits>
+#include <stdexcept>
 
 #include "landscape.h"
+
+namespace {
+
+// The seq of a slot that holds no entry.
+constexpr uint64_t kNoSeq = std::numeric_limits<uint64_t>::max();
+// Pool indices are stored + 1 in 30 bits beside a 2-bit type.
+constexpr size_t kMaxPooledVisits = ((size_t)1 << 30) - 2;
+
+// Fitness descending, earlier write first among equals.
+bool before(const PointInfo* a, const PointInfo* b) {
+    return a->fitness != b->fitness ? a->fitness > b->fitness : a->seq < b->seq;
+}
+
+}  // namespace
 
 void PointInfo::print() const {
     point.print(false);
@@ -14,56 +30,107 @@ void PointInfo::print() const {
 Memory::Memory(unsigned int maxMemSize, const unsigned int& curStep)
     : maxMemSize(maxMemSize), numPoints(0), curStep(curStep), lastUpdateStep(curStep) {}
 
-Memory::~Memory() {
-    for (PointInfo* info : points) delete info;
-}
-
 bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
-    PointInfo* entry = nullptr;
-    auto found = index.find(point.values);
-    if (found != index.end()) {
+    const uint32_t* found = index.find(point.values);
+    const bool held = found != nullptr;
+    uint32_t slot;
+    if (held) {
         if (type == VisitTypeInit) return false;
-        // Take the entry out with its history; it comes back at the place its new fitness earns.
-        entry = *found->second;
-        points.erase(found->second);
-        index.erase(found);
-        numPoints--;
+        // A rewrite: the entry leaves its place, which frees room for it, and goes to the
+        // place its new fitness earns, behind all entries of equal fitness (its new seq).
+        slot = *found;
+    } else {
+        if (numPoints >= maxMemSize && !evictBelow(fitness)) return true;  // discarded
+        slot = takeSlot(point);
+        numPoints++;
     }
-
-    // The new entry would go after every entry of higher or equal fitness, so it lands at
-    // the end exactly when the lowest entry is at least as good.
-    const bool atEnd = points.empty() || (*points.rbegin())->fitness >= fitness;
-    if (numPoints >= maxMemSize && atEnd) {
-        delete entry;
-        return true;
+    PointInfo& entry = entries[slot];
+    entry.fitness = fitness;
+    entry.seq = nextSeq++;
+    recordVisit(entry.visits, Visit(curStep, type));
+    const OrderHeap::Key key{fitness, slot};
+    if (held) {
+        best.update(key);
+        if (worstKept) worst.update(key);
+    } else {
+        best.push(key);
+        if (worstKept) worst.push(key);
     }
-    if (numPoints == maxMemSize) {
-        auto last = std::prev(points.end());
-        PointInfo* evicted = *last;
-        points.erase(last);
-        index.erase(evicted->point.values);
-        delete evicted;
-        numPoints--;
-    }
-
-    if (entry)
-        entry->fitness = fitness;
-    else
-        entry = new PointInfo(point, fitness);
-    entry->visits.emplace_front(curStep, type);
-    // The newest write goes behind all entries of equal fitness.
-    entry->seq = nextSeq++;
-    index.emplace(point.values, points.insert(entry).first);
-    numPoints++;
     lastUpdateStep = curStep;
+    orderedStale = true;
     return true;
 }
 
-void Memory::addQueuedPoints() {
-    while (!queuedPoints.empty()) {
-        addPoint(queuedPoints.front());
-        queuedPoints.pop_front();
+// In a full memory a new entry would go after every entry of higher or equal fitness, so
+// it is kept only when it is better than the last entry, which then leaves. The heap of
+// last entries is built the first time a full memory needs it; a memory never full never
+// pays for it.
+bool Memory::evictBelow(double fitness) {
+    if (numPoints == 0) return false;  // a capacity of 0
+    if (!worstKept) {
+        worstKept = true;
+        worst.assign(best.keys());
     }
+    const OrderHeap::Key last = worst.top();
+    if (last.fitness >= fitness) return false;
+    best.erase(last.slot);
+    worst.erase(last.slot);
+    index.erase(entries[last.slot].point.values);
+    releaseSlot(last.slot);
+    numPoints--;
+    return true;
+}
+
+uint32_t Memory::takeSlot(const Point& point) {
+    uint32_t slot;
+    if (freeSlots.empty()) {
+        slot = (uint32_t)entries.size();
+        entries.emplace_back(point, 0.0);
+    } else {
+        slot = freeSlots.back();
+        freeSlots.pop_back();
+        entries[slot] = PointInfo(point, 0.0);
+    }
+    index[point.values] = slot;
+    return slot;
+}
+
+// Frees the slot and its older visits; the index entry is the caller's.
+void Memory::releaseSlot(uint32_t slot) {
+    PointInfo& entry = entries[slot];
+    for (uint32_t r = entry.visits.older; r != 0;) {
+        PooledVisit& v = visitPool[r - 1];
+        const uint32_t older = v.olderAndType >> 2;
+        v.olderAndType = freeVisits << 2;
+        freeVisits = r;
+        r = older;
+    }
+    entry.visits = VisitHistory();
+    entry.seq = kNoSeq;
+    freeSlots.push_back(slot);
+}
+
+void Memory::recordVisit(VisitHistory& visits, const Visit& visit) {
+    if (!visits.empty()) {
+        // The newest visit so far moves to the pool, in a free record if there is one.
+        uint32_t r = freeVisits;
+        if (r != 0) {
+            freeVisits = visitPool[r - 1].olderAndType >> 2;
+        } else {
+            if (visitPool.size() >= kMaxPooledVisits) throw std::length_error("Memory: too many visits");
+            visitPool.push_back({});
+            r = (uint32_t)visitPool.size();
+        }
+        visitPool[r - 1] = {visits.newestStep, visits.older << 2 | (visits.sizeAndType & 3)};
+        visits.older = r;
+    }
+    visits.newestStep = visit.step;
+    visits.sizeAndType = (uint32_t)(visits.size() + 1) << 2 | (uint32_t)visit.type;
+}
+
+void Memory::addQueuedPoints() {
+    for (const SimplePointInfo& info : queuedPoints) addPoint(info);
+    queuedPoints.clear();
 }
 
 void Memory::populate(unsigned int numPoints, unsigned long numPossiblePoints, unsigned short* initMemRandomState,
@@ -77,9 +144,29 @@ void Memory::populate(unsigned int numPoints, unsigned long numPossiblePoints, u
     }
 }
 
+const PointInfoList& Memory::getPoints() const {
+    if (orderedStale) {
+        ordered.clear();
+        for (const PointInfo& entry : entries)
+            if (entry.seq != kNoSeq) ordered.push_back(&entry);
+        std::sort(ordered.begin(), ordered.end(), before);
+        orderedStale = false;
+    }
+    return ordered;
+}
+
+std::vector<Visit> Memory::visitsOf(const PointInfo& info) const {
+    std::vector<Visit> out;
+    if (info.visits.empty()) return out;
+    out.push_back(info.visits.front());
+    for (uint32_t r = info.visits.older; r != 0; r = visitPool[r - 1].olderAndType >> 2)
+        out.emplace_back(visitPool[r - 1].step, (VisitType)(visitPool[r - 1].olderAndType & 3));
+    return out;
+}
+
 void Memory::print(int count) const {
     int printed = 0;
-    for (const PointInfo* info : points) {
+    for (const PointInfo* info : getPoints()) {
         if (count > 0 && printed >= count) break;
         printf("      ");
         info->print();

@@ -141,7 +141,7 @@ void Simulation::stepWithLimitedEvalsMulti() {
     const int G = params.nFitnessGroups;
     if (G < 1) return;
     for (int g = 0; g < G; g++) groupActedThisStep[g] = false;
-    int minNewEvals = 2147483647;
+    std::int64_t minNewEvals = INT64_MAX;
     for (int round = 0; round < G; round++) {
         int chosen = -1;
         for (int g = 0; g < G; g++) {
@@ -153,7 +153,7 @@ void Simulation::stepWithLimitedEvalsMulti() {
         for (int i = params.firstFitnessAgent[chosen]; i <= params.lastFitnessAgent[chosen]; i++) agents[i]->step(0);
         if (countedEvals[chosen] < minNewEvals) minNewEvals = countedEvals[chosen];
 
-        int minEvals2 = 2147483647;
+        std::int64_t minEvals2 = INT64_MAX;
         for (int g = 0; g < G; g++)
             if (!groupActedThisStep[g] && countedEvals[g] < minEvals2) minEvals2 = countedEvals[g];
         if (minEvals2 >= minNewEvals) break;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,7 +24,7 @@ public:
     std::vector<std::unique_ptr<Agent>> agents;
     unsigned int curRun = 0;
     unsigned int curStep = 0;
-    int countedEvals[kMaxFitnessGroups] = {};
+    std::int64_t countedEvals[kMaxFitnessGroups] = {};  // a long run counts past 2^31
     bool visualizationOn = false;
     std::unique_ptr<Memory> publicMemory;
     std::vector<std::unique_ptr<Memory>> groupsMemory;  // one per group; empty without groups

@@ -1,0 +1,56 @@
+// A binary heap of memory entries in memory order that knows where each entry sits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+struct PointInfo;
+
+// Keys are (fitness, slot) of the entries in a memory's slots, ordered by fitness
+// descending, then earlier write (the entry's smaller seq) first; a slot has at most one
+// key. Ties are rare, so the seq is read from the entry only for them, which keeps a key
+// at 16 bytes. With the best entry on top the heap serves a
+// memory's best point, with the last entry on top its eviction. Knowing each slot's
+// position, a rewrite moves the entry's key up or down and an eviction takes it out,
+// each in O(log n), and the heap never holds more keys than entries.
+class OrderHeap {
+public:
+    struct Key {
+        double fitness;
+        uint32_t slot;
+    };
+
+    OrderHeap(bool lastOnTop, const std::deque<PointInfo>& entries) : lastOnTop(lastOnTop), entries(entries) {}
+
+    bool empty() const { return heap.empty(); }
+    size_t size() const { return heap.size(); }
+    const Key& top() const { return heap.front(); }
+    const std::vector<Key>& keys() const { return heap; }
+
+    // Adds the key of a slot that has none.
+    void push(const Key& key);
+    // Replaces the key of a slot that has one (after its entry's seq changed).
+    void update(const Key& key);
+    // Removes a slot's key.
+    void erase(uint32_t slot);
+    // Replaces the whole heap (in O(n)).
+    void assign(const std::vector<Key>& keys);
+
+private:
+    static constexpr uint32_t kAbsent = 0xffffffffu;
+    bool lastOnTop;
+    const std::deque<PointInfo>& entries;
+    std::vector<Key> heap;
+    std::vector<uint32_t> position;  // by slot; kAbsent for a slot without a key
+
+    // Whether `a` belongs above `b`.
+    bool above(const Key& a, const Key& b) const;
+    void place(size_t i, const Key& key) {
+        heap[i] = key;
+        position[key.slot] = (uint32_t)i;
+    }
+    void siftUp(size_t i, Key key);
+    void siftDown(size_t i, Key key);
+};
