@@ -9,6 +9,8 @@ public:
     virtual ~BatchObserver() = default;
     // After each step of a batch run, once the step's fitness is accounted.
     virtual void afterStep(Simulation& simulation) = 0;
+    // Within each step, after the agents have moved and before their visits are recorded.
+    virtual void beforeVisits(Simulation&) {}
     // After a run's end-of-run accounting, while its agents and memories still exist.
     virtual void afterRun(Simulation& simulation) = 0;
 };

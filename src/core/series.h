@@ -1,10 +1,13 @@
 // The per-step series of a batch (--series FILE): one CSV row per run, step and fitness group.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "batchobserver.h"
+#include "inline.h"
 
 class SeriesWriter : public BatchObserver {
 public:
@@ -15,6 +18,7 @@ public:
     SeriesWriter& operator=(const SeriesWriter&) = delete;
 
     void afterStep(Simulation& simulation) override;
+    void beforeVisits(Simulation& simulation) override;
     void afterRun(Simulation& simulation) override;
 
 private:
@@ -22,5 +26,13 @@ private:
     FILE* file;
     std::string rows;  // complete rows not yet written
 
+    // The step whose fitness values are still to be read: what was known when it ended.
+    bool pending = false;
+    unsigned int run = 0, step = 0;
+    double publicBest = 0.0;
+    std::vector<std::int64_t> evaluations;  // per fitness group
+    std::vector<Point> points;              // per agent
+
+    void addRows(Simulation& simulation);
     void writeRows();
 };
