@@ -79,6 +79,7 @@ void Simulation::executeOneStep() {
 
     if (visualizationOn) printFitness(true);
 
+    for (BatchObserver* o : observers) o->beforeVisits(*this);
     postStep();
 
     if (budgetMode) {
