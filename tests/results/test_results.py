@@ -182,6 +182,9 @@ class AgreesWithReport(Scratch):
                                                "compared": ["compare_explore.cfg"]})
         self.assertEqual(rep["compared_strategies"], ["own", "explorer"])
         self.assertEqual(rep["version"], run(["--version"], examples).split()[1])
+        analyze = os.path.join(os.path.dirname(PROGRAM), "nkanalyze")
+        self.assertEqual(subprocess.check_output([analyze, "--version"], universal_newlines=True).split(),
+                         ["nkanalyze", rep["version"]])
         table = list(csv.DictReader(io.StringIO(run(args + ["--report", "csv"], examples))))
         self.assertEqual([(int(t["group"]), int(t["run"]), float(t["value"]), float(t["score"]), float(t["sd"]),
                            int(t["evaluations"]), t["version"]) for t in table],
