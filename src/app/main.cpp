@@ -72,12 +72,7 @@ int main(int argc, char** argv) {
     if (!cl.error.empty()) NK_FATAL("%s\n", cl.error.c_str());
 #ifndef NK_VISUAL_PROGRAM
     // The window lives in nkswarm-visual, so that batch runs do not load Qt and VTK.
-    // It reads everything itself; the warnings are printed here only when it cannot start.
-    if (cl.visual != CommandLine::Visual::None) {
-        const int status = launchVisualProgram(cl.argv);
-        printWarnings(cl);
-        return status;
-    }
+    const std::string noVisualMode = cl.visual != CommandLine::Visual::None ? launchVisualProgram(cl.argv) : "";
 #endif
     printWarnings(cl);
 
@@ -86,12 +81,17 @@ int main(int argc, char** argv) {
     Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.fitnessStatsPrinted,
                     cl.evalsPerStepLimit);
     if (!cl.dumpConfigFile.empty()) writeConfigDump(cl.dumpConfigFile, simu.params);
-    if (cl.actionProbs) simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
+    if (cl.actionProbs) {
+        simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
+    } else if (cl.visual != CommandLine::Visual::None) {
 #ifdef NK_VISUAL_PROGRAM
-    else if (cl.visual != CommandLine::Visual::None)
         return runVisualMode(simu, cl);
+#else
+        fprintf(stderr, "%s\n", noVisualMode.c_str());
+        return 1;
 #endif
-    else
+    } else {
         runBatch(simu, cl);
+    }
     return 0;
 }

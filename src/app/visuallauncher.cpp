@@ -1,6 +1,8 @@
 // Visual mode from nkswarm: nkswarm-visual, found beside this program, replaces this process
 // with the same command line before anything is read, so that it reads the configuration,
 // reports errors and warnings once, and opens the window; its exit status is the program's.
+// When it cannot start, nkswarm goes on reading the configuration, so that configuration
+// errors still come first, and then says why there is no window.
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,17 +27,14 @@ std::string programFolder() {
 
 }  // namespace
 
-int launchVisualProgram(char** argv) {
+std::string launchVisualProgram(char** argv) {
     const std::string program = programFolder() + "nkswarm-visual";
     fflush(stdout);
     fflush(stderr);
     execv(program.c_str(), argv);
     if (errno == ENOENT)
-        fprintf(stderr,
-                "Visual mode is not built: %s, the program that shows the window, is missing. Install Qt 5 and "
-                "VTK 9 (scripts/install-deps.sh --visual) and rebuild.\n",
-                program.c_str());
-    else
-        fprintf(stderr, "Visual mode cannot start %s: %s\n", program.c_str(), strerror(errno));
-    return 1;
+        return "Visual mode is not built: " + program +
+               ", the program that shows the window, is missing. Install Qt 5 and VTK 9 "
+               "(scripts/install-deps.sh --visual) and rebuild.";
+    return "Visual mode cannot start " + program + ": " + strerror(errno);
 }

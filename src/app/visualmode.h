@@ -3,6 +3,8 @@
 // program built with the window, and only nkswarm-visual opens it.
 #pragma once
 
+#include <string>
+
 #include "commandline.h"
 
 class Simulation;
@@ -11,5 +13,5 @@ class Simulation;
 int runVisualMode(Simulation& simu, const CommandLine& options);
 
 // In nkswarm: replaces this process with nkswarm-visual, found beside this program, with the
-// same command line. Returns only when that fails, with exit status 1 after a message.
-int launchVisualProgram(char** argv);
+// same command line. Returns only when that fails, with the message that says why.
+std::string launchVisualProgram(char** argv);
