@@ -190,23 +190,34 @@ void Landscape::visitQueuedPoints() {
 double Landscape::getFitnessValue(const Point& point) {
     FitnessCache::Entry entry = cache.locate(point.values);
     FlockCacheItem item = entry.read();
-    // A new item is all zeros: no stamp, no visits applied.
-    const int startTime = item.timeStamp;
-    double fitness = startTime != 0 ? item.fitness : getBaseFitness(point);
-    double visitCount = item.visitCount;
-
-    if (startTime < lastVisitStamp) {
-        if (params.flockingIntensityDecay > 0)
-            fitness = applyDecayingCrowding(point, startTime, fitness, visitCount);
-        else
-            fitness = applyConstantCrowding(point, startTime, fitness);
-    }
+    double visitCount;
+    const double fitness = currentFitness(point, item, visitCount);
 
     item.fitness = fitness;
     item.timeStamp = curTimeStamp;
     item.visitCount = (unsigned int)visitCount;
     entry.write(item);
     curTimeStamp++;
+    return fitness;
+}
+
+double Landscape::peekFitnessValue(const Point& point) {
+    // get() inserts nothing, unlike locate().
+    double visitCount;
+    return currentFitness(point, cache.get(point.values), visitCount);
+}
+
+double Landscape::currentFitness(const Point& point, const FlockCacheItem& item, double& visitCount) {
+    // A new item is all zeros: no stamp, no visits applied.
+    const int startTime = item.timeStamp;
+    double fitness = startTime != 0 ? item.fitness : getBaseFitness(point);
+    visitCount = item.visitCount;
+    if (startTime < lastVisitStamp) {
+        if (params.flockingIntensityDecay > 0)
+            fitness = applyDecayingCrowding(point, startTime, fitness, visitCount);
+        else
+            fitness = applyConstantCrowding(point, startTime, fitness);
+    }
     return fitness;
 }
 

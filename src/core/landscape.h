@@ -45,6 +45,9 @@ public:
     void finishRun();
 
     double getFitnessValue(const Point& point);
+    // What getFitnessValue would return now, without its side effects: the cache and the time
+    // stamp stay as they are, so reading values for output changes no later result.
+    double peekFitnessValue(const Point& point);
     // Fitness without crowding; touches neither the cache nor the time stamp.
     double getBaseFitness(const Point& point) const;
     unsigned long fitidx(long value, unsigned int context) const;
@@ -95,6 +98,9 @@ private:
     // Rule A's collection: (realTimeStep << 32 | scan order, distance).
     std::vector<std::pair<uint64_t, int>> decayScratch;
 
+    // The crowded fitness of `point` from its cached item (all zeros: none) and the visits
+    // since; `visitCount` receives the item's count with those visits applied.
+    double currentFitness(const Point& point, const FlockCacheItem& item, double& visitCount);
     double component(unsigned int dim, unsigned long index) const;
     double independentComponent(unsigned int dim, unsigned long index) const;
     void buildComponentTable();
