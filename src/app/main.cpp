@@ -3,6 +3,7 @@
 
 #include "commandline.h"
 #include "keywords.h"
+#include "runheap.h"
 #include "simulation.h"
 #include "version.h"
 #include "visualmode.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     const std::string noVisualMode = cl.visual != CommandLine::Visual::None ? launchVisualProgram(cl.argv) : "";
 #endif
     printWarnings(cl);
+    reserveRunHeap();
 
     // All configuration reading and checking happens here, before any visual or probability option counts.
     std::vector<std::string> comparedStrategyNames = cl.comparedStrategyNames;
