@@ -215,7 +215,8 @@ double Landscape::getFitnessValue(const Point& point) {
 // scan of the bin window meets them: bins by first then second index, each newest first.
 // Two ways give the same list: scanning the window's bins, which costs one test per visit
 // newer than the stamp, or looking up each point within the radius, which costs one test
-// per point. The cheaper one is taken per call.
+// per point. The cheaper one is taken per call; a point with no visit within the radius
+// at all (the index keeps a bitmap of them) needs neither.
 
 void Landscape::buildBallMasks() {
     ballRadius = params.flockingRadius;
@@ -236,6 +237,9 @@ void Landscape::buildBallMasks() {
         if (masks.size() > maxBall) masks.clear();
     }
     ballMasks.swap(masks);
+    std::vector<uint32_t> ball;
+    for (const BallMask& m : ballMasks) ball.push_back(m.mask);
+    visitIndex.setBall(ball);
 }
 
 // The window's bins that can hold a point: sum - sumFlipped = 2 * (1-bits in the upper
@@ -257,24 +261,17 @@ size_t Landscape::visitsInWindow(int sum, int sumFlipped) {
     return count;
 }
 
-// Gives up, returning false, once more than `limit` visits newer than the stamp are met.
-bool Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime, size_t limit) {
+void Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime) {
     const int radius = params.flockingRadius, n = (int)nLoci;
-    bool complete = true;
     forEachWindowBin(sum, sumFlipped, [&](int a, int b) {
         const FlockVisitList& visits = bin(a, b);
-        for (size_t i = visits.size(); complete && i-- > 0;) {
+        for (size_t i = visits.size(); i-- > 0;) {
             const FlockVisit& v = visits[i];
             if (v.timeStamp <= startTime) break;
-            if (limit-- == 0) {
-                complete = false;
-                break;
-            }
             const int d = bitCount(((uint32_t)v.point.values & Point::allMask()) ^ bits);
             if (d <= radius) closeVisits.push_back({a * (n + 1) + b, v.timeStamp, v.realTimeStep, d});
         }
     });
-    return complete;
 }
 
 void Landscape::collectFromBall(uint32_t bits, int startTime, bool ordered) {
@@ -309,17 +306,18 @@ void Landscape::collectCloseVisits(const Point& point, int startTime, bool order
     point.getBitSums(sum, sumFlipped);
     const uint32_t bits = (uint32_t)point.values & Point::allMask();
     closeVisits.clear();
+    if (!visitIndex.anyNear(bits)) return;
     // The bins cost one test per newer visit, the ball one per point. Newer visits are at
     // most the stamps taken since (every visit takes one) and at most the window's visits.
+    // Counting the window's visits costs a few loads per bin, worth it only where the ball
+    // has many more points than the window has bins.
     const size_t ball = ballMasks.size();
-    if (ball == 0 || (size_t)(lastVisitStamp - startTime) <= ball || visitsInWindow(sum, sumFlipped) <= ball) {
-        collectFromBins(bits, sum, sumFlipped, startTime, SIZE_MAX);
+    const size_t windowBins = (size_t)(2 * params.flockingRadius + 1) * (2 * params.flockingRadius + 1);
+    if (ball == 0 || (size_t)(lastVisitStamp - startTime) <= ball ||
+        (ball > 4 * windowBins && visitsInWindow(sum, sumFlipped) <= ball)) {
+        collectFromBins(bits, sum, sumFlipped, startTime);
         return;
     }
-    // A new point (stamp 0) has every visit newer: straight to the ball. A cached one tries
-    // the bins up to as many newer visits as the ball has points.
-    if (startTime > 0 && collectFromBins(bits, sum, sumFlipped, startTime, ball)) return;
-    closeVisits.clear();
     collectFromBall(bits, startTime, ordered);
 }
 // --- end of close visits ---------------------------------------------------------------

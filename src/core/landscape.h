@@ -102,7 +102,7 @@ private:
     template <class F>
     void forEachWindowBin(int sum, int sumFlipped, F fn);
     size_t visitsInWindow(int sum, int sumFlipped);
-    bool collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime, size_t limit);
+    void collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime);
     void collectFromBall(uint32_t bits, int startTime, bool ordered);
     void collectCloseVisits(const Point& point, int startTime, bool ordered);
     double applyDecayingCrowding(const Point& point, int startTime, double fitness, double& visitCount);
