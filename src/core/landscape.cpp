@@ -94,16 +94,13 @@ void Landscape::buildComponentTable() {
         return;
     }
     componentTable.resize(nLoci * stride);
-    if (params.landscapeComponents == 1) {
-        // The table's order is the draw order: one pass of the stream fills it.
-        unsigned short state[3];
-        rng48::store(state, componentStreamStart);
-        for (double& c : componentTable) c = rng48::erand48(state);
-        return;
-    }
+    // Independent components are drawn in index order, one pass of the stream.
+    unsigned short state[3];
+    rng48::store(state, componentStreamStart);
     for (unsigned int dim = 0; dim < nLoci; dim++)
         for (unsigned long index = 0; index < stride; index++)
-            componentTable[dim * stride + index] = component(dim, index);
+            componentTable[dim * stride + windowOf(index)] =
+                params.landscapeComponents == 1 ? rng48::erand48(state) : component(dim, index);
 }
 
 // --- independent components (landscapeComponents 1) ------------------------------------
@@ -120,7 +117,8 @@ void Landscape::locusComponents(unsigned int dim, std::vector<double>& out) cons
     const unsigned long stride = 1ul << (kBits + 1);
     out.resize(stride);
     if (!componentTable.empty()) {
-        std::copy(componentTable.begin() + dim * stride, componentTable.begin() + (dim + 1) * stride, out.begin());
+        for (unsigned long index = 0; index < stride; index++)
+            out[index] = componentTable[dim * stride + windowOf(index)];
     } else if (params.landscapeComponents == 1) {
         unsigned short state[3];
         rng48::store(state, skipAhead48(componentStreamStart, (uint64_t)dim << (kBits + 1)));
@@ -137,18 +135,13 @@ double Landscape::getBaseFitness(const Point& point) const {
     const uint32_t v = (uint32_t)point.values & (uint32_t)((1ull << nLoci) - 1);
     const unsigned long stride = 1ul << (kBits + 1);
     double sum = 0.0;
-    if (kBits <= nLoci) {
-        // Two copies of the bit string side by side turn the cyclic context into a shift.
+    if (kBits <= nLoci && !componentTable.empty()) {
+        // Two copies of the bit string side by side turn the cyclic window of a locus and
+        // the K loci after it into a shift, and the table is kept in window order.
         const uint64_t twice = (uint64_t)v | ((uint64_t)v << nLoci);
-        const uint64_t contextMask = (1ull << kBits) - 1;
-        const double* table = componentTable.empty() ? nullptr : componentTable.data();
-        for (unsigned int dim = 0; dim < nLoci; dim++) {
-            const unsigned long index =
-                (unsigned long)(((twice >> (dim + 1)) & contextMask) | ((uint64_t)((v >> dim) & 1u) << kBits));
-            sum += table ? table[dim * stride + index] : component(dim, index);
-        }
+        const double* table = componentTable.data();
+        for (unsigned int dim = 0; dim < nLoci; dim++, table += stride) sum += table[(twice >> dim) & (stride - 1)];
     } else {
-        // K above N: the context runs round the loci more than once.
         for (unsigned int dim = 0; dim < nLoci; dim++) {
             unsigned long context = 0;
             unsigned int locus = dim;
@@ -157,7 +150,7 @@ double Landscape::getBaseFitness(const Point& point) const {
                 context |= (unsigned long)((v >> locus) & 1u) << j;
             }
             const unsigned long index = fitidx((long)((v >> dim) & 1u), (unsigned int)context);
-            sum += componentTable.empty() ? component(dim, index) : componentTable[dim * stride + index];
+            sum += componentTable.empty() ? component(dim, index) : componentTable[dim * stride + windowOf(index)];
         }
     }
     const double mean = sum / nLoci;

@@ -70,6 +70,7 @@ private:
     int lastVisitStamp = 0;
     // Components of every (locus, index) pair, built once per landscape when small enough;
     // empty otherwise (then each component is computed on demand, with the same result).
+    // Kept per locus in window order (windowOf), so that a point's bits select an entry.
     std::vector<double> componentTable;
     // Independent components (landscapeComponents 1): the landscape stream's state after
     // the locus seeds; component (dim, index) is draw dim * 2^(K+1) + index + 1 after it.
@@ -95,6 +96,11 @@ private:
     // Rule A's collection: (realTimeStep << 32 | scan order, distance).
     std::vector<std::pair<uint64_t, int>> decayScratch;
 
+    // The bits of a locus and the K loci after it, in point order (the locus lowest), for
+    // a component index (the locus highest, above its context).
+    unsigned long windowOf(unsigned long index) const {
+        return ((index & ((1ul << kBits) - 1)) << 1) | (index >> kBits);
+    }
     double component(unsigned int dim, unsigned long index) const;
     double independentComponent(unsigned int dim, unsigned long index) const;
     void buildComponentTable();
