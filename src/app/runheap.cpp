@@ -3,10 +3,9 @@
 // machine, a third of a short run's time. A 2 MiB page takes one fault for 512 of them.
 // Transparent huge pages serve only memory that asks for them (madvise), and glibc's
 // malloc asks only when an environment variable says so; the program asks itself: it
-// grows the heap once by a reserve of address space and advises that stretch.
+// grows the heap once by a reserve and advises that stretch.
 #include "runheap.h"
 
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,44 +13,37 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uintptr_t kHugePage = (uintptr_t)2 << 20;
-// Address space only: untouched pages take no memory. Enough for the heap of the largest
-// runs measured (N = 24, 200 agents x 2000 steps); a run that needs more grows on in
-// small pages.
-constexpr size_t kReserve = (size_t)256 << 20;
-// Forces the heap to grow: larger than the free top of the heap at start.
-constexpr size_t kProbeSize = (size_t)1 << 20;
+// The heap grows by this much at start, and the whole 2 MiB pages inside (4 MiB) are
+// advised: they hold the heap of a short run (the small benchmark's), where the faults are
+// a large share of the time. Longer runs grow beyond them in small pages: a heap that ends
+// inside the advised stretch leaves its last 2 MiB page partly unused, up to 2 MiB more
+// peak memory, which a short stretch keeps to short runs.
+constexpr size_t kReserve = (size_t)6 << 20;
+// Arrays up to this size come from the heap. Setting the top pad below fixes glibc's
+// otherwise adaptive limit at 128 KiB; larger arrays keep their own mappings, given back
+// when freed, as they were.
+constexpr int kLargestHeapArray = 2 << 20;
+// Above the reserve, so that the free top of the heap is not given back at the first free.
+constexpr int kTrimThreshold = 16 << 20;
+// Forces the heap to grow: larger than the free top of the heap at start, smaller than
+// kLargestHeapArray.
+constexpr size_t kProbeSize = (size_t)256 << 10;
 
 // The stretch below the first 2 MiB boundary of the reserve, held for good.
 void* keptBelowBoundary = nullptr;
 
-// A limit on address space is shared with every mapping the run makes later.
-size_t reserveSize() {
-    struct rlimit limit;
-    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur / 4 < kReserve)
-        return (size_t)(limit.rlim_cur / 4);
-    return kReserve;
-}
-
-// Arrays up to 32 MiB (glibc's largest setting) come from the heap rather than each from a
-// mapping of its own, and the heap keeps what is freed for later arrays instead of giving
-// it back, so no stretch is touched fresh twice.
-void keepArraysInHeap() {
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, INT_MAX);
-}
-
 }  // namespace
 
 void reserveRunHeap() {
-    keepArraysInHeap();
+    mallopt(M_MMAP_THRESHOLD, kLargestHeapArray);
+    mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
     // With the reserve as top pad, the growth that the probe forces adds the whole reserve.
-    mallopt(M_TOP_PAD, (int)reserveSize());
+    mallopt(M_TOP_PAD, (int)kReserve);
     const uintptr_t before = (uintptr_t)sbrk(0);
     char* probe = static_cast<char*>(malloc(kProbeSize));
     const uintptr_t after = (uintptr_t)sbrk(0);
