@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "NetworkActivator.h"
+#include "configdump.h"
 #include "params.h"
 #include "util.h"
 
@@ -85,9 +86,9 @@ public:
         writeFile(path(name), bytes.data(), bytes.size());
     }
 
-    static constexpr const char* kNames[] = {"main.cfg", "extra.cfg",  "cmp1.cfg",  "cmp2.cfg",
-                                             "pop.xml",  "pop.xml.gz", "nn0.xml",   "nn0.xml.gz",
-                                             "nn2.xml",  "nn5.xml",    "cyclic.xml"};
+    static constexpr const char* kNames[] = {"main.cfg",   "extra.cfg", "cmp1.cfg",   "cmp2.cfg", "pop.xml",
+                                             "pop.xml.gz", "nn0.xml",   "nn0.xml.gz", "nn2.xml",  "nn5.xml",
+                                             "cyclic.xml", "dump.cfg",  "empty.cfg"};
 
 private:
     std::string dir_;
@@ -141,6 +142,30 @@ private:
     int previous_;
 };
 
+// A configuration that was read is written back (--dump-config); that must read back to one
+// that is written back the same. The dump holds the extra file's blocks, so an empty file
+// takes the extra file's place where compared strategies need one.
+inline void checkWrittenBack(Workspace& ws, SimuParameters& params, std::vector<std::string> names,
+                             std::vector<std::string>& comparedNames) {
+    const std::string text = configDump(params, "");
+    names[0] = ws.path("dump.cfg");
+    if (!writeFile(names[0], reinterpret_cast<const uint8_t*>(text.data()), text.size())) abort();
+    if (names.size() == 2) names.pop_back();
+    if (names.size() > 2) {
+        names[1] = ws.path("empty.cfg");
+        if (!writeFile(names[1], nullptr, 0)) abort();
+    }
+    try {
+        SimuParameters again(comparedNames);
+        again.readFromFile(names, 0);
+        if (configDump(again, "") == text) return;
+        fprintf(stderr, "nkfuzz: the configuration written back is written back differently\n%s", text.c_str());
+    } catch (const FatalExit&) {
+        fprintf(stderr, "nkfuzz: the configuration written back does not read back\n%s", text.c_str());
+    }
+    abort();
+}
+
 // Splits data at kFileSeparator into at most kMaxConfigFiles files (the last one takes
 // the rest, separators included), writes them into the workspace and reads them as
 // the program would read its configuration files.
@@ -171,6 +196,7 @@ inline Result runConfigInput(Workspace& ws, const uint8_t* data, size_t size) {
     try {
         SimuParameters params(comparedNames);
         params.readFromFile(names, 0);
+        checkWrittenBack(ws, params, names, comparedNames);
     } catch (const FatalExit& e) {
         result.outcome = OutcomeFatalExit;
         result.status = e.status;

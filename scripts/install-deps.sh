@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, skipping those already installed.
-#   scripts/install-deps.sh            core: compiler, CMake, tinyxml2, zlib, tests
+#   scripts/install-deps.sh            core: compiler, CMake, tinyxml2, zlib, JSON, tests
 #   scripts/install-deps.sh --visual   also Qt 5, VTK 9 and Xvfb for visual mode
+#   scripts/install-deps.sh --plot     also matplotlib for scripts/plot.py (the system's python3)
 #   scripts/install-deps.sh --all      everything the full test suite uses
 set -euo pipefail
 
-core=(g++ make cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev libtinyxml2-dev zlib1g-dev)
+core=(g++ make cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev libtinyxml2-dev zlib1g-dev
+      nlohmann-json3-dev)
 visual=(qtbase5-dev libvtk9-qt-dev libvtk9-dev libx11-dev xvfb xauth)
+plot=(python3-matplotlib)
 extra=(valgrind clang clang-format clang-tidy libclang-rt-14-dev python3 parallel slurm-wlm munge time linux-perf ccache)
 
 want=("${core[@]}")
 for arg in "$@"; do
   case "$arg" in
     --visual) want+=("${visual[@]}") ;;
-    --all) want+=("${visual[@]}" "${extra[@]}") ;;
-    *) echo "usage: $0 [--visual|--all]" >&2; exit 2 ;;
+    --plot) want+=("${plot[@]}") ;;
+    --all) want+=("${visual[@]}" "${plot[@]}" "${extra[@]}") ;;
+    *) echo "usage: $0 [--visual|--plot|--all]" >&2; exit 2 ;;
   esac
 done
 

@@ -5,7 +5,7 @@ run the rows with GNU parallel or a Slurm job array, and collect the reports int
     sweep.py expand SWEEP.json DIR [--program PATH]
     sweep.py run DIR [-j N]
     sweep.py slurm DIR [--limit L] [--rows-per-task K] [--time T] [--partition P] ...
-    sweep.py collect DIR [-o FILE.csv]
+    sweep.py collect DIR [-o FILE.csv] [--series FILE.csv]
 
 The sweep file format and the CSV columns are described in README.md, section
 "Running many simulations". Standard-library Python 3 only.
@@ -107,8 +107,10 @@ def condition_holds(condition, read):
 # The seeds every CSV line records (the keywords whose value is a seed).
 SEED_COLUMNS = ["landscapeseed", "changeseed", "startseed", "searchseed"]
 
-# Command-line options, in the only order the program recognises them.
-OPTIONS = ["--num-runs", "--extra-cfg", "--compare-strategies", "--print-stats", "--step-evals"]
+# Command-line options, in the only order the program recognises them; --series (true/false: the
+# row writes its per-step series to series.csv) may stand anywhere and comes last.
+OPTIONS = ["--num-runs", "--extra-cfg", "--compare-strategies", "--print-stats", "--step-evals", "--series"]
+SERIES_FILE = "series.csv"
 
 OMIT = "omit"  # the value that removes an optional keyword or an option
 
@@ -582,7 +584,7 @@ class Sweep:
 # expand
 # ---------------------------------------------------------------------------------------
 
-RESULT_FILES = ["status", "stdout", "stderr", "version"]
+RESULT_FILES = ["status", "stdout", "stderr", "version", SERIES_FILE]
 
 JOB_SH = r"""#!/bin/sh
 # Runs one row of this sweep: job.sh ROWDIR (relative to this directory). Written by
@@ -805,17 +807,24 @@ def command_line(settings, sweep, files, files_out):
         argv += ["--extra-cfg", "extra.cfg"]
     if "--compare-strategies" in opt:
         argv += ["--compare-strategies"] + compared_files(opt["--compare-strategies"], sweep, files, files_out)
-    print_stats = False
-    if "--print-stats" in opt:
-        flag = opt["--print-stats"].lower()
-        if flag not in TRUE_WORDS | FALSE_WORDS:
-            raise SweepError("--print-stats: 1 or 0 expected, got %r" % opt["--print-stats"])
-        print_stats = flag in TRUE_WORDS
-        if print_stats:
-            argv.append("--print-stats")
+    print_stats = switch(opt, "--print-stats")
+    if print_stats:
+        argv.append("--print-stats")
     if "--step-evals" in opt:
         argv += ["--step-evals", opt["--step-evals"]]
+    if switch(opt, "--series"):
+        argv += ["--series", SERIES_FILE]
     return argv, print_stats
+
+
+def switch(opt, name):
+    """An option column that is on or off."""
+    if name not in opt:
+        return False
+    flag = opt[name].lower()
+    if flag not in TRUE_WORDS | FALSE_WORDS:
+        raise SweepError("%s: 1 or 0 expected, got %r" % (name, opt[name]))
+    return flag in TRUE_WORDS
 
 
 def compared_files(value, sweep, files, files_out):
@@ -1093,6 +1102,9 @@ def cmd_collect(args):
     finally:
         if out is not sys.stdout:
             out.close()
+    if args.series:
+        with open(args.series, "w", newline="") as f:
+            write_series(f, d, index, records)
     counts = {what: sum(r["outcome"] == what for r in records) for what in ("ok", "failed", "not run")}
     print("%d rows: %d ok, %d failed, %d not run" % (
         len(records), counts["ok"], counts["failed"], counts["not run"]), file=sys.stderr)
@@ -1155,6 +1167,31 @@ def write_csv(out, records, columns):
                 w.writerow(lead + ["1", "", r] + pad(table[0]) + pad(table[1]) + pad(values))
 
 
+def write_series(out, d, index, records):
+    """The series of every successful row in one CSV: the row and its sweep columns, then the
+    row's series.csv columns."""
+    columns = list(index["columns"])
+    w = csv.writer(out, lineterminator="\n")
+    header = None
+    for rowdir, rec in zip(index["dirs"], records):
+        if rec["outcome"] != "ok":
+            continue
+        try:
+            with open(os.path.join(d, rowdir, SERIES_FILE), newline="") as f:
+                rows = list(csv.reader(f))
+        except FileNotFoundError:
+            continue  # the row was run without --series
+        if not rows:
+            continue
+        if header is None:
+            header = rows[0]
+            w.writerow(["row"] + columns + header)
+        params = rec["info"]["params"]
+        lead = [rec["info"]["row"]] + [params.get(c) if params.get(c) is not None else "" for c in columns]
+        for r in rows[1:]:
+            w.writerow(lead + r)
+
+
 # ---------------------------------------------------------------------------------------
 
 def main(argv=None):
@@ -1190,6 +1227,7 @@ def main(argv=None):
     c = sub.add_parser("collect", help="write the results as one CSV, one line per run")
     c.add_argument("dir")
     c.add_argument("-o", "--output", help="the CSV file (default: standard output)")
+    c.add_argument("--series", metavar="FILE", help="also the rows' series (sweep column --series) in one CSV")
     c.set_defaults(func=cmd_collect)
 
     args = p.parse_args(argv)

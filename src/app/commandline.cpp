@@ -203,9 +203,41 @@ private:
     CommandLine cl;
 };
 
-}  // namespace
+// Takes the result options and their values out of the command line, so that the positional
+// rules see exactly the words they would see without them.
+std::vector<char*> takeResultOptions(int argc, char** argv, CommandLine& cl) {
+    std::vector<char*> rest;
+    if (argc > 0) rest.push_back(argv[0]);
+    for (int i = 1; i < argc; i++) {
+        const bool series = strcmp(argv[i], "--series") == 0, report = strcmp(argv[i], "--report") == 0,
+                   dump = strcmp(argv[i], "--dump-config") == 0;
+        if (!(series || report || dump)) {
+            rest.push_back(argv[i]);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            cl.error = std::string(argv[i]) + (report ? " needs json, csv or plain" : " needs a file name");
+            continue;
+        }
+        const std::string value = argv[++i];
+        if (series) {
+            cl.seriesFile = value;
+        } else if (dump) {
+            cl.dumpConfigFile = value;
+        } else if (value == "json" || value == "csv" || value == "plain") {
+            cl.report = value == "json"  ? CommandLine::Report::Json
+                        : value == "csv" ? CommandLine::Report::Csv
+                                         : CommandLine::Report::Plain;
+        } else {
+            cl.error = "--report needs json, csv or plain, not \"" + value + "\"";
+        }
+    }
+    rest.push_back(nullptr);
+    return rest;
+}
 
-CommandLine parseCommandLine(int argc, char** argv) {
+// The command line by its positional rules.
+CommandLine parsePositional(int argc, char** argv) {
     CommandLine cl;
     // A caller may start the program with no words at all, not even its name.
     const char* name = argc > 0 && argv[0] ? argv[0] : "nkswarm";
@@ -224,6 +256,25 @@ CommandLine parseCommandLine(int argc, char** argv) {
     return cl;
 }
 
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+    CommandLine results;
+    std::vector<char*> rest = takeResultOptions(argc, argv, results);
+    CommandLine cl = parsePositional(static_cast<int>(rest.size()) - 1, rest.data());
+    // The window toolkit and nkswarm-visual get the whole command line.
+    cl.argc = argc;
+    cl.argv = argv;
+    cl.seriesFile = results.seriesFile;
+    cl.report = results.report;
+    cl.dumpConfigFile = results.dumpConfigFile;
+    cl.error = results.error;
+    if ((cl.visual != CommandLine::Visual::None || cl.actionProbs) &&
+        (!cl.seriesFile.empty() || cl.report != CommandLine::Report::Plain))
+        cl.warnings.push_back("--series and --report belong to batch runs: not used here");
+    return cl;
+}
+
 void printUsage(const char* programName) {
     printf(
         "Usage: %s <sim.cfg.file> [--extra-cfg <sim.cfg.file-extra>] [--visual-rect | --visual-spherical "
@@ -239,10 +290,11 @@ void printHelp(const char* programName) {
         "        [--compare-strategies NAME0 CFG1 NAME1 CFG2 NAME2] [--print-stats] [--step-evals X]\n"
         "        [--visual-rect | --visual-spherical [--follow | --follow2 | --follow3 | POINT] [SEED]]\n"
         "        [--print-action-probs AGENT OUTPUT V1 V2 ...]\n"
+        "        [--series FILE] [--report json|csv] [--dump-config FILE]\n"
         "nkswarm --help | -h | --version | --keywords\n"
         "\n"
-        "Options are recognised only in this order and at these positions; any other argument is\n"
-        "ignored with a warning on standard error.\n"
+        "Options are recognised only in this order and at these positions (the result options\n"
+        "anywhere); any other argument is ignored with a warning on standard error.\n"
         "  --num-runs N          replaces the configured number of runs when N > 0 (right after the file)\n"
         "  --extra-cfg FILE      strategy and agent parameter blocks read beside the main file\n"
         "  --compare-strategies  compared strategies (after --extra-cfg); CFG2 may be 0 for one\n"
@@ -250,6 +302,11 @@ void printHelp(const char* programName) {
         "  --step-evals X        evaluation budget per step for agent 0\n"
         "  --visual-rect, --visual-spherical   one run in a window\n"
         "  --print-action-probs  a network's action probabilities for state values V1 V2 ...\n"
-        "  --keywords            the keyword table of configuration files (docs/keywords.md)\n",
+        "  --keywords            the keyword table of configuration files (docs/keywords.md)\n"
+        "Result options, anywhere on the command line:\n"
+        "  --series FILE         CSV: per run, step and fitness group the agents' mean and best fitness,\n"
+        "                        the evaluations so far and the public memory's best\n"
+        "  --report json|csv     the report with labels, files, seeds and version, instead of the plain lines\n"
+        "  --dump-config FILE    the configuration in effect, defaults included, as a main configuration file\n",
         stdout);
 }

@@ -9,6 +9,7 @@ struct CommandLine {
     enum class Request { Run, Usage, Help, Version, Keywords };
     enum class Visual { None, Rect, Spherical };
     enum class Follow { FixedAgent, MovingAgent, FixedAgentSearchStart };
+    enum class Report { Plain, Json, Csv };
 
     Request request = Request::Run;
     const char* programName = "nkswarm";
@@ -29,6 +30,14 @@ struct CommandLine {
     int outputId = -1;
     std::vector<double> stateInputs;
 
+    // Result options, which may stand anywhere: the per-step series of a batch, the form of
+    // its report, and the effective configuration written back.
+    std::string seriesFile;
+    Report report = Report::Plain;
+    std::string dumpConfigFile;
+    // A result option without a valid value; the program stops with it.
+    std::string error;
+
     // One line each for arguments the rules leave unused and values that do not convert.
     std::vector<std::string> warnings;
     // The whole command line, for the window toolkit.
@@ -37,7 +46,8 @@ struct CommandLine {
 };
 
 // Options are recognised only in their documented order and positions; nothing else is
-// taken, but every argument left over gets a warning.
+// taken, but every argument left over gets a warning. The result options (--series, --report,
+// --dump-config) are taken out first, wherever they stand.
 CommandLine parseCommandLine(int argc, char** argv);
 
 // The short usage line (no arguments) and the full help (--help).

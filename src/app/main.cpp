@@ -1,9 +1,17 @@
 // Program entry: parses the command line, builds one Simulation and runs one driver.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "commandline.h"
+#include "configdump.h"
 #include "keywords.h"
+#include "report.h"
+#include "runheap.h"
+#include "series.h"
 #include "simulation.h"
+#include "util.h"
 #include "version.h"
 #include "visualmode.h"
 
@@ -11,6 +19,35 @@ namespace {
 
 void printWarnings(const CommandLine& cl) {
     for (const std::string& warning : cl.warnings) fprintf(stderr, "warning: %s\n", warning.c_str());
+}
+
+void writeConfigDump(const std::string& fileName, SimuParameters& params) {
+    const std::string text = configDump(
+        params, std::string("Effective configuration, written by nkswarm ") + NK_VERSION +
+                    " (--dump-config):\nevery keyword in reading order with the value in effect, "
+                    "defaults included,\nthen the strategy and agent parameter blocks of the main and "
+                    "extra files.\nCompared strategies are not included: give their files again, after an empty extra "
+                    "file:\nnkswarm FILE --extra-cfg /dev/null --compare-strategies ...\n");
+    FILE* f = fopen(fileName.c_str(), "w");
+    if (!f || fputs(text.c_str(), f) < 0 || fclose(f) != 0)
+        NK_FATAL("Cannot write the configuration to %s: %s\n", fileName.c_str(), strerror(errno));
+}
+
+// The batch with its result options: the series as it runs, and the report in the form asked for.
+void runBatch(Simulation& simu, const CommandLine& cl) {
+    std::unique_ptr<SeriesWriter> series;
+    if (!cl.seriesFile.empty()) {
+        series = std::make_unique<SeriesWriter>(cl.seriesFile);
+        simu.observers.push_back(series.get());
+    }
+    ReportCollector collector;
+    simu.observers.push_back(&collector);
+    simu.runBatch();
+    simu.observers.clear();
+    const std::string report = cl.report == CommandLine::Report::Json  ? collector.json(simu, cl)
+                               : cl.report == CommandLine::Report::Csv ? collector.csv(simu, cl)
+                                                                       : simu.formatReport();
+    fputs(report.c_str(), stdout);
 }
 
 }  // namespace
@@ -33,16 +70,19 @@ int main(int argc, char** argv) {
         case CommandLine::Request::Run:
             break;
     }
+    if (!cl.error.empty()) NK_FATAL("%s\n", cl.error.c_str());
 #ifndef NK_VISUAL_PROGRAM
     // The window lives in nkswarm-visual, so that batch runs do not load Qt and VTK.
     const std::string noVisualMode = cl.visual != CommandLine::Visual::None ? launchVisualProgram(cl.argv) : "";
 #endif
     printWarnings(cl);
+    reserveRunHeap();
 
     // All configuration reading and checking happens here, before any visual or probability option counts.
     std::vector<std::string> comparedStrategyNames = cl.comparedStrategyNames;
     Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.fitnessStatsPrinted,
                     cl.evalsPerStepLimit);
+    if (!cl.dumpConfigFile.empty()) writeConfigDump(cl.dumpConfigFile, simu.params);
     if (cl.actionProbs) {
         simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
     } else if (cl.visual != CommandLine::Visual::None) {
@@ -53,7 +93,7 @@ int main(int argc, char** argv) {
         return 1;
 #endif
     } else {
-        simu.execute();
+        runBatch(simu, cl);
     }
     return 0;
 }

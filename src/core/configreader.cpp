@@ -126,22 +126,10 @@ void ConfigReader::request(const KeywordSpec& spec) {
 }
 
 bool ConfigReader::conditionHolds(const std::string& condition) const {
-    if (condition.empty()) return true;
-    const bool any = condition.find('|') != std::string::npos;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = condition.find(any ? '|' : '&', start);
-        std::string term = condition.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        const bool negated = term[0] == '!';
-        if (negated) term.erase(0, 1);
-        const size_t eq = term.find('=');
-        const auto it = readKeywords.find(term.substr(0, eq));
-        bool holds = it != readKeywords.end() && (eq == std::string::npos || it->second.value == term.substr(eq + 1));
-        if (negated) holds = !holds;
-        if (holds == any) return any;
-        if (end == std::string::npos) return !any;
-        start = end + 1;
-    }
+    return ::conditionHolds(condition, [this](const std::string& keyword) -> const std::string* {
+        const auto it = readKeywords.find(keyword);
+        return it == readKeywords.end() ? nullptr : &it->second.value;
+    });
 }
 
 bool ConfigReader::matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool required) {
@@ -396,12 +384,19 @@ void ConfigReader::readBlocks(const KeywordSpec& spec) {
             for (ConfigFile* file : {&mainFile, extra.get()})
                 while (matchBlock(file, spec)) readListBlock(*file, spec);
     }
+    recording = nullptr;
 }
 
 bool ConfigReader::matchBlock(ConfigFile* file, const KeywordSpec& spec) {
     if (!file || !file->matchKeyword(spec.name)) return false;
     if (!readKeywords.count(spec.name)) readKeywords[spec.name] = {"", file->lastKeywordLine()};
+    p.blocksRead.push_back({spec.name, {}});
+    recording = &p.blocksRead.back();
     return true;
+}
+
+void ConfigReader::record(const std::string& word) {
+    if (recording) recording->words.push_back(word);
 }
 
 void ConfigReader::readGeneralBlock(ConfigFile& file, const KeywordSpec& spec) {
@@ -439,12 +434,14 @@ void ConfigReader::readNetwork(ConfigFile& file, const char* keyword, AgentStrat
     if (fileWord.atEnd) problem(file, fileWord.line, std::string(keyword) + " needs a genome file name");
     const std::string path = fileWord.text;
     file.consume(path.size());
+    record(path);
     const Word indexWord = file.peek();
     checkValueText(file, indexWord, std::string(keyword) + " index", valueOf("NNStrategy", 1), FieldRef{}, true);
     const Scan scan = indexWord.atEnd ? Scan{} : scanWhole(indexWord.text);
     file.consume(scan.length);
     const int index =
         scan.length ? static_cast<int>(std::clamp<long long>(clampToInt64(scan.value), INT_MIN, INT_MAX)) : -1;
+    record(std::to_string(index));
     // Each activator serves one fetch and the records own the networks, so the previous
     // activator is of no further use.
     delete p.netActivator;
@@ -483,16 +480,20 @@ void ConfigReader::reportGenomeError(const std::string& what, const std::string&
 void ConfigReader::readNetworkType(ConfigFile& file, AgentStrategy& s) {
     const StrategyType fallback = p.groupSize >= 2 ? StrategyType2 : StrategyType0;
     s.type = fallback;
-    if (!file.matchKeyword("type")) return;
-    const Word w = file.peek();
-    checkValueText(file, w, "type", valueOf("NNStrategy", 2), FieldRef{}, true);
-    const Scan scan = w.atEnd ? Scan{} : scanWhole(w.text);
-    file.consume(scan.length);
-    if (scan.length && scan.value >= StrategyType0 && scan.value < StrategyTypeNum)
-        s.type = static_cast<StrategyType>(static_cast<int>(scan.value));
-    else if (scan.length)
-        fprintf(stderr, "warning: %stype %s is not a strategy type (0 to 6): the default type %d is used\n",
-                where(file, w.line).c_str(), w.text.substr(0, scan.length).c_str(), static_cast<int>(fallback));
+    if (file.matchKeyword("type")) {
+        const Word w = file.peek();
+        checkValueText(file, w, "type", valueOf("NNStrategy", 2), FieldRef{}, true);
+        const Scan scan = w.atEnd ? Scan{} : scanWhole(w.text);
+        file.consume(scan.length);
+        if (scan.length && scan.value >= StrategyType0 && scan.value < StrategyTypeNum)
+            s.type = static_cast<StrategyType>(static_cast<int>(scan.value));
+        else if (scan.length)
+            fprintf(stderr, "warning: %stype %s is not a strategy type (0 to 6): the default type %d is used\n",
+                    where(file, w.line).c_str(), w.text.substr(0, scan.length).c_str(), static_cast<int>(fallback));
+    }
+    // Written back with the type in effect, so that it reads back the same with any groupSize.
+    record("type");
+    record(std::to_string(static_cast<int>(s.type)));
 }
 
 void ConfigReader::readS1(ConfigFile& file, const char* keyword, AgentStrategy& s) {
@@ -538,6 +539,7 @@ double ConfigReader::readWeight(ConfigFile& file, const char* keyword, int index
         problem(file, file.lastKeywordLine(),
                 needs + "; weight " + std::to_string(index + 1) + " is " + foundAt(file, w));
     file.consume(scan.length);
+    record(formatReal(static_cast<double>(scan.value)));
     return static_cast<double>(scan.value);
 }
 
@@ -551,6 +553,7 @@ std::vector<int> ConfigReader::readAgentList(ConfigFile& file, const char* keywo
     checkValueText(file, w, std::string(keyword) + " agent count", valueOf("nAgents", 0), FieldRef{}, true);
     file.consume(scan.length);
     const long long count = clampToInt64(scan.value);
+    record(std::to_string(count));
     std::vector<int> ids;
     for (long long i = 0; i < count; i++) {
         w = file.peek();
@@ -564,6 +567,7 @@ std::vector<int> ConfigReader::readAgentList(ConfigFile& file, const char* keywo
                     std::string(keyword) + " lists agent " + foundAt(file, w) + agentRange(limit));
         file.consume(scan.length);
         ids.push_back(static_cast<int>(std::clamp<long long>(clampToInt64(scan.value), INT_MIN, INT_MAX)));
+        record(std::to_string(ids.back()));
     }
     return ids;
 }
@@ -624,6 +628,12 @@ void ConfigReader::readAgentParams(ConfigFile& file, long long offset, long long
         }
     }
     for (int id : ids) p.agentCustomParams[agentKey(offset, id)] = params;
+    // Both settings as they are in effect: the block then reads back the same.
+    for (const std::string& word :
+         {std::string("useAllExploitAttempts"), std::string(params.exploitSearchConfig.useAllAttempts ? "1" : "0"),
+          std::string(depth.name), std::to_string(params.exploitSearchConfig.maxTreeDepth),
+          std::string("agentParamsEnd")})
+        record(word);
 }
 
 // Everything of a main or compared-strategy file is read in one fixed order, so a word

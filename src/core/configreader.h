@@ -79,6 +79,8 @@ private:
     void readS2List(ConfigFile& file, const char* keyword, long long offset, long long limit);
     void readAgentParams(ConfigFile& file, long long offset, long long limit);
     void rejectLeftoverWords(ConfigFile& file);
+    // Adds a word to the block being recorded (blocks of the main and extra files only).
+    void record(const std::string& word);
 
     // Messages.
     void problem(const ConfigFile& file, int line, const std::string& text);
@@ -102,4 +104,5 @@ private:
     std::map<std::string, ReadKeyword> readKeywords;
     std::vector<bool> requested;  // by table rank: asked for (its condition held)
     std::string firstProblem;
+    ConfigBlock* recording = nullptr;  // the last entry of p.blocksRead while its block is read
 };

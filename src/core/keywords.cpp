@@ -382,11 +382,7 @@ std::string formatField(const ValueSpec& value, SimuParameters& p, int index) {
         [&buf](auto field) {
             using T = std::remove_pointer_t<decltype(field)>;
             if constexpr (std::is_same_v<T, double>) {
-                // The shortest text that reads back as the same double.
-                for (int digits = 15; digits <= 17; digits++) {
-                    snprintf(buf, sizeof buf, "%.*g", digits, *field);
-                    if (strtod(buf, nullptr) == *field) break;
-                }
+                snprintf(buf, sizeof buf, "%s", formatReal(*field).c_str());
             } else if constexpr (std::is_same_v<T, bool>) {
                 snprintf(buf, sizeof buf, "%d", *field ? 1 : 0);
             } else if constexpr (!std::is_same_v<T, std::monostate>) {
@@ -395,6 +391,37 @@ std::string formatField(const ValueSpec& value, SimuParameters& p, int index) {
         },
         value.field(p, index));
     return buf;
+}
+
+std::string formatReal(double value) {
+    char buf[40] = "";
+    // The reader converts through long double (as "%lf" does), so the text must survive that
+    // path, not only strtod; 17 digits always do.
+    for (int digits = 15; digits <= 17; digits++) {
+        snprintf(buf, sizeof buf, "%.*g", digits, value);
+        if (static_cast<double>(strtold(buf, nullptr)) == value) break;
+    }
+    return buf;
+}
+
+bool conditionHolds(const std::string& condition,
+                    const std::function<const std::string*(const std::string& keyword)>& firstValue) {
+    if (condition.empty()) return true;
+    const bool any = condition.find('|') != std::string::npos;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = condition.find(any ? '|' : '&', start);
+        std::string term = condition.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const bool negated = term[0] == '!';
+        if (negated) term.erase(0, 1);
+        const size_t eq = term.find('=');
+        const std::string* value = firstValue(term.substr(0, eq));
+        bool holds = value && (eq == std::string::npos || *value == term.substr(eq + 1));
+        if (negated) holds = !holds;
+        if (holds == any) return any;
+        if (end == std::string::npos) return !any;
+        start = end + 1;
+    }
 }
 
 std::string describeRange(const ValueSpec& v) {

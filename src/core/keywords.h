@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -76,8 +77,15 @@ const std::vector<KeywordSpec>& keywordTable();
 const KeywordSpec* findKeyword(const std::string& name);
 int keywordRank(const KeywordSpec& spec);
 
+// Whether a keyword's condition holds, with `firstValue` giving the first value of a keyword
+// that was read (null for one that was not).
+bool conditionHolds(const std::string& condition,
+                    const std::function<const std::string*(const std::string& keyword)>& firstValue);
+
 // The field's value as the configuration would write it ("" without a field).
 std::string formatField(const ValueSpec& value, SimuParameters& p, int index);
+// The shortest text that the reader reads back as the same double.
+std::string formatReal(double value);
 // The bounds a value may take, as the reader's messages state them ("a whole number of 1 or more").
 std::string describeRange(const ValueSpec& value);
 

@@ -104,6 +104,14 @@ struct AgentStrategy {
 };
 
 typedef std::map<int, AgentStrategy> AgentStrategyMap;
+
+// A strategy or agent parameter block of the main or extra file as it was read: its keyword and
+// the words after it, numbers written so that they read back the same. The effective
+// configuration is written back from these (--dump-config).
+struct ConfigBlock {
+    std::string keyword;
+    std::vector<std::string> words;
+};
 typedef std::map<int, CustomParameters> AgentParamMap;
 
 class SimuParameters {
@@ -172,6 +180,8 @@ public:
     CustomParameters generalCustomParams;
     AgentParamMap agentCustomParams;
     NEAT::NetworkActivator* netActivator = nullptr;
+    // The blocks of the main and extra files in reading order (compared strategies' not included).
+    std::vector<ConfigBlock> blocksRead;
 
     // Sets the defaults and reads every configuration file (main, extra, compared strategies).
     SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,

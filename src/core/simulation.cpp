@@ -54,6 +54,7 @@ void Simulation::initRun() {
     for (auto& a : agents) a->initRun();
 
     curStep = 0;
+    countedStepsInRun = 0;
     for (int g = 0; g < kMaxFitnessGroups; g++) {
         countedEvals[g] = 0;
         runFitnessOfGroup[g] = 0.0;
@@ -78,6 +79,7 @@ void Simulation::executeOneStep() {
 
     if (visualizationOn) printFitness(true);
 
+    for (BatchObserver* o : observers) o->beforeVisits(*this);
     postStep();
 
     if (budgetMode) {
@@ -120,6 +122,7 @@ void Simulation::accountStepFitness() {
     // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
     // the run's length, and then no step counts.
     if (params.maxTotalSteps - params.lastStepsUsedForFitness >= curStep) return;
+    countedStepsInRun++;
 
     if (fitnessStatsPrinted) {
         calcStepFitnessForExternalRun2();
@@ -131,6 +134,7 @@ void Simulation::accountStepFitness() {
         for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
             sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
         totalFitnessForAllRuns[0] += sum / 11;
+        runFitnessOfGroup[0] += sum / 11;
     }
 }
 
@@ -223,71 +227,78 @@ void Simulation::printFitness(bool onlyCompute) {
 
 void Simulation::accountRunEnd() {
     const unsigned int L = params.lastStepsUsedForFitness;
-    if (params.agentsFitnessUseMax) {
-        const int groups = fitnessStatsPrinted ? params.nFitnessGroups : 1;
-        for (int g = 0; g < groups; g++) {
+    // Without statistics only group 0 is scored.
+    const int scored = fitnessStatsPrinted ? params.nFitnessGroups : 1;
+    for (int g = 0; g < params.nFitnessGroups; g++) {
+        double runValue = 0.0;
+        if (g < scored && params.agentsFitnessUseMax) {
             double m = 0.0;
             for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++) {
                 const double f = agents[i]->getTotalRunFitness();
                 if (f > m) m = f;
             }
             totalFitnessForAllRuns[g] += m;
-            if (fitnessStatsPrinted) fitnessForRuns[g].push_back(m / L);
+            runValue = m / L;
+        } else if (g < scored) {
+            runValue = runFitnessOfGroup[g] / L;
         }
-    } else if (fitnessStatsPrinted) {
-        // Each run's share of the average line, so that deviations and per-run values mean something.
-        for (int g = 0; g < params.nFitnessGroups; g++) fitnessForRuns[g].push_back(runFitnessOfGroup[g] / L);
+        fitnessForRuns[g].push_back(runValue);
     }
 }
 
 void Simulation::execute() {
-    if (fitnessStatsPrinted)
-        for (int g = 0; g < params.nFitnessGroups; g++) fitnessForRuns[g].reserve(params.nRuns);
+    runBatch();
+    const std::string report = formatReport();
+    fputs(report.c_str(), stdout);
+}
+
+void Simulation::runBatch() {
+    for (int g = 0; g < params.nFitnessGroups; g++) fitnessForRuns[g].reserve(params.nRuns);
 
     progressStart = std::chrono::steady_clock::now();
     progressShown = false;
     for (curRun = 0; curRun < params.nRuns; curRun++) {
         initRun();
-        if (params.maxTotalEvals > 0) {
-            while (countedEvals[0] < params.maxTotalEvals) {
-                executeOneStep();
-                showProgress(false);
-            }
-        } else {
-            while (curStep < params.maxTotalSteps) {
-                executeOneStep();
-                showProgress(false);
-            }
+        // An evaluation budget, when set, ends the run instead of the step count.
+        while (params.maxTotalEvals > 0 ? countedEvals[0] < params.maxTotalEvals : curStep < params.maxTotalSteps) {
+            executeOneStep();
+            for (BatchObserver* o : observers) o->afterStep(*this);
+            showProgress(false);
         }
         accountRunEnd();
+        for (BatchObserver* o : observers) o->afterRun(*this);
         finishRun();
     }
     clearProgress();
+}
 
-    const std::string report = formatReport();
-    fputs(report.c_str(), stdout);
+double Simulation::groupAverage(int g) const {
+    const unsigned int denom = params.lastStepsUsedForFitness * params.nRuns;
+    return totalFitnessForAllRuns[g] / denom;
+}
+
+double Simulation::groupDeviation(int g) const {
+    const double avg = groupAverage(g);
+    double sq = 0.0;
+    for (unsigned int r = 0; r < params.nRuns && r < fitnessForRuns[g].size(); r++) {
+        const double d = fitnessForRuns[g][r] - avg;
+        sq += d * d;
+    }
+    return std::sqrt(sq / params.nRuns);
 }
 
 std::string Simulation::formatReport() const {
     std::string out;
     char buf[64];
-    const unsigned int denom = params.lastStepsUsedForFitness * params.nRuns;
-    double avg[kMaxFitnessGroups];
     for (int g = 0; g < params.nFitnessGroups; g++) {
-        avg[g] = totalFitnessForAllRuns[g] / denom;
-        snprintf(buf, sizeof buf, "%.6f ", avg[g]);
+        snprintf(buf, sizeof buf, "%.6f ", groupAverage(g));
         out += buf;
     }
     out += "\n";
     if (!fitnessStatsPrinted) return out;
 
     for (int g = 0; g < params.nFitnessGroups; g++) {
-        double sq = 0.0;
-        for (unsigned int r = 0; r < params.nRuns && r < fitnessForRuns[g].size(); r++) {
-            const double d = fitnessForRuns[g][r] - avg[g];
-            sq += d * d;
-        }
-        snprintf(buf, sizeof buf, "%.6f ", std::sqrt(sq / params.nRuns));
+        snprintf(buf, sizeof buf, "%.6f ", groupDeviation(g));
         out += buf;
     }
     out += "\n";

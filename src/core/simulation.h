@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "batchobserver.h"
 #include "constants.h"
 #include "evalcounter.h"
 #include "landscape.h"
@@ -32,8 +33,12 @@ public:
     int chosenAgentId = 0;
     double totalFitnessForAllRuns[kMaxFitnessGroups] = {};
     bool groupActedThisStep[kMaxFitnessGroups] = {};
+    // Per fitness group, each run's value (its share of the average line; 0 for a group that is
+    // not scored), recorded with and without statistics.
     std::vector<double> fitnessForRuns[kMaxFitnessGroups];
     bool fitnessStatsPrinted;
+    // Told of every step and run of a batch; they read, never change, the simulation.
+    std::vector<BatchObserver*> observers;
 
     Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
                int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit);
@@ -45,7 +50,10 @@ public:
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;
 
+    // The batch: all runs, then the plain report on standard output.
     void execute();
+    // All runs of the batch, without the report.
+    void runBatch();
     void initRun();
     void executeOneStep();
     void stepWithLimitedEvalsMulti();
@@ -58,6 +66,12 @@ public:
     void printFitness(bool onlyCompute);
     // The batch report: averages, and with statistics the deviations and per-run values.
     std::string formatReport() const;
+    // A group's average over the runs (the report's first line) and the population standard
+    // deviation of its run values (divided by the number of runs).
+    double groupAverage(int g) const;
+    double groupDeviation(int g) const;
+    // Steps of the current run that were scored so far.
+    unsigned int getCountedStepsInRun() const { return countedStepsInRun; }
 
     // Runs the network scoring of one agent for given state values; no step is made.
     void printNNStrategyActionProbs(int agentId, int outputId, std::vector<double> stateInputs);
@@ -74,9 +88,10 @@ public:
     const std::vector<double>& getChosenAgentFitnessValues(int i) const;
 
 private:
-    // Per-group sum of the counted steps' group means in the current run (statistics
-    // without agentsFitnessUseMax).
+    // Per group, what the counted steps of the current run added to its total without
+    // agentsFitnessUseMax (group means with statistics, group 0's sum / 11 without).
     double runFitnessOfGroup[kMaxFitnessGroups] = {};
+    unsigned int countedStepsInRun = 0;
     std::chrono::steady_clock::time_point progressStart, lastProgress;
     bool progressShown = false;
 

@@ -15,12 +15,14 @@
 #include "analysis.h"
 #include "params.h"
 #include "util.h"
+#include "version.h"
 
 namespace {
 
 const char* const kUsage =
     "Usage: nkanalyze CONFIG.cfg [OPTIONS]\n"
     "       nkanalyze --n N --k K [--stretch X] --seeds A[..B] [OPTIONS]\n"
+    "       nkanalyze --help | --version\n"
     "Analyses the base fitness (no crowding) of whole landscapes: local maxima, global\n"
     "maximum, minimum, mean fitness and the correlation of one-bit neighbours.\n"
     "  --seeds A[..B]     landscape seeds A to B (with CONFIG: replaces its landscapeseed)\n"
@@ -205,6 +207,10 @@ void analyzeSeeds(const Options& o, SimuParameters& params) {
 int main(int argc, char** argv) {
     if (argc < 2 || (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0))) {
         fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        printf("nkanalyze %s\n", NK_VERSION);
         return 0;
     }
     const Options o = parseCommandLine(argc, argv);

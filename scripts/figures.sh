@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Makes the README's figures of results from examples/ (section "Results and figures"):
+#   docs/results-series.png  examples/eval_budget.cfg with --series: each fitness group's
+#                            current fitness per step over 5 runs
+#   docs/results-sweep.png   the sweep examples/sweep_crowding.json: score against crowding
+#                            strength, one line per K
+# Needs build/nkswarm and /usr/bin/python3 with matplotlib (scripts/install-deps.sh --plot).
+#   scripts/figures.sh [PROGRAM]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+prog=$(realpath "${1:-build/nkswarm}")
+plot=(/usr/bin/python3 scripts/plot.py)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+(cd examples && "$prog" eval_budget.cfg --print-stats --series "$tmp/series.csv" > /dev/null)
+"${plot[@]}" series "$tmp/series.csv" -o docs/results-series.png \
+  --title "eval_budget.cfg: exploiters (group 0) and explorers (group 1) at equal evaluations"
+
+python3 scripts/sweep.py expand examples/sweep_crowding.json "$tmp/sweep" --program "$prog"
+# One row after another: the figure needs no GNU parallel.
+for row in "$tmp"/sweep/rows/*/; do "$tmp/sweep/job.sh" "rows/$(basename "$row")"; done
+python3 scripts/sweep.py collect "$tmp/sweep" -o "$tmp/sweep.csv" --series "$tmp/sweep-series.csv"
+"${plot[@]}" sweep "$tmp/sweep.csv" --x flockingIntensity --by k -o docs/results-sweep.png \
+  --title "basic.cfg: score against crowding strength (3 seeds x 2 runs per point)"
+echo "figures.sh: wrote docs/results-series.png and docs/results-sweep.png"

@@ -1,0 +1,119 @@
+// The labelled report in JSON (nlohmann's writer, which escapes names and writes each number
+// so that it reads back as the same double) and in CSV.
+#include "report.h"
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "simulation.h"
+#include "version.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// How the deviations are computed, stated in every labelled report.
+const char* const kDeviationKind = "population: divided by the number of runs, not by runs - 1";
+
+// The configuration files by their role on the command line.
+Json configFiles(const std::vector<std::string>& names) {
+    Json compared = Json::array();
+    for (size_t i = 2; i < names.size(); i++) compared.push_back(names[i]);
+    return {{"main", names.empty() ? Json() : Json(names[0])},
+            {"extra", names.size() > 1 ? Json(names[1]) : Json()},
+            {"compared", compared}};
+}
+
+Json seeds(const SimuParameters& p) {
+    return {{"landscapeseed", p.landscapeseed},
+            {"changeseed", p.changeseed},
+            {"startseed", p.startseed},
+            {"searchseed", p.searchseed}};
+}
+
+// The shortest text that reads back as the same double.
+std::string number(double v) {
+    char buf[40];
+    for (int digits = 15; digits <= 17; digits++) {
+        snprintf(buf, sizeof buf, "%.*g", digits, v);
+        if (strtod(buf, nullptr) == v) break;
+    }
+    return buf;
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line break.
+std::string field(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string joined(const std::vector<std::string>& words, size_t from = 0) {
+    std::string out;
+    for (size_t i = from; i < words.size(); i++) out += (i > from ? " " : "") + words[i];
+    return out;
+}
+
+}  // namespace
+
+void ReportCollector::afterRun(Simulation& sim) {
+    countedSteps.push_back(sim.getCountedStepsInRun());
+    for (int g = 0; g < sim.params.nFitnessGroups; g++) evaluations[g].push_back(sim.countedEvals[g]);
+}
+
+std::string ReportCollector::json(const Simulation& sim, const CommandLine& cl) const {
+    const SimuParameters& p = sim.params;
+    Json groups = Json::array();
+    for (int g = 0; g < p.nFitnessGroups; g++) {
+        const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
+        groups.push_back({{"group", g},
+                          {"first_agent", first},
+                          {"last_agent", last},
+                          {"agents", last >= first ? last - first + 1 : 0},
+                          {"score", sim.groupAverage(g)},
+                          {"sd", sim.groupDeviation(g)},
+                          {"values", sim.fitnessForRuns[g]},
+                          {"evaluations", evaluations[g]}});
+    }
+    const Json report = {{"program", "nkswarm"},
+                         {"version", NK_VERSION},
+                         {"config_files", configFiles(cl.simuCfgFileNames)},
+                         {"compared_strategies", cl.comparedStrategyNames},
+                         {"seeds", seeds(p)},
+                         {"runs", p.nRuns},
+                         {"last_steps_used_for_fitness", p.lastStepsUsedForFitness},
+                         {"counted_steps", countedSteps},
+                         {"print_stats", cl.fitnessStatsPrinted},
+                         {"agents_fitness_use_max", p.agentsFitnessUseMax},
+                         {"sd_kind", kDeviationKind},
+                         {"groups", groups}};
+    // File names need not be UTF-8; a byte that is not stays visible as U+FFFD.
+    return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string ReportCollector::csv(const Simulation& sim, const CommandLine& cl) const {
+    const SimuParameters& p = sim.params;
+    const std::vector<std::string>& files = cl.simuCfgFileNames;
+    // What every row repeats, so that rows of many reports can be stacked.
+    const std::string tail = "," + field(NK_VERSION) + "," + field(files.empty() ? "" : files[0]) + "," +
+                             field(files.size() > 1 ? files[1] : "") + "," + field(joined(files, 2)) + "," +
+                             field(joined(cl.comparedStrategyNames)) + "," + std::to_string(p.landscapeseed) + "," +
+                             std::to_string(p.changeseed) + "," + std::to_string(p.startseed) + "," +
+                             std::to_string(p.searchseed) + "\n";
+    std::string out =
+        "group,first_agent,last_agent,agents,score,sd,runs,run,value,counted_steps,evaluations,version,main_config,"
+        "extra_config,compared_configs,compared_strategies,landscapeseed,changeseed,startseed,searchseed\n";
+    for (int g = 0; g < p.nFitnessGroups; g++) {
+        const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
+        const std::string lead = std::to_string(g) + "," + std::to_string(first) + "," + std::to_string(last) + "," +
+                                 std::to_string(last >= first ? last - first + 1 : 0) + "," +
+                                 number(sim.groupAverage(g)) + "," + number(sim.groupDeviation(g)) + "," +
+                                 std::to_string(p.nRuns) + ",";
+        for (size_t r = 0; r < sim.fitnessForRuns[g].size(); r++)
+            out += lead + std::to_string(r) + "," + number(sim.fitnessForRuns[g][r]) + "," +
+                   std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + "," +
+                   std::to_string(r < evaluations[g].size() ? evaluations[g][r] : 0) + tail;
+    }
+    return out;
+}

@@ -1,0 +1,27 @@
+// The labelled batch report (--report json|csv): the plain report's numbers with their labels
+// and with what produced them (files, seeds, version, compared strategies).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "batchobserver.h"
+#include "commandline.h"
+#include "params.h"
+
+class Simulation;
+
+class ReportCollector : public BatchObserver {
+public:
+    void afterStep(Simulation&) override {}
+    // Keeps what the simulation does not: each run's scored steps and evaluations.
+    void afterRun(Simulation& simulation) override;
+
+    std::string json(const Simulation& simulation, const CommandLine& cl) const;
+    // One row per fitness group and run.
+    std::string csv(const Simulation& simulation, const CommandLine& cl) const;
+
+private:
+    std::vector<unsigned int> countedSteps;                 // per run
+    std::vector<long long> evaluations[kMaxFitnessGroups];  // per group, per run
+};

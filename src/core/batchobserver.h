@@ -1,0 +1,16 @@
+// Something that follows a batch run step by step and run by run (the per-step series, the
+// labelled report). It reads the simulation and must change no result.
+#pragma once
+
+class Simulation;
+
+class BatchObserver {
+public:
+    virtual ~BatchObserver() = default;
+    // After each step of a batch run, once the step's fitness is accounted.
+    virtual void afterStep(Simulation& simulation) = 0;
+    // Within each step, after the agents have moved and before their visits are recorded.
+    virtual void beforeVisits(Simulation&) {}
+    // After a run's end-of-run accounting, while its agents and memories still exist.
+    virtual void afterRun(Simulation& simulation) = 0;
+};

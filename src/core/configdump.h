@@ -1,0 +1,12 @@
+// The effective configuration written back as a main configuration file.
+#pragma once
+
+#include <string>
+
+#include "params.h"
+
+// Every keyword of the table in reading order with the value in effect, defaults included,
+// then the blocks of the main and extra files as read: a main file that reads back to the
+// same settings. Compared strategies are not included; they keep their own files.
+// `header` is put first, as comment lines.
+std::string configDump(SimuParameters& p, const std::string& header);
