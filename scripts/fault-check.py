@@ -167,8 +167,8 @@ FAULTS = [
       "i <= params.lastFitnessAgent[g]; i++)\n                agents[i]->calcAddToRunFitness",
       "            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)\n"
       "                agents[i]->calcAddToRunFitness", "groups that did not act are scored"),
-    F("driver", "max-not-averaged", "src/core/simulation.cpp", "fitnessForRuns[g].push_back(m / L);",
-      "fitnessForRuns[g].push_back(m);", "per-run values of the best agent not divided by L"),
+    F("driver", "max-not-averaged", "src/core/simulation.cpp", "runValue = m / L;",
+      "runValue = m;", "per-run values of the best agent not divided by L"),
     F("driver", "sd-sample", "src/core/simulation.cpp", "std::sqrt(sq / params.nRuns)",
       "std::sqrt(sq / (params.nRuns - 1))", "deviation over nRuns - 1"),
     # --- reader and messages ----------------------------------------------------------------
@@ -272,8 +272,8 @@ FAULTS = [
     F("sweep", "groups-count", "scripts/sweep.py", "str(len(groups.split()) // 2)", "str(len(groups.split()))",
       "nFitnessGroups counts words instead of pairs"),
     F("sweep", "stats-before-runs", "scripts/sweep.py",
-      "        if print_stats:\n            argv.append(\"--print-stats\")",
-      "        if print_stats:\n            argv.insert(1, \"--print-stats\")", "--print-stats written first"),
+      "    if print_stats:\n        argv.append(\"--print-stats\")",
+      "    if print_stats:\n        argv.insert(1, \"--print-stats\")", "--print-stats written first"),
     F("sweep", "array-limit", "scripts/sweep.py", "\"#SBATCH --array=%s%%%d\" % (ranges(pending), args.limit)",
       "\"#SBATCH --array=%s\" % ranges(pending)", "the array has no limit of running tasks"),
     F("sweep", "stats-rows", "scripts/sweep.py", "(print_stats and len(table) < 3)", "(print_stats and len(table) < 2)",
