@@ -86,6 +86,15 @@ def dump_args(args, dump):
     return [dump] + rest
 
 
+def series_rows(path):
+    """{(run, group): [row, ...]} in step order."""
+    out = {}
+    with open(path, newline="") as f:
+        for r in csv.DictReader(f):
+            out.setdefault((int(r["run"]), int(r["group"])), []).append(r)
+    return out
+
+
 class Scratch(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="nkresults-")
@@ -106,34 +115,6 @@ class Scratch(unittest.TestCase):
         self.assertEqual(run(dump_args(args, d1) + ["--dump-config", d2], cwd), expected, "run from the dump")
         self.assertEqual(read(d1), read(d2), "the dump of the dump differs")
 
-
-class ChangesNoRun(Scratch):
-    def test_golden_cases(self):
-        for name, folder, args in batch_cases():
-            with self.subTest(case=name):
-                self.round_trip(args, self.case_copy(name, folder), read(os.path.join(folder, "expected.out")))
-
-    def test_examples(self):
-        examples = os.path.join(ROOT, "examples")
-        for args in (["basic.cfg"], ["groups_network.cfg"], ["crowding_strong.cfg"],
-                     ["crowding_decay.cfg", "--print-stats"], ["eval_budget.cfg", "--print-stats"],
-                     ["compare_main.cfg", "--extra-cfg", "compare_extra.cfg", "--compare-strategies", "own",
-                      "compare_explore.cfg", "explorer", "compare_exploit.cfg", "exploiter"]):
-            args = args[:1] + ["--num-runs", "2"] + args[1:]
-            with self.subTest(args=" ".join(args)):
-                self.round_trip(args, examples, run(args, examples))
-
-
-def series_rows(path):
-    """{(run, group): [row, ...]} in step order."""
-    out = {}
-    with open(path, newline="") as f:
-        for r in csv.DictReader(f):
-            out.setdefault((int(r["run"]), int(r["group"])), []).append(r)
-    return out
-
-
-class AgreesWithReport(Scratch):
     def check_series(self, rep, rows):
         L = rep["last_steps_used_for_fitness"]
         for g in rep["groups"]:
@@ -158,11 +139,14 @@ class AgreesWithReport(Scratch):
         self.assertEqual(lines[2:], [[round(g["values"][r], 6) for g in groups] for r in range(rep["runs"])])
         self.assertEqual(rep["sd_kind"].split(":")[0], "population")
 
+
+class GoldenAndExamples(Scratch):
     def test_golden_cases(self):
         kinds = set()
         for name, folder, args in batch_cases():
             with self.subTest(case=name):
                 work = self.case_copy(name, folder)
+                self.round_trip(args, work, read(os.path.join(folder, "expected.out")))
                 args = with_stats(args)
                 plain = run(args, work)
                 if not plain:
@@ -172,6 +156,16 @@ class AgreesWithReport(Scratch):
                 self.check_series(rep, series_rows(os.path.join(work, "s.csv")))
                 kinds.add(rep["agents_fitness_use_max"])
         self.assertEqual(kinds, {True, False}, "both kinds of score")
+
+    def test_examples(self):
+        examples = os.path.join(ROOT, "examples")
+        for args in (["basic.cfg"], ["groups_network.cfg"], ["crowding_strong.cfg"],
+                     ["crowding_decay.cfg", "--print-stats"], ["eval_budget.cfg", "--print-stats"],
+                     ["compare_main.cfg", "--extra-cfg", "compare_extra.cfg", "--compare-strategies", "own",
+                      "compare_explore.cfg", "explorer", "compare_exploit.cfg", "exploiter"]):
+            args = args[:1] + ["--num-runs", "2"] + args[1:]
+            with self.subTest(args=" ".join(args)):
+                self.round_trip(args, examples, run(args, examples))
 
     def test_csv_report_and_labels(self):
         examples = os.path.join(ROOT, "examples")
