@@ -71,39 +71,8 @@ for x in s: x.bind(("127.0.0.1", 0))
 print(*[x.getsockname()[1] for x in s])')
 
 # Eight CPUs whatever the machine has (config_overrides), so that the array runs in a few waves.
-cat > "$c/slurm.conf" <<EOF
-ClusterName=sweepcheck
-SlurmctldHost=localhost(127.0.0.1)
-SlurmctldPort=$ctld_port
-SlurmdPort=$slurmd_port
-AuthType=auth/munge
-CredType=cred/munge
-AuthInfo=socket=$c/munge/socket
-SlurmUser=root
-SlurmdUser=root
-StateSaveLocation=$c/state
-SlurmdSpoolDir=$c/spool
-SlurmctldPidFile=$c/slurmctld.pid
-SlurmdPidFile=$c/slurmd.pid
-SlurmctldLogFile=$c/log/slurmctld.log
-SlurmdLogFile=$c/log/slurmd.log
-SlurmdParameters=config_overrides
-ProctrackType=proctrack/linuxproc
-TaskPlugin=task/none
-JobAcctGatherType=jobacct_gather/none
-AccountingStorageType=accounting_storage/none
-JobCompType=jobcomp/none
-SchedulerType=sched/builtin
-SelectType=select/cons_tres
-SelectTypeParameters=CR_Core
-MpiDefault=none
-ReturnToService=2
-InactiveLimit=0
-KillWait=5
-MinJobAge=300
-NodeName=localhost NodeHostname=localhost NodeAddr=127.0.0.1 CPUs=8 RealMemory=1000 State=UNKNOWN
-PartitionName=check Nodes=localhost Default=YES MaxTime=INFINITE State=UP
-EOF
+sed -e "s#@DIR@#$c#g" -e "s#@CTLD_PORT@#$ctld_port#" -e "s#@SLURMD_PORT@#$slurmd_port#" \
+  "$here/slurm.conf.in" > "$c/slurm.conf"
 export SLURM_CONF=$c/slurm.conf
 slurmctld -i || { show_logs; fail "slurmctld did not start"; }
 slurmd -N localhost || { show_logs; fail "slurmd did not start"; }

@@ -23,31 +23,8 @@ sweep.use_program(sys.argv.pop(1) if len(sys.argv) > 1 else sweep.find_program(N
 
 # A valid main file with comments, an optional keyword on the line of another, and one of
 # each kind of entry the editor meets.
-BASE = """\
-# head comment
-n 12 k 3
-nAgents 4
-nRuns 1
-maxTotalSteps 50
-nFitnessGroups 1
-agentFitnessGroup 0 3
-initialMemSize 2
-# a comment line before rememberChecked
-rememberChecked 1
-flockingRadius 1
-flockingIntensity 0.9   # trailing comment
-exploit 5
-explore 5 3 0.1 0.4
-searchProbs 1 1 1 1  1 1 1 1  1 1 1 1  1 1 1 1
-searchProbsSpecificAgents 1 0 0 0  1 0 0 0  1 0 0 0  1 0 0 0  2 0 1
-placeProbs 1 1 1 1
-landscapeseed 1
-changeseed 0
-startseed 2
-searchseed 3
-varylandscape 0 varychange 0 varystart 0 varysearch 0
-agentParamsBegin 1 2 maxExploitTreeDepth 2 agentParamsEnd
-"""
+with open(os.path.join(HERE, "edit_base.cfg")) as f:
+    BASE = f.read()
 
 
 def edited(base, **settings):
