@@ -211,6 +211,9 @@ TEST_F(LandscapeTest, DecayingCrowdingTakesTheFirstVisitsMetPerStepInStepOrder) 
     step = 2;
     l->visit(a);
     EXPECT_EQ(l->getFitnessValue(a), std::min(std::min(ref.fitness(v) * 1.5 * 0.5, 1.0) * 1.5 * 1.0, 1.0));
+    step = 3;
+    l->visit(a);
+    EXPECT_EQ(l->getFitnessValue(a), 1.0);  // held at exactly 1
 }
 
 TEST_F(LandscapeTest, DecayingCrowdingLimitsTheDropPerStep) {
