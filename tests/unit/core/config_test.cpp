@@ -138,6 +138,7 @@ TEST_F(ConfigTest, FullConfigurationReadsEveryKeywordTheTablesAndDumpsExactly) {
     const AgentStrategy& a5 = p->agentStrategies.at(5);
     EXPECT_EQ(a5.type, StrategyType1);
     EXPECT_DOUBLE_EQ(a5.s1.searchProbs[0][0][1][2], 1.0 / 6);
+    EXPECT_DOUBLE_EQ(a5.s1.searchProbs[1][0][0][1], 1.0 / 6);  // a block of zeros: uniform
     EXPECT_TRUE(a5.s1.searchProbs[1][1][1][2] == 1.0 && a5.s1.searchProbs[1][1][0][0] == 0.0);
     // Agent parameter blocks start from the general exploit settings.
     EXPECT_TRUE(p->getCustomParams(4).exploitSearchConfig.maxTreeDepth == 3 &&
