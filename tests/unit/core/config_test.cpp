@@ -163,6 +163,7 @@ TEST_F(ConfigTest, FitnessGroups) {
         // The subset's group 1 is the rest of the ring, empty when the subset is inside it.
         {"nAgents 10", "subsetOfAgentsFitness 1\nfirstAgentFitness 0\nlastAgentFitness 4\n", 2, {0, 5}, {4, 9}},
         {"nAgents 10", "subsetOfAgentsFitness 1\nfirstAgentFitness 3\nlastAgentFitness 5\n", 2, {3, 6}, {5, 2}},
+        {"nAgents 10", "subsetOfAgentsFitness 1\nfirstAgentFitness 5\nlastAgentFitness 9\n", 2, {5, 0}, {9, 4}},
         {"nAgents 4", "subsetOfAgentsFitness 0\n", 1, {0, 0}, {-1, -1}},
         {"nAgents 4", "", 1, {0, 0}, {-1, -1}},  // no group keyword: one group without agents
     };
