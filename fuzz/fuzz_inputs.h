@@ -100,7 +100,7 @@ inline void addStandardGenomes(Workspace& ws, const std::string& sourceDir) {
     ws.addGenome("nn0.xml.gz", sourceDir + "/examples/genomes/nn_type0.xml.gz");
     ws.addGenome("nn2.xml", sourceDir + "/examples/genomes/nn_type2.xml");
     ws.addGenome("nn5.xml", sourceDir + "/examples/genomes/nn_type5.xml");
-    ws.addGenome("cyclic.xml", sourceDir + "/tests/configs/cyclic_pop.xml");
+    ws.addGenome("cyclic.xml", sourceDir + "/tests/data/cyclic_pop.xml");
 }
 
 // Each input leaves the heap as it found it, so that libFuzzer can look for leaks after

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds the fuzzers' seed corpora under tests/fuzz_corpus/ from the example and test
+"""Builds the fuzzers' seed corpora under tests/system/fuzz_corpus/ from the example and test
 configurations and genome files. Run from anywhere; rerun after adding examples.
 
 Configuration seeds pack the files of one command line (main, extra, compared
@@ -14,7 +14,7 @@ import re
 import shutil
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-OUT = os.path.join(ROOT, "tests", "fuzz_corpus")
+OUT = os.path.join(ROOT, "tests", "system", "fuzz_corpus")
 
 
 def read(path):
@@ -50,23 +50,23 @@ def config_seeds():
     seeds["ex_compare"] = [read("examples/" + f) for f in
                            ("compare_main.cfg", "compare_extra.cfg", "compare_explore.cfg", "compare_exploit.cfg")]
     for name in ("minimal.cfg", "full.cfg"):
-        seeds["cfg_" + name[:-4]] = [read("tests/configs/" + name)]
+        seeds["cfg_" + name[:-4]] = [read("tests/data/" + name)]
     for name in ("small.cfg", "extra.cfg", "compared.cfg"):
-        seeds["runs_" + name[:-4]] = [read("tests/runs/" + name)]
-    seeds["runs_with_extra"] = [read("tests/runs/small.cfg"), read("tests/runs/extra.cfg"),
-                                read("tests/runs/compared.cfg")]
-    golden = os.path.join(ROOT, "tests", "golden")
+        seeds["runs_" + name[:-4]] = [read("tests/data/" + name)]
+    seeds["runs_with_extra"] = [read("tests/data/small.cfg"), read("tests/data/extra.cfg"),
+                                read("tests/data/compared.cfg")]
+    golden = os.path.join(ROOT, "tests", "system", "golden")
     for case in sorted(os.listdir(golden)):
         d = os.path.join(golden, case)
         if not os.path.exists(os.path.join(d, "m.cfg")):
             continue
-        files = [read(f"tests/golden/{case}/m.cfg")]
+        files = [read(f"tests/system/golden/{case}/m.cfg")]
         for extra in ("x.cfg", "c1.cfg", "c2.cfg"):
             if os.path.exists(os.path.join(d, extra)):
-                files.append(read(f"tests/golden/{case}/{extra}"))
+                files.append(read(f"tests/system/golden/{case}/{extra}"))
         seeds["golden_" + case] = files
     # Networks the reader must refuse: a cycle, a missing file, an individual out of range.
-    base = read("tests/golden/t49_pap_ok_type0/m.cfg")
+    base = read("tests/system/golden/t49_pap_ok_type0/m.cfg")
     seeds["nn_cyclic"] = [base.replace(b"NNStrategy pop.xml 1", b"NNStrategy cyclic.xml 0")]
     seeds["nn_index_out_of_range"] = [base.replace(b"NNStrategy pop.xml 1", b"NNStrategy nn0.xml 99")]
     for key, files in seeds.items():
@@ -77,11 +77,11 @@ def config_seeds():
 
 def genome_seeds():
     sources = ["examples/genomes/nn_type0.xml", "examples/genomes/nn_type2.xml", "examples/genomes/nn_type5.xml",
-               "tests/configs/cyclic_pop.xml", "tests/configs/tiny_pop.xml"]
-    golden = os.path.join(ROOT, "tests", "golden")
+               "tests/data/cyclic_pop.xml", "tests/data/tiny_pop.xml"]
+    golden = os.path.join(ROOT, "tests", "system", "golden")
     for case in sorted(os.listdir(golden)):
         if os.path.exists(os.path.join(golden, case, "pop.xml")):
-            sources.append(f"tests/golden/{case}/pop.xml")
+            sources.append(f"tests/system/golden/{case}/pop.xml")
     seen = set()
     for src in sources:
         data = read(src)
@@ -94,7 +94,7 @@ def genome_seeds():
         save("genome", stem + "_gzip", b"\1" + data)
     save("genome", "raw_gz_nn_type0", b"\2" + read("examples/genomes/nn_type0.xml.gz"))
     save("genome", "raw_gz_truncated", b"\2" + read("examples/genomes/nn_type0.xml.gz")[:200])
-    save("genome", "raw_gz_plain_text", b"\2" + read("tests/configs/tiny_pop.xml"))
+    save("genome", "raw_gz_plain_text", b"\2" + read("tests/data/tiny_pop.xml"))
     save("genome", "gzip_of_garbage", b"\1" + gzip.decompress(gzip.compress(b"\x00\xff<<>>")))
 
 

@@ -3,10 +3,10 @@
 # UndefinedBehaviorSanitizer, and runs each for a bounded time:
 #   scripts/fuzz.sh [SECONDS]      (default 60 seconds per harness)
 # Harnesses: config (the configuration reader) and genome (the genome population
-# reader). Each starts from tests/fuzz_corpus/<harness> and tests/fuzz_regression/<harness>
+# reader). Each starts from tests/system/fuzz_corpus/<harness> and tests/system/fuzz_regression/<harness>
 # and keeps what it learns in build-fuzz/corpus/<harness>. Any crash, hang (one input
 # over 10 s), leak, use of more than 2 GB or sanitizer report fails the script; the input
-# is saved under build-fuzz/artifacts/ and belongs in tests/fuzz_regression/ once fixed.
+# is saved under build-fuzz/artifacts/ and belongs in tests/system/fuzz_regression/ once fixed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,7 +37,7 @@ for harness in config genome; do
   "$root/$dir/${harness}_fuzzer" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
     -close_fd_mask=3 -print_final_stats=1 -dict="$root/fuzz/$harness.dict" \
     -artifact_prefix="$root/$dir/artifacts/$harness-" \
-    "$root/$dir/corpus/$harness" "$root/tests/fuzz_corpus/$harness" "$root/tests/fuzz_regression/$harness" \
+    "$root/$dir/corpus/$harness" "$root/tests/system/fuzz_corpus/$harness" "$root/tests/system/fuzz_regression/$harness" \
     < /dev/null > "$log" 2>&1 || rc=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")

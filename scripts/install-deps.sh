@@ -10,7 +10,7 @@ core=(g++ make cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev l
       nlohmann-json3-dev)
 visual=(qtbase5-dev libvtk9-qt-dev libvtk9-dev libx11-dev xvfb xauth)
 plot=(python3-matplotlib)
-extra=(valgrind clang clang-format clang-tidy libclang-rt-14-dev python3 parallel slurm-wlm munge time linux-perf)
+extra=(valgrind clang clang-format clang-tidy libclang-rt-14-dev python3 parallel slurm-wlm munge time linux-perf ccache)
 
 want=("${core[@]}")
 for arg in "$@"; do

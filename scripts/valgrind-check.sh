@@ -41,12 +41,12 @@ check() {
   fi
 }
 
-check 0 tests/runs small.cfg --print-stats
+check 0 tests/data small.cfg --print-stats
 check 0 examples groups_network.cfg --num-runs 1
 check 0 examples groups_network.cfg --print-action-probs 3 0 0.3 0.7 0.2
 check 0 examples groups_network.cfg --print-action-probs 3 1 0.6
-check 0 tests/golden/t40_nn_type0_gz m.cfg --num-runs 1
+check 0 tests/system/golden/t40_nn_type0_gz m.cfg --num-runs 1
 # Errors end the program from deep inside the readers; nothing may be lost there either.
-check 0 tests/badinput/genome_cycle m.cfg
-check 1 tests/badinput/flag_2 m.cfg
+check 0 tests/system/badinput/genome_cycle m.cfg
+check 1 tests/system/badinput/flag_2 m.cfg
 exit $failed
