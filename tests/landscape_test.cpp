@@ -121,7 +121,7 @@ TEST_F(LandscapeTest, EveryEvaluationAndVisitTakesItsOwnStamp) {
     l->visitQueuedPoints();
     EXPECT_EQ(l->curTimeStamp, 4);
     int sum, sumFlipped;
-    p.getBitSums(sum, sumFlipped);
+    p.getBitSums(6, sum, sumFlipped);
     ASSERT_EQ(l->bin(sum, sumFlipped).size(), 1u);
     const FlockVisit& v = l->bin(sum, sumFlipped)[0];
     EXPECT_TRUE(v.point == p && v.timeStamp == 3 && v.realTimeStep == 4u);
@@ -154,7 +154,7 @@ TEST_F(LandscapeTest, ConstantCrowdingMatchesBruteForceInScanOrder) {
             for (int b = 0; b <= n; b++)
                 for (auto w = visits.rbegin(); w != visits.rend(); ++w) {
                     int s, sf;
-                    Point(*w).getBitSums(s, sf);
+                    Point(*w).getBitSums(n, s, sf);
                     const int d = __builtin_popcountl(v ^ *w);
                     if (s == a && sf == b && d <= radius) f *= uniform ? 0.9 : 0.9 * taper(d, radius);
                 }
@@ -227,8 +227,8 @@ TEST_F(LandscapeTest, DecayingCrowdingTakesTheFirstVisitsMetPerStepAndNoneForALi
     crowding(0.5, 4, false, 1.0, 0.5, 1);
     auto l = make();
     const Point far(0b001110), near(0b010110);  // distances 4 and 2, both in p's bin
-    ASSERT_EQ(p.hammingDist(far), 4);
-    ASSERT_EQ(p.hammingDist(near), 2);
+    ASSERT_EQ(p.hammingDist(far, 6), 4);
+    ASSERT_EQ(p.hammingDist(near, 6), 2);
     // Same step: a bin is read newest first, so only the later visit (near) counts.
     step = 3;
     l->visit(far);
@@ -306,11 +306,11 @@ TEST_F(LandscapeTest, FinishRunAndNextRunRestoreBaseFitness) {
     l->visit(p);
     // Every point: the cache outgrows its map and becomes an array indexed by point.
     for (long v = 0; v < 64; v++)
-        EXPECT_EQ(l->getFitnessValue(Point(v)), ref.fitness(v) * (Point(v).hammingDist(p) <= 1 ? 0.5 : 1.0));
+        EXPECT_EQ(l->getFitnessValue(Point(v)), ref.fitness(v) * (Point(v).hammingDist(p, 6) <= 1 ? 0.5 : 1.0));
     l->finishRun();
     EXPECT_EQ(l->cache.size(), 0u);
     int sum, sumFlipped;
-    p.getBitSums(sum, sumFlipped);
+    p.getBitSums(6, sum, sumFlipped);
     EXPECT_TRUE(l->bin(sum, sumFlipped).empty());
     l->initRun(1);
     EXPECT_EQ(l->curTimeStamp, 1);

@@ -61,34 +61,24 @@ long referenceChild(long p1, long p2, unsigned short st[3], int n, int& c) {
     return p1;
 }
 
-class PointTest : public ::testing::Test {
-protected:
-    void SetUp() override { saved = Point::n; }
-    void TearDown() override { Point::n = saved; }
-    unsigned int saved = 0;
-};
-
 }  // namespace
 
-TEST_F(PointTest, BitsBitStringAndNoPoint) {
-    Point::n = 5;
+TEST(PointTest, BitsBitStringAndNoPoint) {
     const Point p(22);  // loci 4..0: 1 0 1 1 0
-    EXPECT_EQ(p.toBitString(), "10110");
-    EXPECT_EQ(Point::toBitString(1), "00001");
+    EXPECT_EQ(p.toBitString(5), "10110");
+    EXPECT_EQ(Point::toBitString(1, 5), "00001");
     for (unsigned int d = 0; d < 5; d++) EXPECT_EQ(p.getValue(d), (unsigned int)bitOf(22, d)) << "locus " << d;
     EXPECT_EQ(Point(p, 3).values, 30);
     EXPECT_EQ(Point().values, -1);
     for (long v = 0; v < 32; v++) EXPECT_TRUE(Point() != Point(v) && !(Point() == Point(v)));
 }
 
-TEST_F(PointTest, BitSumsCountOnesWithTheUpperHalfInverted) {
-    Point::n = 5;
+TEST(PointTest, BitSumsCountOnesWithTheUpperHalfInverted) {
     int sum, sumFlipped;
-    Point(22).getBitSums(sum, sumFlipped);  // upper loci 3, 4 hold one 0; lower loci 0..2 two 1s
+    Point(22).getBitSums(5, sum, sumFlipped);  // upper loci 3, 4 hold one 0; lower loci 0..2 two 1s
     EXPECT_EQ(sum, 3);
     EXPECT_EQ(sumFlipped, 3);
     for (unsigned int n : {1u, 2u, 6u, 9u, 31u}) {
-        Point::n = n;
         const int h = (int)n / 2;
         for (long i = 0; i < 600; i++) {
             const long v = n <= 9 ? i % (1L << n) : (i * 2654435761L) & ((1L << n) - 1);
@@ -97,34 +87,32 @@ TEST_F(PointTest, BitSumsCountOnesWithTheUpperHalfInverted) {
                 ones += bitOf(v, locus);
                 flipped += locus < (int)n - h ? bitOf(v, locus) : !bitOf(v, locus);
             }
-            Point(v).getBitSums(sum, sumFlipped);
+            Point(v).getBitSums(n, sum, sumFlipped);
             ASSERT_EQ(sum, ones) << "n " << n << " v " << v;
             ASSERT_EQ(sumFlipped, flipped) << "n " << n << " v " << v;
         }
     }
 }
 
-TEST_F(PointTest, KValuesWrapAroundWithTheFirstFollowerInBitZero) {
-    Point::n = 5;
-    EXPECT_EQ(Point(0b00001).getKValues(4, 2), 1);  // followers of locus 4: loci 0, 1
-    EXPECT_EQ(Point(0b00010).getKValues(4, 2), 2);
-    EXPECT_EQ(Point(0b10011).getKValues(3, 3), 7);       // loci 4, 0, 1
-    EXPECT_EQ(Point(0b10110).getKValues(0, 4), 0b1011);  // loci 1..4
-    Point::n = 3;                                        // k >= N repeats the loci: followers of 0 are 1, 2, 0, 1, 2
-    EXPECT_EQ(Point(0b101).getKValues(0, 5), 0b10110);
+TEST(PointTest, KValuesWrapAroundWithTheFirstFollowerInBitZero) {
+    EXPECT_EQ(Point(0b00001).getKValues(4, 2, 5), 1);  // followers of locus 4: loci 0, 1
+    EXPECT_EQ(Point(0b00010).getKValues(4, 2, 5), 2);
+    EXPECT_EQ(Point(0b10011).getKValues(3, 3, 5), 7);       // loci 4, 0, 1
+    EXPECT_EQ(Point(0b10110).getKValues(0, 4, 5), 0b1011);  // loci 1..4
+    // N = 3, k >= N repeats the loci: followers of 0 are 1, 2, 0, 1, 2
+    EXPECT_EQ(Point(0b101).getKValues(0, 5, 3), 0b10110);
 }
 
-TEST_F(PointTest, HammingDistanceAndClosenessByBruteForce) {
-    Point::n = 6;
+TEST(PointTest, HammingDistanceAndClosenessByBruteForce) {
     for (long a = 0; a < 64; a++)
         for (long b = 0; b < 64; b++) {
             const int d = countDiff(a, b, 6);
-            ASSERT_EQ(Point(a).hammingDist(Point(b)), d);
-            for (int r = 0; r <= 6; r++) ASSERT_EQ(Point(a).closeInHammingDist(Point(b), r), d <= r);
+            ASSERT_EQ(Point(a).hammingDist(Point(b), 6), d);
+            for (int r = 0; r <= 6; r++) ASSERT_EQ(Point(a).closeInHammingDist(Point(b), r, 6), d <= r);
         }
 }
 
-TEST_F(PointTest, JumpChangesTheDrawnNumberOfLociWithOneDrawPerLocus) {
+TEST(PointTest, JumpChangesTheDrawnNumberOfLociWithOneDrawPerLocus) {
     struct Range {
         unsigned int n;
         int lo, hi;
@@ -132,7 +120,6 @@ TEST_F(PointTest, JumpChangesTheDrawnNumberOfLociWithOneDrawPerLocus) {
     // Full distance and distance 0 take one draw only; 31 loci need all bits of the value.
     for (Range r : {Range{5, 0, 5}, Range{12, 2, 7}, Range{20, 0, 20}, Range{31, 1, 31}, Range{31, 31, 31},
                     Range{31, 29, 30}, Range{10, 0, 0}, Range{8, 3, 3}, Range{1, 1, 1}}) {
-        Point::n = r.n;
         unsigned short st[3] = {0x1234, (unsigned short)r.n, (unsigned short)r.hi};
         unsigned short ref[3] = {st[0], st[1], st[2]};
         for (int trial = 0; trial < 200; trial++) {
@@ -141,7 +128,7 @@ TEST_F(PointTest, JumpChangesTheDrawnNumberOfLociWithOneDrawPerLocus) {
             const unsigned short before[3] = {st[0], st[1], st[2]};
             int d = 0;
             const long expected = referenceJump(start, r.lo, r.hi, ref, (int)r.n, d);
-            const Point q(Point(start), r.lo, r.hi, st);
+            const Point q(Point(start), r.lo, r.hi, r.n, st);
             ASSERT_EQ(q.values, expected) << "n " << r.n << " trial " << trial;
             ASSERT_EQ(countDiff(start, q.values, (int)r.n), d);
             ASSERT_EQ(drawsBetween(before, st), (d == (int)r.n || d < 1) ? 1 : 1 + d);
@@ -149,9 +136,8 @@ TEST_F(PointTest, JumpChangesTheDrawnNumberOfLociWithOneDrawPerLocus) {
     }
 }
 
-TEST_F(PointTest, ChildTakesOneToDMinusOneDifferingLociFromTheSecondParent) {
+TEST(PointTest, ChildTakesOneToDMinusOneDifferingLociFromTheSecondParent) {
     for (unsigned int n : {4u, 10u, 31u}) {
-        Point::n = n;
         const long mask = (1L << n) - 1;
         unsigned short st[3] = {99, 98, (unsigned short)n}, parents[3] = {3, 1, 4};
         unsigned short ref[3] = {st[0], st[1], st[2]};
@@ -162,7 +148,7 @@ TEST_F(PointTest, ChildTakesOneToDMinusOneDifferingLociFromTheSecondParent) {
             const unsigned short before[3] = {st[0], st[1], st[2]};
             int c = 0;
             const long expected = referenceChild(p1, p2, ref, (int)n, c);
-            const Point child(Point(p1), Point(p2), st);
+            const Point child(Point(p1), Point(p2), n, st);
             ASSERT_EQ(child.values, expected) << "trial " << trial;
             const int D = countDiff(p1, p2, (int)n);
             ASSERT_EQ(drawsBetween(before, st), D == 0 ? 0 : D == 1 ? 1 : 1 + c);
@@ -176,7 +162,7 @@ TEST_F(PointTest, ChildTakesOneToDMinusOneDifferingLociFromTheSecondParent) {
     }
 }
 
-TEST_F(PointTest, PermutationIsTheIdentityAndResetsToIt) {
+TEST(PointTest, PermutationIsTheIdentityAndResetsToIt) {
     Permutation perm(7);
     unsigned short st[3] = {4, 5, 6};
     perm.shuffle(st);

@@ -8,7 +8,7 @@
 #include "configdump.h"
 #include "keywords.h"
 #include "report.h"
-#include "series.h"
+#include "serieswriter.h"
 #include "simulation.h"
 #include "util.h"
 #include "version.h"

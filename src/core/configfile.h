@@ -30,6 +30,8 @@ class ConfigFile {
 public:
     // Reads the whole file. False, with the reason, when it cannot be read.
     bool load(const std::string& name, std::string* reason);
+    // Takes the text of a file held in memory; `name` labels the messages.
+    void setText(const std::string& name, const std::string& text);
     const std::string& name() const { return name_; }
 
     // Skips comment lines: a word starting with '#' and the rest of its line. Comments may
