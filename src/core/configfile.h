@@ -33,6 +33,7 @@ public:
     // Takes the text of a file held in memory; `name` labels the messages.
     void setText(const std::string& name, const std::string& text);
     const std::string& name() const { return name_; }
+    const std::string& text() const { return text_; }
 
     // Skips comment lines: a word starting with '#' and the rest of its line. Comments may
     // stand only where a keyword is expected.
