@@ -44,13 +44,21 @@ trap 'rm -rf "$work"' EXIT
 # The value of a keyword in a configuration file (first occurrence), or a default.
 keyword() { awk -v k="$1" -v d="$3" '$1 == k {print $2; found = 1; exit} END {if (!found) print d}' "$2"; }
 
-# One timed run: appends "seconds peak-KiB" to $work/<tag>.times; keeps the output.
+# One timed run: appends its seconds to $work/<tag>.times and keeps the output. The
+# program is timed on its own: a measuring tool started around it would add its own start
+# (several milliseconds) to runs that take a few tens of milliseconds.
 run_once() {
   local tag=$1 bin=$2 cfg=$3 t0 t1
   t0=$EPOCHREALTIME
-  /usr/bin/time -f "%M" -o "$work/$tag.rss" "$bin" "$confdir/$cfg" > "$work/$tag.out"
+  "$bin" "$confdir/$cfg" > "$work/$tag.out"
   t1=$EPOCHREALTIME
-  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}') $(cat "$work/$tag.rss")" >> "$work/$tag.times"
+  awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f\n", b - a}' >> "$work/$tag.times"
+}
+
+# Peak resident memory (KiB) of one more, untimed run.
+peak_rss() {
+  /usr/bin/time -f "%M" -o "$work/$1.rss" "$2" "$confdir/$3" > /dev/null
+  cat "$work/$1.rss"
 }
 
 # Median of a column of the times file.
@@ -80,12 +88,12 @@ for c in "${configs[@]}"; do
   cfg=$confdir/$c.cfg
   steps=$(( $(keyword nAgents "$cfg" 0) * $(keyword maxTotalSteps "$cfg" 0) * $(keyword nRuns "$cfg" 1) ))
   s=$(median "$work/$c.new.times" 1)
-  m=$(median "$work/$c.new.times" 2)
+  m=$(peak_rss "$c.new" "$prog" "$c.cfg")
   line=$(awk -v s="$s" -v m="$m" -v n="$steps" -v c="$c" \
     'BEGIN {printf "%-10s %10.3f %14.0f %9.1f", c, s, (s > 0 ? n / s : 0), m / 1024}')
   if [ -n "$base" ]; then
     bs=$(median "$work/$c.base.times" 1)
-    bm=$(median "$work/$c.base.times" 2)
+    bm=$(peak_rss "$c.base" "$base" "$c.cfg")
     same=same
     cmp -s "$work/$c.new.out" "$work/$c.base.out" || same=DIFFERENT
     line+=$(awk -v s="$s" -v m="$m" -v bs="$bs" -v bm="$bm" -v n="$steps" -v same="$same" \

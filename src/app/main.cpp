@@ -8,6 +8,7 @@
 #include "configdump.h"
 #include "keywords.h"
 #include "report.h"
+#include "runheap.h"
 #include "serieswriter.h"
 #include "simulation.h"
 #include "util.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     const std::string noVisualMode = cl.visual != CommandLine::Visual::None ? launchVisualProgram(cl.argv) : "";
 #endif
     printWarnings(cl);
+    reserveRunHeap();
 
     // All configuration reading and checking happens here, before any visual or probability option counts.
     std::vector<std::string> comparedStrategyNames = cl.comparedStrategyNames;

@@ -79,13 +79,11 @@ void Agent::step(int stgId) {
 
     if (stgId >= 1) {
         searchPointsOthers[stgId - 1].clear();
-        searchPointSetOthers[stgId - 1].clear();
         curSearchMethod->stepOtherStrategies(stgId);
         return;
     }
 
     searchPoints.clear();
-    searchPointSet.clear();
     curSearchMethod->step();
     sumRealFitWithinPhase += landscape.getFitnessValue(phase.lastPoint);
     if (phase.inPhaseSteps == 0) sumBestFitWithinPhase += phase.bestFitWithinPhase;
@@ -191,13 +189,25 @@ double Agent::calcFitness(FitType type) {
 
 namespace {
 
-// The set mirrors the vector; it is rebuilt when someone changed the vector directly.
-void addDistinct(std::vector<Point>& points, std::unordered_set<int32_t>& seen, const Point& p) {
-    if (seen.size() != points.size()) {
-        seen.clear();
-        for (const Point& q : points) seen.insert(q.values);
+// A step's list is short (the neighbours or candidates tried), and searching it beats
+// hashing; only a look-ahead makes it long. From that length on the set mirrors the list,
+// made afresh when the list reaches it, or when someone changed the list directly.
+constexpr size_t kSearchedListLength = 32;
+
+void addDistinct(std::vector<Point>& points, PointTable<uint8_t>& seen, const Point& p) {
+    if (points.size() < kSearchedListLength) {
+        if (std::find(points.begin(), points.end(), p) == points.end()) points.push_back(p);
+        return;
     }
-    if (seen.insert(p.values).second) points.push_back(p);
+    if (points.size() == kSearchedListLength || seen.size() != points.size()) {
+        seen.clear();
+        for (const Point& q : points) seen[q.values] = 1;
+    }
+    uint8_t& held = seen[p.values];
+    if (!held) {
+        held = 1;
+        points.push_back(p);
+    }
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_set>
 #include <vector>
 
 #include "constants.h"
 #include "inline.h"
 #include "memory.h"
 #include "params.h"
+#include "pointtable.h"
 #include "search.h"
 #include "strategy.h"
 
@@ -89,9 +89,10 @@ public:
     strategy::NetworkState networkContext() const;
 
 private:
-    // Distinct-point indexes beside searchPoints and searchPointsOthers (same content).
-    std::unordered_set<int32_t> searchPointSet;
-    std::unordered_set<int32_t> searchPointSetOthers[2];
+    // Distinct-point indexes beside searchPoints and searchPointsOthers, for lists too long
+    // to search (addDistinct).
+    PointTable<uint8_t> searchPointSet;
+    PointTable<uint8_t> searchPointSetOthers[2];
 
     // Chooses search method and source memory from the acting strategy (network or table).
     void decide(const AgentStrategy& s);

@@ -93,16 +93,13 @@ void Landscape::buildComponentTable() {
         return;
     }
     componentTable.resize(nLoci * stride);
-    if (params.landscapeComponents == 1) {
-        // The table's order is the draw order: one pass of the stream fills it.
-        unsigned short state[3];
-        rng48::store(state, componentStreamStart);
-        for (double& c : componentTable) c = rng48::erand48(state);
-        return;
-    }
+    // Independent components are drawn in index order, one pass of the stream.
+    unsigned short state[3];
+    rng48::store(state, componentStreamStart);
     for (unsigned int dim = 0; dim < nLoci; dim++)
         for (unsigned long index = 0; index < stride; index++)
-            componentTable[dim * stride + index] = component(dim, index);
+            componentTable[dim * stride + windowOf(index)] =
+                params.landscapeComponents == 1 ? rng48::erand48(state) : component(dim, index);
 }
 
 // --- independent components (landscapeComponents 1) ------------------------------------
@@ -119,7 +116,8 @@ void Landscape::locusComponents(unsigned int dim, std::vector<double>& out) cons
     const unsigned long stride = 1ul << (kBits + 1);
     out.resize(stride);
     if (!componentTable.empty()) {
-        std::copy(componentTable.begin() + dim * stride, componentTable.begin() + (dim + 1) * stride, out.begin());
+        for (unsigned long index = 0; index < stride; index++)
+            out[index] = componentTable[dim * stride + windowOf(index)];
     } else if (params.landscapeComponents == 1) {
         unsigned short state[3];
         rng48::store(state, skipAhead48(componentStreamStart, (uint64_t)dim << (kBits + 1)));
@@ -136,18 +134,13 @@ double Landscape::getBaseFitness(const Point& point) const {
     const uint32_t v = (uint32_t)point.values & (uint32_t)((1ull << nLoci) - 1);
     const unsigned long stride = 1ul << (kBits + 1);
     double sum = 0.0;
-    if (kBits <= nLoci) {
-        // Two copies of the bit string side by side turn the cyclic context into a shift.
+    if (kBits <= nLoci && !componentTable.empty()) {
+        // Two copies of the bit string side by side turn the cyclic window of a locus and
+        // the K loci after it into a shift, and the table is kept in window order.
         const uint64_t twice = (uint64_t)v | ((uint64_t)v << nLoci);
-        const uint64_t contextMask = (1ull << kBits) - 1;
-        const double* table = componentTable.empty() ? nullptr : componentTable.data();
-        for (unsigned int dim = 0; dim < nLoci; dim++) {
-            const unsigned long index =
-                (unsigned long)(((twice >> (dim + 1)) & contextMask) | ((uint64_t)((v >> dim) & 1u) << kBits));
-            sum += table ? table[dim * stride + index] : component(dim, index);
-        }
+        const double* table = componentTable.data();
+        for (unsigned int dim = 0; dim < nLoci; dim++, table += stride) sum += table[(twice >> dim) & (stride - 1)];
     } else {
-        // K above N: the context runs round the loci more than once.
         for (unsigned int dim = 0; dim < nLoci; dim++) {
             unsigned long context = 0;
             unsigned int locus = dim;
@@ -156,7 +149,7 @@ double Landscape::getBaseFitness(const Point& point) const {
                 context |= (unsigned long)((v >> locus) & 1u) << j;
             }
             const unsigned long index = fitidx((long)((v >> dim) & 1u), (unsigned int)context);
-            sum += componentTable.empty() ? component(dim, index) : componentTable[dim * stride + index];
+            sum += componentTable.empty() ? component(dim, index) : componentTable[dim * stride + windowOf(index)];
         }
     }
     const double mean = sum / nLoci;
@@ -225,7 +218,8 @@ double Landscape::currentFitness(const Point& point, const FlockCacheItem& item,
 // scan of the bin window meets them: bins by first then second index, each newest first.
 // Two ways give the same list: scanning the window's bins, which costs one test per visit
 // newer than the stamp, or looking up each point within the radius, which costs one test
-// per point. The cheaper one is taken per call.
+// per point. The cheaper one is taken per call; a point with no visit within the radius
+// at all (the index keeps a bitmap of them) needs neither.
 
 void Landscape::buildBallMasks() {
     ballRadius = params.flockingRadius;
@@ -246,6 +240,9 @@ void Landscape::buildBallMasks() {
         if (masks.size() > maxBall) masks.clear();
     }
     ballMasks.swap(masks);
+    std::vector<uint32_t> ball;
+    for (const BallMask& m : ballMasks) ball.push_back(m.mask);
+    visitIndex.setBall(ball);
 }
 
 // The window's bins that can hold a point: sum - sumFlipped = 2 * (1-bits in the upper
@@ -267,25 +264,18 @@ size_t Landscape::visitsInWindow(int sum, int sumFlipped) {
     return count;
 }
 
-// Gives up, returning false, once more than `limit` visits newer than the stamp are met.
-bool Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime, size_t limit) {
+void Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime) {
     const int radius = params.flockingRadius, n = (int)nLoci;
     const uint32_t lociMask = Point::allMask(nLoci);
-    bool complete = true;
     forEachWindowBin(sum, sumFlipped, [&](int a, int b) {
         const FlockVisitList& visits = bin(a, b);
-        for (size_t i = visits.size(); complete && i-- > 0;) {
+        for (size_t i = visits.size(); i-- > 0;) {
             const FlockVisit& v = visits[i];
             if (v.timeStamp <= startTime) break;
-            if (limit-- == 0) {
-                complete = false;
-                break;
-            }
             const int d = bitCount(((uint32_t)v.point.values & lociMask) ^ bits);
             if (d <= radius) closeVisits.push_back({a * (n + 1) + b, v.timeStamp, v.realTimeStep, d});
         }
     });
-    return complete;
 }
 
 void Landscape::collectFromBall(uint32_t bits, int startTime, bool ordered) {
@@ -320,17 +310,18 @@ void Landscape::collectCloseVisits(const Point& point, int startTime, bool order
     point.getBitSums(nLoci, sum, sumFlipped);
     const uint32_t bits = (uint32_t)point.values & Point::allMask(nLoci);
     closeVisits.clear();
+    if (!visitIndex.anyNear(bits)) return;
     // The bins cost one test per newer visit, the ball one per point. Newer visits are at
     // most the stamps taken since (every visit takes one) and at most the window's visits.
+    // Counting the window's visits costs a few loads per bin, worth it only where the ball
+    // has many more points than the window has bins.
     const size_t ball = ballMasks.size();
-    if (ball == 0 || (size_t)(lastVisitStamp - startTime) <= ball || visitsInWindow(sum, sumFlipped) <= ball) {
-        collectFromBins(bits, sum, sumFlipped, startTime, SIZE_MAX);
+    const size_t windowBins = (size_t)(2 * params.flockingRadius + 1) * (2 * params.flockingRadius + 1);
+    if (ball == 0 || (size_t)(lastVisitStamp - startTime) <= ball ||
+        (ball > 4 * windowBins && visitsInWindow(sum, sumFlipped) <= ball)) {
+        collectFromBins(bits, sum, sumFlipped, startTime);
         return;
     }
-    // A new point (stamp 0) has every visit newer: straight to the ball. A cached one tries
-    // the bins up to as many newer visits as the ball has points.
-    if (startTime > 0 && collectFromBins(bits, sum, sumFlipped, startTime, ball)) return;
-    closeVisits.clear();
     collectFromBall(bits, startTime, ordered);
 }
 // --- end of close visits ---------------------------------------------------------------

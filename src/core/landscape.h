@@ -73,6 +73,7 @@ private:
     int lastVisitStamp = 0;
     // Components of every (locus, index) pair, built once per landscape when small enough;
     // empty otherwise (then each component is computed on demand, with the same result).
+    // Kept per locus in window order (windowOf), so that a point's bits select an entry.
     std::vector<double> componentTable;
     // Independent components (landscapeComponents 1): the landscape stream's state after
     // the locus seeds; component (dim, index) is draw dim * 2^(K+1) + index + 1 after it.
@@ -101,6 +102,12 @@ private:
     // The crowded fitness of `point` from its cached item (all zeros: none) and the visits
     // since; `visitCount` receives the item's count with those visits applied.
     double currentFitness(const Point& point, const FlockCacheItem& item, double& visitCount);
+
+    // The bits of a locus and the K loci after it, in point order (the locus lowest), for
+    // a component index (the locus highest, above its context).
+    unsigned long windowOf(unsigned long index) const {
+        return ((index & ((1ul << kBits) - 1)) << 1) | (index >> kBits);
+    }
     double component(unsigned int dim, unsigned long index) const;
     double independentComponent(unsigned int dim, unsigned long index) const;
     void buildComponentTable();
@@ -108,7 +115,7 @@ private:
     template <class F>
     void forEachWindowBin(int sum, int sumFlipped, F fn);
     size_t visitsInWindow(int sum, int sumFlipped);
-    bool collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime, size_t limit);
+    void collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime);
     void collectFromBall(uint32_t bits, int startTime, bool ordered);
     void collectCloseVisits(const Point& point, int startTime, bool ordered);
     double applyDecayingCrowding(const Point& point, int startTime, double fitness, double& visitCount);

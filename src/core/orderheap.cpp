@@ -1,8 +1,6 @@
 // Indexed binary heap of memory order keys.
 #include "orderheap.h"
 
-#include <algorithm>
-
 #include "memory.h"
 
 bool OrderHeap::above(const Key& a, const Key& b) const {
@@ -11,7 +9,8 @@ bool OrderHeap::above(const Key& a, const Key& b) const {
 }
 
 void OrderHeap::push(const Key& key) {
-    if (key.slot >= position.size()) position.resize(std::max((size_t)key.slot + 1, 2 * position.size()), kAbsent);
+    // The vector grows its capacity geometrically; only the positions in use are written.
+    if (key.slot >= position.size()) position.resize((size_t)key.slot + 1, kAbsent);
     heap.push_back(key);
     siftUp(heap.size() - 1, key);
 }

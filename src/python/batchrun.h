@@ -29,7 +29,7 @@ struct BatchResult {
     std::vector<unsigned int> countedSteps;
     std::vector<SeriesRow> series;
     std::vector<std::string> warnings;
-    std::string report;  // the plain report, as the program prints it
+    std::string report;    // the plain report, as the program prints it
     double seconds = 0.0;  // reading the configuration and running the batch
 };
 

@@ -123,7 +123,8 @@ ModuleConfig::Edit editOf(const std::string& key, py::handle value) {
     if (several && (py::isinstance<py::str>(value) || !py::isinstance<py::sequence>(value)))
         throw py::type_error(key + " takes a list with one item per " +
                              (spec->presence == Presence::Block ? "block" : "fitness group"));
-    const py::sequence lines = several ? py::reinterpret_borrow<py::sequence>(value) : py::sequence(py::make_tuple(value));
+    const py::sequence lines =
+        several ? py::reinterpret_borrow<py::sequence>(value) : py::sequence(py::make_tuple(value));
     for (py::handle line : lines) {
         edit.second.emplace_back();
         appendWords(line, edit.second.back());
@@ -364,17 +365,19 @@ void bindConfig(py::module_& m) {
         .def("to_text", &ModuleConfig::text, "The configuration as a file the program reads to the same run.")
         .def_property_readonly("name", &ModuleConfig::name)
         .def("keys", &ModuleConfig::keywords, "The keywords the configuration states, in its order.")
-        .def("__contains__", [](const ModuleConfig& c, const std::string& k) {
-            const std::vector<std::string> keys = c.keywords();
-            const KeywordSpec* spec = findKeyword(k);
-            return spec && std::find(keys.begin(), keys.end(), spec->name) != keys.end();
-        })
+        .def("__contains__",
+             [](const ModuleConfig& c, const std::string& k) {
+                 const std::vector<std::string> keys = c.keywords();
+                 const KeywordSpec* spec = findKeyword(k);
+                 return spec && std::find(keys.begin(), keys.end(), spec->name) != keys.end();
+             })
         .def("__getitem__", &configItem)
-        .def("__setitem__", [](ModuleConfig& c, const std::string& k, py::handle v) {
-            py::dict d;
-            d[py::str(k)] = v;
-            configUpdate(c, d);
-        })
+        .def("__setitem__",
+             [](ModuleConfig& c, const std::string& k, py::handle v) {
+                 py::dict d;
+                 d[py::str(k)] = v;
+                 configUpdate(c, d);
+             })
         .def("update", &configUpdate, py::arg("values"),
              "Sets several keywords at once (None removes one) and reads the result.")
         .def("copy", [](const ModuleConfig& c) { return configFromText(c.text(), c.name()); })
