@@ -142,7 +142,11 @@ void configUpdate(ModuleConfig& cfg, const py::dict& values) {
     warnAll(cfg.params().warnings);
 }
 
-ModuleConfig configFromFile(const std::string& path) {
+// A str or a path-like object, as open() takes it.
+std::string pathOf(py::handle path) { return py::module_::import("os").attr("fspath")(path).cast<std::string>(); }
+
+ModuleConfig configFromFile(py::handle pathLike) {
+    const std::string path = pathOf(pathLike);
     std::optional<ModuleConfig> cfg;
     {
         py::gil_scoped_release released;
@@ -183,7 +187,7 @@ void addFile(BatchRequest& q, py::handle cfg) {
         q.fileNames.push_back(c.name());
         q.texts.emplace_back(c.text());
     } else {
-        q.fileNames.push_back(py::module_::import("os").attr("fspath")(cfg).cast<std::string>());
+        q.fileNames.push_back(pathOf(cfg));
         q.texts.emplace_back();
     }
 }
