@@ -103,13 +103,6 @@ inline void addStandardGenomes(Workspace& ws, const std::string& sourceDir) {
     ws.addGenome("cyclic.xml", sourceDir + "/tests/data/cyclic_pop.xml");
 }
 
-// Each input leaves the heap as it found it, so that libFuzzer can look for leaks after
-// every input rather than only at exit.
-inline void releaseGlobals() {
-    delete NEAT::Globals::singleton;
-    NEAT::Globals::singleton = nullptr;
-}
-
 // What became of one input.
 enum Outcome { OutcomeAccepted, OutcomeFatalExit, OutcomeLoadError };
 
@@ -202,7 +195,6 @@ inline Result runConfigInput(Workspace& ws, const uint8_t* data, size_t size) {
         result.status = e.status;
     }
     setFatalExitThrows(false);
-    releaseGlobals();
     return result;
 }
 
@@ -219,13 +211,12 @@ inline Result runGenomeInput(Workspace& ws, const uint8_t* data, size_t size) {
     if (!written) abort();
 
     // Every configuration read starts the NEAT globals afresh; so does every input.
-    delete NEAT::Globals::singleton;
-    NEAT::Globals::singleton = new NEAT::Globals("");
-    NEAT::setParameter("UseActGaussian", 1.0);
+    NEAT::Globals globals;
+    globals.setParameterValue("UseActGaussian", 1.0);
 
     try {
         NEAT::NetworkActivator activator(true);
-        activator.loadPopulation(path);
+        activator.loadPopulation(path, globals);
         const int count = std::min(activator.getCacheSize(), 4);
         for (int i = 0; i < count; i++) {
             std::unique_ptr<NEAT::FastNetwork> net(activator.fetchFastNetwork(i));
@@ -242,7 +233,6 @@ inline Result runGenomeInput(Workspace& ws, const uint8_t* data, size_t size) {
     } catch (const std::string&) {
         result.outcome = OutcomeLoadError;
     }
-    releaseGlobals();
     return result;
 }
 

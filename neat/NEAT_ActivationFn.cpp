@@ -2,7 +2,6 @@
 #include "NEAT_ActivationFn.h"
 
 #include <cmath>
-#include <iostream>
 #include <string>
 
 namespace NEAT {
@@ -15,9 +14,16 @@ constexpr double ONE_THIRD = 0.3333333333333333;
 constexpr double TABLE_LIMIT = 2.9;
 }  // namespace
 
-Sigmoid::Sigmoid() {
-    for (int k = -TABLE_HALF; k <= TABLE_HALF; ++k) table[k + TABLE_HALF] = 1.0 / (1.0 + std::exp(-k * 0.001));
+namespace {
+std::array<double, Sigmoid::TABLE_SIZE> sigmoidTable() {
+    std::array<double, Sigmoid::TABLE_SIZE> t;
+    for (int k = -Sigmoid::TABLE_HALF; k <= Sigmoid::TABLE_HALF; ++k)
+        t[k + Sigmoid::TABLE_HALF] = 1.0 / (1.0 + std::exp(-k * 0.001));
+    return t;
 }
+}  // namespace
+
+Sigmoid::Sigmoid() : table(sigmoidTable()) {}
 
 double Sigmoid::eval(double x) const {
     // Written so that NaN takes the direct formula instead of indexing the table.
@@ -74,7 +80,6 @@ ActivationFn* getActivationFn(int row) {
     if (row < 0 || row >= NUM_ACTIVATION_FUNCTIONS) {
         std::string text = "Activation function " + std::to_string(row) + " does not exist (0 to " +
                            std::to_string(NUM_ACTIVATION_FUNCTIONS - 1) + ")!";
-        std::cerr << text << std::endl;
         throw text;
     }
     return ACTIVATION_FUNCTIONS[row].fn;

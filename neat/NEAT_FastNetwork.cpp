@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <utility>
 
@@ -17,10 +16,7 @@ static_assert(alignof(FastNetworkLink) <= alignof(double), "links must fit doubl
 
 namespace {
 
-[[noreturn]] void reportNetworkError(const std::string& text) {
-    std::cerr << text << std::endl;
-    throw text;
-}
+[[noreturn]] void reportNetworkError(const std::string& text) { throw text; }
 
 }  // namespace
 

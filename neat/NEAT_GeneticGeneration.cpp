@@ -8,11 +8,11 @@
 
 namespace NEAT {
 
-GeneticGeneration::GeneticGeneration(const tinyxml2::XMLElement* element)
+GeneticGeneration::GeneticGeneration(const tinyxml2::XMLElement* element, Globals& globals)
     : generationNumber(requireIntAttribute(element, "GenNumber")) {
     // Every child is an individual, whatever its name.
     for (const tinyxml2::XMLElement* e = element->FirstChildElement(); e; e = e->NextSiblingElement())
-        individuals.push_back(std::make_shared<GeneticIndividual>(e));
+        individuals.push_back(std::make_shared<GeneticIndividual>(e, globals));
     if (individuals.empty()) {
         reportLoadError("Genome file: generation on line " + std::to_string(element->GetLineNum()) +
                         " has no individual!");

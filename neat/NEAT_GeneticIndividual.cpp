@@ -1,7 +1,6 @@
 // Genomes: sorted gene lists, reading from a genome file, building the network.
 #include "NEAT_GeneticIndividual.h"
 
-#include <iostream>
 #include <string>
 
 #include "NEAT_FastNetwork.h"
@@ -12,11 +11,7 @@ namespace NEAT {
 
 namespace {
 
-// Writes text and a newline to standard error and throws the text without it.
-[[noreturn]] void reportDuplicate(const char* text) {
-    std::cerr << text << std::endl;
-    throw std::string(text);
-}
+[[noreturn]] void reportDuplicate(const char* text) { throw std::string(text); }
 
 // The first child named name, required to have at least one child element itself.
 const tinyxml2::XMLElement* requireGeneList(const tinyxml2::XMLElement* individual, const char* name,
@@ -33,19 +28,18 @@ const tinyxml2::XMLElement* requireGeneList(const tinyxml2::XMLElement* individu
 
 GeneticIndividual::GeneticIndividual(double fitness, int speciesID) : fitness(fitness), speciesID(speciesID) {}
 
-GeneticIndividual::GeneticIndividual(const tinyxml2::XMLElement* element)
+GeneticIndividual::GeneticIndividual(const tinyxml2::XMLElement* element, Globals& globals)
     : fitness(requireRealAttribute(element, "Fitness")), speciesID(requireIntAttribute(element, "SpeciesID")) {
-    Globals& globals = requireGlobals();
     globals.setSpeciesCounter(raisedCounter(globals.getSpeciesCounter(), speciesID));
 
     // Only the first of each list counts; later "Nodes" or "Links" elements are ignored.
     const tinyxml2::XMLElement* nodeList = requireGeneList(element, "Nodes", "node");
     for (const tinyxml2::XMLElement* e = nodeList->FirstChildElement(); e; e = e->NextSiblingElement())
-        addNode(GeneticNodeGene(e));
+        addNode(GeneticNodeGene(e, globals));
 
     const tinyxml2::XMLElement* linkList = requireGeneList(element, "Links", "link");
     for (const tinyxml2::XMLElement* e = linkList->FirstChildElement(); e; e = e->NextSiblingElement()) {
-        GeneticLinkGene link(e);
+        GeneticLinkGene link(e, globals);
         // Checked while the line is known; all nodes have been read by now.
         for (int nodeID : {link.getFromNodeID(), link.getToNodeID()}) {
             bool found = false;

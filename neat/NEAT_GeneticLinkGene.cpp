@@ -9,12 +9,11 @@ namespace NEAT {
 GeneticLinkGene::GeneticLinkGene(int ID, int fromNode, int toNode, double weight, bool enabled)
     : GeneticGene(ID, enabled), fromNode(fromNode), toNode(toNode), weight(weight) {}
 
-GeneticLinkGene::GeneticLinkGene(const tinyxml2::XMLElement* element)
+GeneticLinkGene::GeneticLinkGene(const tinyxml2::XMLElement* element, Globals& globals)
     : GeneticGene(element),
       fromNode(requireIntAttribute(element, "fromNode")),
       toNode(requireIntAttribute(element, "toNode")),
       weight(requireRealAttribute(element, "weight")) {
-    Globals& globals = requireGlobals();
     globals.setLinkCounter(raisedCounter(globals.getLinkCounter(), ID));
 }
 

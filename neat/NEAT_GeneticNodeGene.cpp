@@ -17,7 +17,7 @@ GeneticNodeGene::GeneticNodeGene(int ID, std::string name, std::string type, int
       drawingPosition(drawingPosition),
       activationFunction(activationFunction) {}
 
-GeneticNodeGene::GeneticNodeGene(const tinyxml2::XMLElement* element)
+GeneticNodeGene::GeneticNodeGene(const tinyxml2::XMLElement* element, Globals& globals)
     : GeneticGene(element), name(requireAttribute(element, "Name")), type(requireAttribute(element, "Type")) {
     if (const char* text = element->Attribute("DrawingPosition")) drawingPosition = parseRealText(text);
     if (const char* text = element->Attribute("ActivationFunction")) activationFunction = parseIntText(text);
@@ -28,7 +28,6 @@ GeneticNodeGene::GeneticNodeGene(const tinyxml2::XMLElement* element)
                         std::to_string(activationFunction) + ", outside 0 to " +
                         std::to_string(NUM_ACTIVATION_FUNCTIONS - 1) + "!");
     }
-    Globals& globals = requireGlobals();
     globals.setNodeCounter(raisedCounter(globals.getNodeCounter(), ID));
 }
 

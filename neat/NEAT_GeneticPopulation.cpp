@@ -1,8 +1,6 @@
 // Reading a whole genome population file.
 #include "NEAT_GeneticPopulation.h"
 
-#include <iostream>
-
 #include "NEAT_XmlReading.h"
 
 namespace NEAT {
@@ -11,7 +9,7 @@ namespace {
 const char* const OUT_OF_RANGE = "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n";
 }
 
-GeneticPopulation::GeneticPopulation(std::string fileName) {
+GeneticPopulation::GeneticPopulation(std::string fileName, Globals& globals) {
     tinyxml2::XMLDocument doc;
     if (!loadXmlDocument(fileName, doc)) reportLoadError("Error trying to load the XML file!");
 
@@ -20,7 +18,7 @@ GeneticPopulation::GeneticPopulation(std::string fileName) {
     // Other children of the root (comments, notes) are skipped.
     for (const tinyxml2::XMLElement* e = root->FirstChildElement("Generation"); e;
          e = e->NextSiblingElement("Generation"))
-        generations.emplace_back(e);
+        generations.emplace_back(e, globals);
     if (generations.empty()) reportLoadError("Genome file: no \"Generation\" element under the root!");
     currentGeneration = static_cast<int>(generations.size()) - 1;
 }
@@ -30,7 +28,6 @@ std::shared_ptr<GeneticIndividual> GeneticPopulation::getIndividual(unsigned int
     if (generation >= 0 && generation < getGenerationCount() &&
         index < static_cast<unsigned int>(generations[generation].getIndividualCount()))
         return generations[generation].getIndividual(index);
-    std::cout << OUT_OF_RANGE << std::flush;
     throw std::string(OUT_OF_RANGE);
 }
 

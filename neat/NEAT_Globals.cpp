@@ -1,24 +1,10 @@
 // The NEAT parameter table and ID counters.
 #include "NEAT_Globals.h"
 
-#include <iostream>
-
 namespace NEAT {
 
-bool signedActivation = false;
-
-Globals* Globals::singleton = nullptr;
-
-namespace {
-const char* const MISSING_GLOBALS = "You didn't initialize Globals before using it!";
-}
-
 Globals::Globals(std::string fileName) {
-    if (!fileName.empty()) {
-        std::string text = "Reading NEAT parameter files is not supported: " + fileName;
-        std::cerr << text << std::endl;
-        throw text;
-    }
+    if (!fileName.empty()) throw "Reading NEAT parameter files is not supported: " + fileName;
 }
 
 Globals::~Globals() = default;
@@ -33,15 +19,5 @@ double Globals::getParameterValue(const std::string& name) const {
     auto it = parameters.find(name);
     return it == parameters.end() ? 0.0 : it->second;
 }
-
-Globals& requireGlobals() {
-    if (!Globals::singleton) {
-        std::cerr << MISSING_GLOBALS;
-        throw std::string(MISSING_GLOBALS);
-    }
-    return *Globals::singleton;
-}
-
-void setParameter(std::string name, double value) { requireGlobals().setParameterValue(std::move(name), value); }
 
 }  // namespace NEAT

@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
 namespace NEAT {
 
@@ -76,10 +75,7 @@ bool isGzipName(const std::string& fileName) {
 
 }  // namespace
 
-void reportLoadError(const std::string& text) {
-    std::cerr << text << std::endl;
-    throw text;
-}
+void reportLoadError(const std::string& text) { throw text; }
 
 bool loadXmlDocument(const std::string& fileName, tinyxml2::XMLDocument& doc) {
     std::string text;

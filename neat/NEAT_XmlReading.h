@@ -9,7 +9,7 @@
 
 namespace NEAT {
 
-// Writes text and a newline to standard error, then throws text as std::string.
+// Throws text as std::string (the reader of the configuration reports it).
 [[noreturn]] void reportLoadError(const std::string& text);
 
 // Parses the file into doc; a name longer than three characters ending in ".gz" is

@@ -1,7 +1,6 @@
 // Serving fast networks from a loaded genome population.
 #include "NetworkActivator.h"
 
-#include <iostream>
 #include <utility>
 
 #include "NEAT_GeneticPopulation.h"
@@ -15,12 +14,12 @@ NetworkActivator::~NetworkActivator() {
     delete _pop;
 }
 
-void NetworkActivator::loadPopulation(std::string fileName) {
+void NetworkActivator::loadPopulation(std::string fileName, Globals& globals) {
     clearNetworkCache();
     delete _pop;
     _pop = nullptr;
     _numInputs = _numOutputs = 0;
-    _pop = new GeneticPopulation(std::move(fileName));
+    _pop = new GeneticPopulation(std::move(fileName), globals);
     countInputsAndOutputs();
     setupNetworkCache();
 }
@@ -28,11 +27,7 @@ void NetworkActivator::loadPopulation(std::string fileName) {
 int NetworkActivator::individualCount() const { return _pop ? _pop->getIndividualCount() : 0; }
 
 FastNetwork* NetworkActivator::fetchFastNetwork(int index) {
-    if (index < 0 || index >= individualCount()) {
-        const char* text = "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n";
-        std::cout << text << std::flush;
-        throw std::string(text);
-    }
+    if (index < 0 || index >= individualCount()) throw std::string("GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n");
     FastNetwork*& slot = _fastNets[index];
     if (!slot) slot = _pop->getIndividual(static_cast<unsigned int>(index))->spawnFastPhenotype();
     return slot;

@@ -4,7 +4,10 @@
 #                            current fitness per step over 5 runs
 #   docs/results-sweep.png   the sweep examples/sweep_crowding.json: score against crowding
 #                            strength, one line per K
-# Needs build/nkswarm and /usr/bin/python3 with matplotlib (scripts/install-deps.sh --plot).
+#   docs/results-strategies.png  examples/python/strategy_curve.py: mean fitness per step of
+#                            four search tables, run in threads through the Python module
+# Needs build/nkswarm, the module beside it (build/python) and /usr/bin/python3 with
+# matplotlib (scripts/install-deps.sh --python).
 #   scripts/figures.sh [PROGRAM]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,4 +26,5 @@ for row in "$tmp"/sweep/rows/*/; do "$tmp/sweep/job.sh" "rows/$(basename "$row")
 python3 scripts/sweep.py collect "$tmp/sweep" -o "$tmp/sweep.csv" --series "$tmp/sweep-series.csv"
 "${plot[@]}" sweep "$tmp/sweep.csv" --x flockingIntensity --by k -o docs/results-sweep.png \
   --title "basic.cfg: score against crowding strength (3 seeds x 2 runs per point)"
-echo "figures.sh: wrote docs/results-series.png and docs/results-sweep.png"
+PYTHONPATH="$(dirname "$prog")/python" /usr/bin/python3 examples/python/strategy_curve.py -o docs/results-strategies.png
+echo "figures.sh: wrote docs/results-series.png, docs/results-sweep.png and docs/results-strategies.png"

@@ -3,6 +3,8 @@
 #ifndef NEAT_ACTIVATIONFN_H
 #define NEAT_ACTIVATIONFN_H
 
+#include <array>
+
 namespace NEAT {
 
 class ActivationFn {
@@ -22,7 +24,9 @@ public:
     double tableValue(int k) const { return table[k + TABLE_HALF]; }
 
 private:
-    double table[TABLE_SIZE];
+    // Filled once by the constructor and only read afterwards, so that simulations in
+    // several threads share the table safely.
+    const std::array<double, TABLE_SIZE> table;
 };
 
 class Sin : public ActivationFn {
@@ -76,8 +80,8 @@ constexpr int NUM_ACTIVATION_FUNCTIONS = 9;
 // Row i is the function a node gene with activationFunction == i uses.
 extern const ActivationFnRow ACTIVATION_FUNCTIONS[NUM_ACTIVATION_FUNCTIONS];
 
-// Row 0 .. NUM_ACTIVATION_FUNCTIONS - 1. Any other row is reported on standard error
-// and thrown as std::string, since a node without a function cannot be evaluated.
+// Row 0 .. NUM_ACTIVATION_FUNCTIONS - 1. Any other row is thrown as std::string, since a
+// node without a function cannot be evaluated.
 ActivationFn* getActivationFn(int row);
 
 }  // namespace NEAT

@@ -8,6 +8,8 @@ class XMLElement;
 
 namespace NEAT {
 
+class Globals;
+
 class GeneticGene {
 public:
     GeneticGene(int ID, bool enabled) : ID(ID), enabled(enabled) {}

@@ -13,8 +13,8 @@ class GeneticGeneration {
 public:
     explicit GeneticGeneration(int generationNumber = 0) : generationNumber(generationNumber) {}
     // Reads "GenNumber" and every child element as an individual; a generation without
-    // individuals is reported and thrown as std::string.
-    explicit GeneticGeneration(const tinyxml2::XMLElement* element);
+    // individuals is thrown as std::string.
+    GeneticGeneration(const tinyxml2::XMLElement* element, Globals& globals);
     virtual ~GeneticGeneration() = default;
 
     void addIndividual(std::shared_ptr<GeneticIndividual> individual);

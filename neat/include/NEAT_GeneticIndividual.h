@@ -14,13 +14,13 @@ class FastNetwork;
 class GeneticIndividual {
 public:
     GeneticIndividual(double fitness = 0.0, int speciesID = 0);
-    // Reads an individual element with its first "Nodes" and first "Links" children.
-    // Errors (missing globals, duplicate IDs, missing elements or attributes, a link
-    // naming a node the individual lacks) are reported and thrown as std::string.
-    explicit GeneticIndividual(const tinyxml2::XMLElement* element);
+    // Reads an individual element with its first "Nodes" and first "Links" children,
+    // raising the counters of `globals`. Errors (duplicate IDs, missing elements or
+    // attributes, a link naming a node the individual lacks) are thrown as std::string.
+    GeneticIndividual(const tinyxml2::XMLElement* element, Globals& globals);
     virtual ~GeneticIndividual() = default;
 
-    // Insert keeping ascending ID order; a repeated ID is reported and thrown.
+    // Insert keeping ascending ID order; a repeated ID is thrown as std::string.
     void addNode(const GeneticNodeGene& node);
     void addLink(const GeneticLinkGene& link);
 

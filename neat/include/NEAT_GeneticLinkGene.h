@@ -9,9 +9,9 @@ namespace NEAT {
 class GeneticLinkGene : public GeneticGene {
 public:
     GeneticLinkGene(int ID, int fromNode, int toNode, double weight, bool enabled = true);
-    // Reads a link element and raises the global link counter above its ID. Missing
-    // required attributes and missing globals are reported and thrown as std::string.
-    explicit GeneticLinkGene(const tinyxml2::XMLElement* element);
+    // Reads a link element and raises the link counter of `globals` above its ID. Missing
+    // required attributes are thrown as std::string.
+    GeneticLinkGene(const tinyxml2::XMLElement* element, Globals& globals);
 
     int getID() const override { return ID; }
     int getFromNodeID() const { return fromNode; }

@@ -12,10 +12,10 @@ class GeneticNodeGene : public GeneticGene {
 public:
     GeneticNodeGene(int ID, std::string name, std::string type, int activationFunction = 0,
                     double drawingPosition = 0.0, bool enabled = true);
-    // Reads a node element and raises the global node counter above its ID. Missing
-    // required attributes, an activation function outside the table and missing
-    // globals are reported and thrown as std::string.
-    explicit GeneticNodeGene(const tinyxml2::XMLElement* element);
+    // Reads a node element and raises the node counter of `globals` above its ID. Missing
+    // required attributes and an activation function outside the table are thrown as
+    // std::string.
+    GeneticNodeGene(const tinyxml2::XMLElement* element, Globals& globals);
 
     const std::string& getName() const { return name; }
     const std::string& getType() const { return type; }

@@ -12,16 +12,16 @@ namespace NEAT {
 
 class GeneticPopulation {
 public:
-    // Reads the whole file; a name ending in ".gz" (and longer than that) is gzip
-    // data. Every failure is written out and thrown as std::string.
-    explicit GeneticPopulation(std::string fileName);
+    // Reads the whole file, raising the ID counters of `globals`; a name ending in ".gz"
+    // (and longer than that) is gzip data. Every failure is thrown as std::string.
+    GeneticPopulation(std::string fileName, Globals& globals);
     virtual ~GeneticPopulation() = default;
 
     GeneticPopulation(const GeneticPopulation&) = delete;
     GeneticPopulation& operator=(const GeneticPopulation&) = delete;
 
-    // generation -1 means the last one read. Out of range (generation or index) writes
-    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" to standard output and throws it.
+    // generation -1 means the last one read. Out of range (generation or index) throws
+    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" as std::string.
     std::shared_ptr<GeneticIndividual> getIndividual(unsigned int index, int generation = -1) const;
     // Individuals of the given generation (-1: the last one); 0 for an invalid one.
     int getIndividualCount(int generation = -1) const;

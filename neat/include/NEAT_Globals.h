@@ -1,5 +1,6 @@
-// Program-wide NEAT settings: the parameter table and the gene/species ID counters,
-// reached through Globals::singleton.
+// NEAT settings: the parameter table and the gene/species ID counters. Each configuration
+// read owns one and hands it to the genome reader, so that reads in different threads do not
+// share counters.
 #ifndef NEAT_GLOBALS_H
 #define NEAT_GLOBALS_H
 
@@ -9,17 +10,14 @@
 
 namespace NEAT {
 
-// Selects the signed forms of the activation functions. Nothing in this program sets it.
-extern bool signedActivation;
+// Selects the signed forms of the activation functions; this program uses the unsigned ones.
+inline constexpr bool signedActivation = false;
 
 class Globals {
 public:
-    // Null until the configuration reader creates the table; owns what it points to.
-    static Globals* singleton;
-
     // An empty name gives an empty table with all counters 0. Parameter files are not
-    // supported: a non-empty name is reported and thrown as std::string.
-    explicit Globals(std::string fileName);
+    // supported: a non-empty name is thrown as std::string.
+    explicit Globals(std::string fileName = "");
     virtual ~Globals();
 
     Globals(const Globals&) = delete;
@@ -47,13 +45,6 @@ private:
     int speciesCounter = 0;
     std::map<std::string, double> parameters;
 };
-
-// Forwards to the singleton; without one, reports the missing-globals error.
-void setParameter(std::string name, double value);
-
-// The singleton, or the missing-globals error (written to standard error, then thrown
-// as std::string) when there is none.
-Globals& requireGlobals();
 
 // Raises counter so that it stays above id: max(counter, id + 1), saturating at INT_MAX.
 inline int raisedCounter(int counter, int id) {

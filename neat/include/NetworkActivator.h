@@ -27,14 +27,14 @@ public:
     NetworkActivator(const NetworkActivator&) = delete;
     NetworkActivator& operator=(const NetworkActivator&) = delete;
 
-    // Replaces any earlier population. Load errors propagate as std::string; the
-    // activator then holds no population.
-    void loadPopulation(std::string fileName);
+    // Replaces any earlier population, raising the ID counters of `globals`. Load errors
+    // propagate as std::string; the activator then holds no population.
+    void loadPopulation(std::string fileName, Globals& globals);
 
     // The network of individual index of the last generation, built on first request.
     // The caller takes ownership of it; a second fetch of the same index returns the
-    // same pointer. An index out of range writes
-    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" to standard output and throws it.
+    // same pointer. An index out of range throws
+    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" as std::string.
     FastNetwork* fetchFastNetwork(int index);
 
     int getNumInputs() const { return _numInputs; }

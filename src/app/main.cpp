@@ -9,7 +9,7 @@
 #include "keywords.h"
 #include "report.h"
 #include "runheap.h"
-#include "series.h"
+#include "serieswriter.h"
 #include "simulation.h"
 #include "util.h"
 #include "version.h"

@@ -21,6 +21,9 @@ public:
     // One row per fitness group and run.
     std::string csv(const Simulation& simulation, const CommandLine& cl) const;
 
+    const std::vector<unsigned int>& getCountedSteps() const { return countedSteps; }
+    const std::vector<long long>& getEvaluations(int group) const { return evaluations[group]; }
+
 private:
     std::vector<unsigned int> countedSteps;                 // per run
     std::vector<long long> evaluations[kMaxFitnessGroups];  // per group, per run

@@ -99,7 +99,7 @@ LandscapeFigures figuresOf(const std::vector<double>& fitness, unsigned int n) {
     return r;
 }
 
-LandscapeFigures analyzeLandscape(const SimuParameters& params, std::vector<double>& fitness) {
+void landscapeFitness(const SimuParameters& params, std::vector<double>& fitness) {
     if (params.n < 1 || params.n > kMaxN)
         throw std::invalid_argument("N=" + std::to_string(params.n) + ": whole-landscape analysis needs N in 1.." +
                                     std::to_string(kMaxN));
@@ -109,6 +109,10 @@ LandscapeFigures analyzeLandscape(const SimuParameters& params, std::vector<doub
     Landscape landscape(params, step);
     landscape.initRun(0);
     baseFitnessOfAllPoints(landscape, params.n, params.k, params.fitnessStretchCoef, fitness);
+}
+
+LandscapeFigures analyzeLandscape(const SimuParameters& params, std::vector<double>& fitness) {
+    landscapeFitness(params, fitness);
     LandscapeFigures r = figuresOf(fitness, params.n);
     r.landscapeseed = params.landscapeseed;
     return r;

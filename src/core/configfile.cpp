@@ -83,10 +83,17 @@ bool ConfigFile::load(const std::string& name, std::string* reason) {
         *reason = "larger than 16 MiB, which no configuration file is";
         return false;
     }
-    lineStarts_.push_back(0);
+    setText(name, text_);
+    return true;
+}
+
+void ConfigFile::setText(const std::string& name, const std::string& text) {
+    name_ = name;
+    if (&text != &text_) text_ = text;
+    pos_ = 0;
+    lineStarts_.assign(1, 0);
     for (size_t i = 0; i < text_.size(); i++)
         if (text_[i] == '\n') lineStarts_.push_back(i + 1);
-    return true;
 }
 
 int ConfigFile::lineAt(size_t pos) const {

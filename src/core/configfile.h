@@ -30,7 +30,10 @@ class ConfigFile {
 public:
     // Reads the whole file. False, with the reason, when it cannot be read.
     bool load(const std::string& name, std::string* reason);
+    // Takes the text of a file held in memory; `name` labels the messages.
+    void setText(const std::string& name, const std::string& text);
     const std::string& name() const { return name_; }
+    const std::string& text() const { return text_; }
 
     // Skips comment lines: a word starting with '#' and the rest of its line. Comments may
     // stand only where a keyword is expected.

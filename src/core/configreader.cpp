@@ -77,30 +77,45 @@ void findNodeIndices(NeuralNet& nn) {
 
 }  // namespace
 
-ConfigReader::ConfigReader(SimuParameters& params, const std::vector<std::string>& names, int runsOverride)
-    : p(params), fileNames(names), nRunsOverride(runsOverride), requested(keywordTable().size(), false) {
+ConfigReader::ConfigReader(SimuParameters& params, const std::vector<std::string>& names, int runsOverride,
+                           const ConfigTexts& fileTexts)
+    : p(params),
+      fileNames(names),
+      texts(fileTexts),
+      nRunsOverride(runsOverride),
+      requested(keywordTable().size(), false) {
     if (fileNames.empty()) specError("No config. files!", "no configuration file was given");
     // Agents carry room for two compared strategies only.
     if (fileNames.size() > 4)
         stop("Too many config. files: " + std::to_string(fileNames.size() - 2) +
              " compared strategies given, at most 2 are supported");
-    open(mainFile, fileNames[0], "the main configuration file");
+    open(mainFile, 0, "the main configuration file");
 }
 
-void ConfigReader::open(ConfigFile& file, const std::string& name, const std::string& role) {
+void ConfigReader::open(ConfigFile& file, size_t index, const std::string& role) {
+    const std::string& name = fileNames[index];
+    if (index < texts.size() && texts[index]) {
+        file.setText(name, *texts[index]);
+        return;
+    }
     std::string why;
     if (!file.load(name, &why)) specError("Cannot open " + name, name + ": " + why + " (" + role + ")");
+}
+
+void ConfigReader::warn(const std::string& text) {
+    p.warnings.push_back(text);
+    if (errorMessagesPrinted()) fprintf(stderr, "warning: %s\n", text.c_str());
 }
 
 void ConfigReader::openOtherFiles() {
     if (fileNames.size() > 1) {
         extra = std::make_unique<ConfigFile>();
-        open(*extra, fileNames[1], "the extra configuration file, --extra-cfg");
+        open(*extra, 1, "the extra configuration file, --extra-cfg");
     }
     p.nExtraStrategies = fileNames.size() > 2 ? static_cast<int>(fileNames.size()) - 2 : 0;
     compared.resize(static_cast<size_t>(p.nExtraStrategies));
     for (int i = 0; i < p.nExtraStrategies; i++)
-        open(compared[i], fileNames[2 + i], "compared strategy " + std::to_string(i + 1) + ", --compare-strategies");
+        open(compared[i], 2 + i, "compared strategy " + std::to_string(i + 1) + ", --compare-strategies");
 }
 
 void ConfigReader::readSection(Section section) {
@@ -197,9 +212,9 @@ bool ConfigReader::readFlag(ConfigFile& file, const std::string& name, FieldRef 
     const Scan scan = w.atEnd ? Scan{} : scanWhole(w.text);
     const long long value = scan.length ? clampToInt64(scan.value) : -1;
     if (scan.length == 0 || (value != 0 && value != 1)) {
-        if (sole)
+        if (errorMessagesPrinted() && sole)
             printf("%s=%d incorrect\n", name.c_str(), static_cast<int>(value));
-        else
+        else if (errorMessagesPrinted())
             printf("%d incorrect\n", static_cast<int>(value));
         specError("", where(file, file.lastKeywordLine()) + name + " needs 0 or 1, found " + foundAt(file, w));
     }
@@ -356,8 +371,8 @@ void ConfigReader::checkExploreRange(const KeywordSpec& spec, bool matched) {
 void ConfigReader::warnAboutSeed(const KeywordSpec& spec, bool matched) {
     const int seed = *std::get<int*>(spec.values[0].field(p, 0));
     if (!matched || !firstProblem.empty() || (seed >= 0 && seed <= 65535)) return;
-    fprintf(stderr, "warning: %s%s %d acts as %d: only the low 16 bits of a seed are used\n",
-            where(mainFile, mainFile.lastKeywordLine()).c_str(), spec.name, seed, seed & 0xffff);
+    warn(where(mainFile, mainFile.lastKeywordLine()) + spec.name + " " + std::to_string(seed) + " acts as " +
+         std::to_string(seed & 0xffff) + ": only the low 16 bits of a seed are used");
 }
 
 // --- strategy and agent parameter blocks --------------------------------------------------
@@ -444,11 +459,10 @@ void ConfigReader::readNetwork(ConfigFile& file, const char* keyword, AgentStrat
     record(std::to_string(index));
     // Each activator serves one fetch and the records own the networks, so the previous
     // activator is of no further use.
-    delete p.netActivator;
-    p.netActivator = new NEAT::NetworkActivator(true);
+    p.netActivator = std::make_unique<NEAT::NetworkActivator>(true);
     NeuralNet& nn = s.nn;
     try {
-        p.netActivator->loadPopulation(path);
+        p.netActivator->loadPopulation(path, *p.neatGlobals);
         nn.net = NEATNetworkPtr(p.netActivator->fetchFastNetwork(index));
         findNodeIndices(nn);
     } catch (const std::string& thrown) {
@@ -470,11 +484,18 @@ void ConfigReader::reportGenomeError(const std::string& what, const std::string&
     } else if (thrown == "Error trying to load the XML file!") {
         detail += ": " + whyUnreadable(path);
     }
-    // The genome reader has reported the cause; callers scripting many runs look for this word.
-    printf("error");
-    fprintf(stderr, "%s\n", detail.c_str());
-    if (!firstProblem.empty()) fprintf(stderr, "first problem: %s\n", firstProblem.c_str());
-    fatalExit(0);
+    // The genome reader's own message first (a range error on standard output, as it always
+    // was), then the word that callers scripting many runs look for.
+    const bool outOfRange = thrown == "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n";
+    const std::string cause = outOfRange ? thrown : thrown + "\n";
+    std::string details = detail + "\n";
+    if (!firstProblem.empty()) details += "first problem: " + firstProblem + "\n";
+    if (errorMessagesPrinted()) {
+        fputs(cause.c_str(), outOfRange ? stdout : stderr);
+        printf("error");
+        fputs(details.c_str(), stderr);
+    }
+    fatalExit(0, cause + details);
 }
 
 void ConfigReader::readNetworkType(ConfigFile& file, AgentStrategy& s) {
@@ -488,8 +509,9 @@ void ConfigReader::readNetworkType(ConfigFile& file, AgentStrategy& s) {
         if (scan.length && scan.value >= StrategyType0 && scan.value < StrategyTypeNum)
             s.type = static_cast<StrategyType>(static_cast<int>(scan.value));
         else if (scan.length)
-            fprintf(stderr, "warning: %stype %s is not a strategy type (0 to 6): the default type %d is used\n",
-                    where(file, w.line).c_str(), w.text.substr(0, scan.length).c_str(), static_cast<int>(fallback));
+            warn(where(file, w.line) + "type " + w.text.substr(0, scan.length) +
+                 " is not a strategy type (0 to 6): the default type " + std::to_string(static_cast<int>(fallback)) +
+                 " is used");
     }
     // Written back with the type in effect, so that it reads back the same with any groupSize.
     record("type");

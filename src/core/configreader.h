@@ -19,8 +19,9 @@
 
 class ConfigReader {
 public:
-    // Opens the main file.
-    ConfigReader(SimuParameters& params, const std::vector<std::string>& fileNames, int nRunsOverride);
+    // Opens the main file. A file with an entry in `texts` is read from there.
+    ConfigReader(SimuParameters& params, const std::vector<std::string>& fileNames, int nRunsOverride,
+                 const ConfigTexts& texts);
 
     // Every keyword of one section of the sequence, in table order.
     void readSection(Section section);
@@ -36,7 +37,9 @@ private:
         int line;
     };
 
-    void open(ConfigFile& file, const std::string& name, const std::string& role);
+    void open(ConfigFile& file, size_t index, const std::string& role);
+    // Kept in params.warnings and, when messages are printed, written to standard error.
+    void warn(const std::string& text);
     void request(const KeywordSpec& spec);
     bool conditionHolds(const std::string& condition) const;
     bool matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool required);
@@ -96,6 +99,7 @@ private:
 
     SimuParameters& p;
     const std::vector<std::string>& fileNames;
+    const ConfigTexts& texts;
     int nRunsOverride;
     ConfigFile mainFile;
     std::unique_ptr<ConfigFile> extra;

@@ -17,10 +17,12 @@ inline int bitCount(uint32_t x) {
     return (int)((x * 0x01010101u) >> 24);
 }
 
+// The number of loci N is not stored in a point: whoever owns the landscape (its
+// parameters) passes it to the operations that need it, so that simulations with different
+// N can run side by side.
 class Point {
 public:
-    // Number of loci; set once by the landscape. A point holds at most 31 bits.
-    static inline unsigned int n = 0;
+    // A point holds at most 31 bits.
     static constexpr unsigned int kMaxN = 31;
 
     int32_t values;
@@ -32,27 +34,28 @@ public:
 
     // Random point at a Hamming distance drawn uniformly from [minJumpDist, maxJumpDist].
     // Consumes 1 draw when the distance is N or below 1, otherwise 1 + distance draws.
-    Point(const Point& point, int minJumpDist, int maxJumpDist, unsigned short* state) : values(point.values) {
+    Point(const Point& point, int minJumpDist, int maxJumpDist, unsigned int n, unsigned short* state)
+        : values(point.values) {
         int d = minJumpDist + (int)(rng48::erand48(state) * (maxJumpDist + 1 - minJumpDist));
         const int nn = (int)n;
         if (d > nn) d = nn;  // a distance beyond N has no meaning; treat it as "all loci"
         if (d == nn) {
-            values ^= (int32_t)allMask();
+            values ^= (int32_t)allMask(n);
             return;
         }
         if (d < 1) return;
         uint32_t changeMask = 0;
         for (int i = 0; i < d; i++) {
             int j = (int)(rng48::erand48(state) * (nn - i)) + 1;
-            changeMask |= nthClearBit(changeMask, (uint32_t)allMask(), j);
+            changeMask |= nthClearBit(changeMask, allMask(n), j);
         }
         values ^= (int32_t)changeMask;
     }
 
     // Random recombination child of two parents. Consumes 1 + c draws (1 when the
     // parents differ in one locus, none when they are equal).
-    Point(const Point& point1, const Point& point2, unsigned short* state) : values(point1.values) {
-        const uint32_t diff = (uint32_t)(point1.values ^ point2.values) & allMask();
+    Point(const Point& point1, const Point& point2, unsigned int n, unsigned short* state) : values(point1.values) {
+        const uint32_t diff = (uint32_t)(point1.values ^ point2.values) & allMask(n);
         const int D = bitCount(diff);
         if (D == 0) return;
         const int c = (int)(rng48::erand48(state) * (D - 1)) + 1;
@@ -72,7 +75,7 @@ public:
 
     unsigned int getValue(unsigned int dim) const { return ((uint32_t)values >> dim) & 1u; }
 
-    long getKValues(unsigned int dim, unsigned int k) const {
+    long getKValues(unsigned int dim, unsigned int k, unsigned int n) const {
         long result = 0;
         unsigned int locus = dim + 1;
         if (locus >= n) locus = 0;
@@ -85,14 +88,18 @@ public:
 
     long getHash() const { return values; }
 
-    int hammingDist(const Point& other) const { return bitCount((uint32_t)(values ^ other.values) & allMask()); }
+    int hammingDist(const Point& other, unsigned int n) const {
+        return bitCount((uint32_t)(values ^ other.values) & allMask(n));
+    }
 
-    bool closeInHammingDist(const Point& other, int closeRadius) const { return hammingDist(other) <= closeRadius; }
+    bool closeInHammingDist(const Point& other, int closeRadius, unsigned int n) const {
+        return hammingDist(other, n) <= closeRadius;
+    }
 
     // sum: 1-count of all loci; sumFlipped: 1-count with the upper floor(N/2) loci inverted.
-    void getBitSums(int& sum, int& sumFlipped) const {
+    void getBitSums(unsigned int n, int& sum, int& sumFlipped) const {
         const unsigned int h = n / 2;
-        const uint32_t v = (uint32_t)values & allMask();
+        const uint32_t v = (uint32_t)values & allMask(n);
         const uint32_t lowerMask = (n - h >= 32) ? 0xffffffffu : ((1u << (n - h)) - 1u);
         const uint32_t upper = v & ~lowerMask;
         sum = bitCount(v);
@@ -103,8 +110,8 @@ public:
     bool operator!=(const Point& o) const { return values != o.values; }
     Point& operator=(const Point& o) = default;
 
-    std::string toBitString() const { return toBitString(values); }
-    static std::string toBitString(long v) {
+    std::string toBitString(unsigned int n) const { return toBitString(values, n); }
+    static std::string toBitString(long v, unsigned int n) {
         std::string s(n, '0');
         for (unsigned int d = 0; d < n; d++)
             if ((v >> d) & 1) s[n - 1 - d] = '1';
@@ -116,7 +123,7 @@ public:
         if (goToNextLine) printf("\n");
     }
 
-    static uint32_t allMask() { return n >= 32 ? 0xffffffffu : ((1u << n) - 1u); }
+    static uint32_t allMask(unsigned int n) { return n >= 32 ? 0xffffffffu : ((1u << n) - 1u); }
 
 private:
     // The j-th (1-based) bit of `candidates`, counted from bit 0 upward, that is not in `taken`.

@@ -440,12 +440,18 @@ std::string describeRange(const ValueSpec& v) {
     }
 }
 
+std::vector<std::string> keywordTableRow(const KeywordSpec& spec) {
+    return {spec.name,           presenceName(spec.presence), *spec.condition ? spec.condition : "-",
+            kindName(spec.kind), describeValues(spec),        describeDefault(spec),
+            spec.meaning};
+}
+
 void printKeywordTable(FILE* out) {
     fprintf(out,
             "# nkswarm keywords, format 1, in the order of the main configuration file.\n"
             "# keyword\tpresence\tcondition\tkind\tvalues\tdefault\tmeaning\n");
-    for (const KeywordSpec& spec : keywordTable())
-        fprintf(out, "%s\t%s\t%s\t%s\t%s\t%s\t%s\n", spec.name, presenceName(spec.presence),
-                *spec.condition ? spec.condition : "-", kindName(spec.kind), describeValues(spec).c_str(),
-                describeDefault(spec).c_str(), spec.meaning);
+    for (const KeywordSpec& spec : keywordTable()) {
+        const std::vector<std::string> row = keywordTableRow(spec);
+        for (size_t i = 0; i < row.size(); i++) fprintf(out, "%s%c", row[i].c_str(), i + 1 < row.size() ? '\t' : '\n');
+    }
 }

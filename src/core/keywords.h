@@ -89,5 +89,8 @@ std::string formatReal(double value);
 // The bounds a value may take, as the reader's messages state them ("a whole number of 1 or more").
 std::string describeRange(const ValueSpec& value);
 
+// A keyword's row of the table as --keywords prints it: keyword, presence, condition, kind,
+// values, default and meaning.
+std::vector<std::string> keywordTableRow(const KeywordSpec& spec);
 // The table in the stable tab-separated form documented in docs/keywords.md.
 void printKeywordTable(FILE* out);

@@ -48,7 +48,6 @@ Landscape::Landscape(const SimuParameters& params, const unsigned int& curStep)
     if (kBits > kMaxK)
         throw std::logic_error("Landscape: K must be at most " + std::to_string(kMaxK) + ", got " +
                                std::to_string(kBits));
-    Point::n = nLoci;
     fitnessDimBaseSeeds = new unsigned int[nLoci]();
     flockVisitBins = new FlockVisitList[(nLoci + 1) * (nLoci + 1)];
 }
@@ -168,9 +167,9 @@ double Landscape::computeDecayingFlockIntensity(double numVisits) const {
 
 void Landscape::visit(const Point& point) {
     int sum, sumFlipped;
-    point.getBitSums(sum, sumFlipped);
+    point.getBitSums(nLoci, sum, sumFlipped);
     bin(sum, sumFlipped).emplace_back(point, curTimeStamp, curStep);
-    visitIndex.add((uint32_t)point.values & Point::allMask(), curTimeStamp, curStep);
+    visitIndex.add((uint32_t)point.values & Point::allMask(nLoci), curTimeStamp, curStep);
     lastVisitStamp = std::max(lastVisitStamp, curTimeStamp);
     curTimeStamp++;
 }
@@ -267,12 +266,13 @@ size_t Landscape::visitsInWindow(int sum, int sumFlipped) {
 
 void Landscape::collectFromBins(uint32_t bits, int sum, int sumFlipped, int startTime) {
     const int radius = params.flockingRadius, n = (int)nLoci;
+    const uint32_t lociMask = Point::allMask(nLoci);
     forEachWindowBin(sum, sumFlipped, [&](int a, int b) {
         const FlockVisitList& visits = bin(a, b);
         for (size_t i = visits.size(); i-- > 0;) {
             const FlockVisit& v = visits[i];
             if (v.timeStamp <= startTime) break;
-            const int d = bitCount(((uint32_t)v.point.values & Point::allMask()) ^ bits);
+            const int d = bitCount(((uint32_t)v.point.values & lociMask) ^ bits);
             if (d <= radius) closeVisits.push_back({a * (n + 1) + b, v.timeStamp, v.realTimeStep, d});
         }
     });
@@ -287,7 +287,7 @@ void Landscape::collectFromBall(uint32_t bits, int startTime, bool ordered) {
         int binIndex = 0;
         if (ordered) {
             int a, b;
-            Point(q).getBitSums(a, b);
+            Point(q).getBitSums(nLoci, a, b);
             binIndex = a * (n + 1) + b;
         }
         for (; r >= 0; r = visitIndex.record(r).older) {
@@ -307,8 +307,8 @@ void Landscape::collectFromBall(uint32_t bits, int startTime, bool ordered) {
 void Landscape::collectCloseVisits(const Point& point, int startTime, bool ordered) {
     if (ballRadius != params.flockingRadius) buildBallMasks();
     int sum, sumFlipped;
-    point.getBitSums(sum, sumFlipped);
-    const uint32_t bits = (uint32_t)point.values & Point::allMask();
+    point.getBitSums(nLoci, sum, sumFlipped);
+    const uint32_t bits = (uint32_t)point.values & Point::allMask(nLoci);
     closeVisits.clear();
     if (!visitIndex.anyNear(bits)) return;
     // The bins cost one test per newer visit, the ball one per point. Newer visits are at

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 namespace NEAT {
 class FastNetwork;
+class Globals;
 class NetworkActivator;
 }  // namespace NEAT
 
@@ -114,6 +116,10 @@ struct ConfigBlock {
 };
 typedef std::map<int, CustomParameters> AgentParamMap;
 
+// Contents of configuration files held in memory, by position in the list of file names: an
+// entry that is present is read instead of the file, whose name then only labels messages.
+typedef std::vector<std::optional<std::string>> ConfigTexts;
+
 class SimuParameters {
 public:
     unsigned int n = 0;
@@ -179,13 +185,18 @@ public:
     bool chooseActionEveryStep = false;
     CustomParameters generalCustomParams;
     AgentParamMap agentCustomParams;
-    NEAT::NetworkActivator* netActivator = nullptr;
+    std::unique_ptr<NEAT::NetworkActivator> netActivator;
+    // The NEAT parameter table and ID counters of this read, made afresh by every read.
+    std::unique_ptr<NEAT::Globals> neatGlobals;
     // The blocks of the main and extra files in reading order (compared strategies' not included).
     std::vector<ConfigBlock> blocksRead;
+    // The reader's warnings in order, without "warning: " (also written to standard error when
+    // messages are printed).
+    std::vector<std::string> warnings;
 
     // Sets the defaults and reads every configuration file (main, extra, compared strategies).
     SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
-                   int nRunsOverride, double evalsPerStepLimit);
+                   int nRunsOverride, double evalsPerStepLimit, const ConfigTexts& texts = {});
     // Defaults only, no file read: for tests and tools that fill the fields themselves.
     explicit SimuParameters(std::vector<std::string>& comparedStrategyNames);
     ~SimuParameters();
@@ -193,7 +204,8 @@ public:
     SimuParameters& operator=(const SimuParameters&) = delete;
 
     // Reads the files in the order of the keyword table (keywords.h); any error ends the program.
-    void readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride);
+    void readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride,
+                      const ConfigTexts& texts = {});
     void print() const;
 
     const CustomParameters& getCustomParams(int agentId) const {

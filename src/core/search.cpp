@@ -358,7 +358,7 @@ void SearchRandomJump::step() {
     double bestFitness = -1;
     Point bestPoint;
     for (unsigned int attempt = 0; attempt < maxJumps; attempt++) {
-        const Point candidate(curPoint, minJumpDist, maxJumpDist, owner.searchRandomState);
+        const Point candidate(curPoint, minJumpDist, maxJumpDist, params.n, owner.searchRandomState);
         const double f = landscape.getFitnessValue(candidate);
         owner.addSearchPoint(candidate);
         if (f > bestFitness) {
@@ -417,7 +417,7 @@ void SearchRecombination::step() {
     double bestFitness = -1;
     Point bestPoint;
     for (unsigned int attempt = 0; attempt < maxJumps; attempt++) {
-        const Point child(p1, p2, owner.searchRandomState);
+        const Point child(p1, p2, params.n, owner.searchRandomState);
         const double f = landscape.getFitnessValue(child);
         owner.addSearchPoint(child);
         if (f > bestFitness) {

@@ -1,31 +1,35 @@
-// The per-step series of a batch (--series FILE): one CSV row per run, step and fitness group.
+// The per-step series of a batch: one row per run, step and fitness group, read without
+// changing the run. Its users decide where the rows go (a CSV file, arrays).
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <string>
 #include <vector>
 
 #include "batchobserver.h"
 #include "inline.h"
 
-class SeriesWriter : public BatchObserver {
-public:
-    // Creates the file and writes the header; ends the program when it cannot be written.
-    explicit SeriesWriter(const std::string& fileName);
-    ~SeriesWriter() override;
-    SeriesWriter(const SeriesWriter&) = delete;
-    SeriesWriter& operator=(const SeriesWriter&) = delete;
+struct SeriesRow {
+    unsigned int run, step;
+    int group, agents;
+    // Mean and highest current fitness of the group's agents; undefined without agents.
+    double meanFitness, bestFitness;
+    long long evaluations;
+    double publicBest;
+};
 
+class SeriesRecorder : public BatchObserver {
+public:
     void afterStep(Simulation& simulation) override;
     void beforeVisits(Simulation& simulation) override;
     void afterRun(Simulation& simulation) override;
 
-private:
-    std::string fileName;
-    FILE* file;
-    std::string rows;  // complete rows not yet written
+protected:
+    // Each row as soon as its values are read, in the order run, step, group.
+    virtual void addRow(const SeriesRow& row) = 0;
+    // After the rows of a step are added, and at the end of a run.
+    virtual void rowsAdded(bool runEnded) = 0;
 
+private:
     // The step whose fitness values are still to be read: what was known when it ended.
     bool pending = false;
     unsigned int run = 0, step = 0;
@@ -34,5 +38,4 @@ private:
     std::vector<Point> points;              // per agent
 
     void addRows(Simulation& simulation);
-    void writeRows();
 };

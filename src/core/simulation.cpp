@@ -23,8 +23,8 @@ SimuParameters& applySetup(SimuParameters& p, const std::function<void(SimuParam
 }  // namespace
 
 Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
-                       int nRunsOverride, bool statsPrinted, double evalsPerStepLimit)
-    : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit),
+                       int nRunsOverride, bool statsPrinted, double evalsPerStepLimit, const ConfigTexts& texts)
+    : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit, texts),
       landscape(params, curStep),
       fitnessStatsPrinted(statsPrinted) {}
 
@@ -334,7 +334,7 @@ void Simulation::printNNStrategyActionProbs(int agentId, int outputId, std::vect
 
 void Simulation::showProgress(bool force) {
     static const bool onTerminal = isatty(fileno(stderr));
-    if (!onTerminal) return;
+    if (!onTerminal || !progressLine) return;
     const auto now = std::chrono::steady_clock::now();
     if (!force && now - lastProgress < std::chrono::milliseconds(250)) return;
     lastProgress = now;

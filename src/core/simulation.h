@@ -39,9 +39,11 @@ public:
     bool fitnessStatsPrinted;
     // Told of every step and run of a batch; they read, never change, the simulation.
     std::vector<BatchObserver*> observers;
+    // The progress line on a terminal's standard error; off where runs share the terminal.
+    bool progressLine = true;
 
     Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
-               int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit);
+               int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit, const ConfigTexts& texts = {});
     // Builds a simulation without configuration files: `setup` fills the default parameters
     // before the landscape is made. For tests and tools.
     Simulation(std::vector<std::string>& comparedStrategyNames, const std::function<void(SimuParameters&)>& setup,

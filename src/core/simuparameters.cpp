@@ -155,20 +155,21 @@ void checkStrategies(const SimuParameters& p, const std::string& file) {
 SimuParameters::SimuParameters(std::vector<std::string>& names) : comparedStrategyNames(names) {}
 
 SimuParameters::SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
-                               int nRunsOverride, double evalsPerStepLimit_)
+                               int nRunsOverride, double evalsPerStepLimit_, const ConfigTexts& texts)
     : evalsPerStepLimit(evalsPerStepLimit_), comparedStrategyNames(names) {
-    readFromFile(simuCfgFileNames, nRunsOverride);
+    readFromFile(simuCfgFileNames, nRunsOverride, texts);
 }
 
-SimuParameters::~SimuParameters() { delete netActivator; }
+SimuParameters::~SimuParameters() = default;
 
-void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride) {
+void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride,
+                                  const ConfigTexts& texts) {
     // Genome reading needs the NEAT globals; every configuration read starts them afresh.
-    delete NEAT::Globals::singleton;
-    NEAT::Globals::singleton = new NEAT::Globals("");
-    NEAT::setParameter("UseActGaussian", 1.0);
+    neatGlobals = std::make_unique<NEAT::Globals>("");
+    neatGlobals->setParameterValue("UseActGaussian", 1.0);
+    warnings.clear();
 
-    ConfigReader reader(*this, simuCfgFileNames, nRunsOverride);
+    ConfigReader reader(*this, simuCfgFileNames, nRunsOverride, texts);
     reader.readSection(Section::Landscape);
     reader.readSection(Section::AgentsAndRuns);
     reader.readSection(Section::FitnessGroups);

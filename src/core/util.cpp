@@ -1,28 +1,40 @@
 // Fatal-error reporting.
 #include "util.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
-bool g_fatalThrows = false;
+std::atomic<FatalMode> g_fatalMode{FatalMode::Exit};
 }
 
-void setFatalExitThrows(bool throws) { g_fatalThrows = throws; }
+void setFatalMode(FatalMode mode) { g_fatalMode = mode; }
 
-void fatalExit(int status) {
+void setFatalExitThrows(bool throws) { g_fatalMode = throws ? FatalMode::Throw : FatalMode::Exit; }
+
+bool errorMessagesPrinted() { return g_fatalMode != FatalMode::ThrowQuietly; }
+
+void fatalExit(int status, const std::string& message) {
     fflush(stdout);
     fflush(stderr);
-    if (g_fatalThrows) throw FatalExit(status);
+    if (g_fatalMode != FatalMode::Exit) throw FatalExit(status, message);
     exit(status);
 }
 
 void fatalError(const char* location, const char* fmt, ...) {
-    fprintf(stderr, "ERROR at %s:\n", location);
     va_list ap;
     va_start(ap, fmt);
-    vfprintf(stderr, fmt, ap);
+    va_list again;
+    va_copy(again, ap);
+    const int length = vsnprintf(nullptr, 0, fmt, ap);
     va_end(ap);
-    fatalExit(1);
+    std::vector<char> text(length > 0 ? (size_t)length + 1 : 1, '\0');
+    vsnprintf(text.data(), text.size(), fmt, again);
+    va_end(again);
+    const std::string message = std::string("ERROR at ") + location + ":\n" + text.data();
+    if (errorMessagesPrinted()) fputs(message.c_str(), stderr);
+    fatalExit(1, message);
 }

@@ -15,12 +15,23 @@
 
 [[noreturn]] void fatalError(const char* location, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
-// Ends the program with `status` after flushing the standard streams. Tests and fuzzers
-// can turn this into a thrown FatalExit so that they observe the exit without dying.
-[[noreturn]] void fatalExit(int status);
+// Ends the program with `status` after flushing the standard streams, or throws a FatalExit
+// that carries `message` (what was or would have been written to standard error).
+[[noreturn]] void fatalExit(int status, const std::string& message = "");
 
 struct FatalExit : std::runtime_error {
     int status;
-    explicit FatalExit(int s) : std::runtime_error("fatal exit " + std::to_string(s)), status(s) {}
+    FatalExit(int s, const std::string& message)
+        : std::runtime_error(message.empty() ? "fatal exit " + std::to_string(s) : message), status(s) {}
 };
+
+// What an input error does: end the program (the programs), throw after writing the
+// messages as the program would (tests and fuzzers), or throw without writing anything (the
+// Python module, whose callers get the message in the exception). Set once by whoever runs
+// the engine, before any simulation starts.
+enum class FatalMode { Exit, Throw, ThrowQuietly };
+void setFatalMode(FatalMode mode);
+// Throw (true) or Exit (false).
 void setFatalExitThrows(bool throws);
+// Whether messages (errors, warnings, the genome reader's reports) go to the standard streams.
+bool errorMessagesPrinted();

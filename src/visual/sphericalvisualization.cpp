@@ -160,7 +160,8 @@ void SphericalPolarVisualization::createSelectedPointDot() {
 
     const long point = mNDimPoints[mSelectedPntInd];
     char caption[256];
-    snprintf(caption, sizeof caption, "point: %ld, fitness: %.3f\n%s", point, f, Point::toBitString(point).c_str());
+    snprintf(caption, sizeof caption, "point: %ld, fitness: %.3f\n%s", point, f,
+             Point::toBitString(point, mSimulation.getParameters().n).c_str());
     const double purple[3] = {0.6, 0, 0.6};
     viewpipeline::showCaption(mRenderer, mCaptionActor, caption, mSelectionDotCoords, purple, 0.27);
 }

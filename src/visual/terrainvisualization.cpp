@@ -235,7 +235,7 @@ void TerrainVisualization::createSelectedPointDot() {
 
     char caption[256];
     snprintf(caption, sizeof caption, "point: %ld, fitness: %.3f\n%s", (long)mPointNDimCoords[g], f,
-             Point::toBitString((long)mPointNDimCoords[g]).c_str());
+             Point::toBitString((long)mPointNDimCoords[g], mSimulation.getParameters().n).c_str());
     const double green[3] = {0, 1, 0};
     viewpipeline::showCaption(mRenderer, mCaptionActor, caption, pos, green, 0.3);
 }

@@ -299,7 +299,7 @@ TEST(ComparedStrategyTest, ReplaysTheNeighbourhoodWithItsOwnParametersAndWritesN
         SCOPED_TRACE("depth " + std::to_string(depth));
         std::set<int> expected;
         for (long q = 0; q < 64; q++)
-            if (Point(q).hammingDist(s) <= depth) expected.insert((int)q);
+            if (Point(q).hammingDist(s, 6) <= depth) expected.insert((int)q);
         const auto got = values(w.agent->searchPointsOthers[0]);
         EXPECT_EQ(std::set<int>(got.begin(), got.end()), expected);
         EXPECT_TRUE(got.size() == expected.size() && got.front() == s.values);

@@ -98,8 +98,8 @@ TEST_F(ConfigTest, MinimalFileGivesEveryValueAndKeepsTheDefaultsOfAbsentKeywords
     const auto& s2 = p->generalStrategy.s2.placeProbs;
     EXPECT_TRUE(s2[0][0] == 0.25 && s2[0][1] == 0.75 && s2[1][0] == 0.5 && s2[1][1] == 0.5);
     // The NEAT table holds only the one parameter the reader stores.
-    ASSERT_NE(NEAT::Globals::singleton, nullptr);
-    EXPECT_EQ(NEAT::Globals::singleton->getParameters(), (std::map<std::string, double>{{"UseActGaussian", 1.0}}));
+    ASSERT_NE(p->neatGlobals, nullptr);
+    EXPECT_EQ(p->neatGlobals->getParameters(), (std::map<std::string, double>{{"UseActGaussian", 1.0}}));
 }
 
 TEST_F(ConfigTest, FullConfigurationReadsEveryKeywordTheTablesAndDumpsExactly) {

@@ -19,27 +19,18 @@ int drawsBetween(const unsigned short before[3], const unsigned short after[3]) 
     return -1;
 }
 
-class PointTest : public ::testing::Test {
-protected:
-    void SetUp() override { saved = Point::n; }
-    void TearDown() override { Point::n = saved; }
-    unsigned int saved = 0;
-};
-
-TEST_F(PointTest, BitsBitStringAndNoPoint) {
-    Point::n = 5;
+TEST(PointTest, BitsBitStringAndNoPoint) {
     const Point p(22);  // loci 4..0: 1 0 1 1 0
-    EXPECT_EQ(p.toBitString(), "10110");
+    EXPECT_EQ(p.toBitString(5), "10110");
     EXPECT_EQ(p.getValue(1), 1u);
     EXPECT_EQ(p.getValue(0), 0u);
     EXPECT_EQ(Point(p, 3).values, 30);
     for (long v = 0; v < 32; v++) EXPECT_TRUE(Point() != Point(v));
 }
 
-TEST_F(PointTest, BitSumsAndDistancesByBruteForce) {
+TEST(PointTest, BitSumsAndDistancesByBruteForce) {
     // sumFlipped counts the ones of the lower N - floor(N/2) loci and the zeros of the others.
     for (unsigned int n : {1u, 6u, 7u, 31u}) {
-        Point::n = n;
         for (long i = 0; i < 300; i++) {
             const long v = n <= 7 ? i % (1L << n) : (i * 2654435761L) & ((1L << n) - 1);
             int ones = 0, flipped = 0, sum, sumFlipped;
@@ -48,19 +39,18 @@ TEST_F(PointTest, BitSumsAndDistancesByBruteForce) {
                 ones += bit;
                 flipped += locus < (int)(n - n / 2) ? bit : !bit;
             }
-            Point(v).getBitSums(sum, sumFlipped);
+            Point(v).getBitSums(n, sum, sumFlipped);
             ASSERT_TRUE(sum == ones && sumFlipped == flipped) << "n " << n << " v " << v;
             const long w = n <= 7 ? (i * 37) % (1L << n) : v ^ (i * 40503L);
-            ASSERT_EQ(Point(v).hammingDist(Point(w)), countDiff(v, w, (int)n));
-            ASSERT_EQ(Point(v).closeInHammingDist(Point(w), 2), countDiff(v, w, (int)n) <= 2);
+            ASSERT_EQ(Point(v).hammingDist(Point(w), n), countDiff(v, w, (int)n));
+            ASSERT_EQ(Point(v).closeInHammingDist(Point(w), 2, n), countDiff(v, w, (int)n) <= 2);
         }
     }
 }
 
-TEST_F(PointTest, JumpAndChildKeepTheirDistanceRulesAndDrawCounts) {
+TEST(PointTest, JumpAndChildKeepTheirDistanceRulesAndDrawCounts) {
     unsigned short st[3] = {0x1234, 5, 6}, parents[3] = {3, 1, 4};
     for (unsigned int n : {5u, 12u, 31u}) {
-        Point::n = n;
         const long mask = (1L << n) - 1;
         const int lo = n == 5 ? 0 : 2, hi = n == 31 ? 31 : (int)n - 3;
         for (int trial = 0; trial < 300; trial++) {
@@ -68,7 +58,7 @@ TEST_F(PointTest, JumpAndChildKeepTheirDistanceRulesAndDrawCounts) {
             // (none more when it is N or 0).
             const long start = ::nrand48(parents) & mask;
             unsigned short before[3] = {st[0], st[1], st[2]};
-            const Point q(Point(start), lo, hi, st);
+            const Point q(Point(start), lo, hi, n, st);
             const int d = countDiff(start, q.values, (int)n);
             ASSERT_TRUE(d >= lo && d <= hi) << "n " << n << " d " << d;
             ASSERT_EQ(drawsBetween(before, st), (d == (int)n || d == 0) ? 1 : 1 + d);
@@ -77,7 +67,7 @@ TEST_F(PointTest, JumpAndChildKeepTheirDistanceRulesAndDrawCounts) {
             const long p1 = ::nrand48(parents) & mask;
             const long p2 = trial == 0 ? p1 : trial == 1 ? p1 ^ 4 : ::nrand48(parents) & mask;
             std::copy(st, st + 3, before);
-            const Point child(Point(p1), Point(p2), st);
+            const Point child(Point(p1), Point(p2), n, st);
             const int D = countDiff(p1, p2, (int)n), c = countDiff(child.values, p1, (int)n);
             ASSERT_EQ((child.values ^ p1) & ~(p1 ^ p2), 0) << "loci where the parents agree";
             ASSERT_EQ(D == 1 ? child.values : p2, p2) << "one differing locus: the second parent";

@@ -17,9 +17,9 @@ using testkit::World;
 
 namespace {
 
-std::vector<Point> neighbours(const Point& s) {
+std::vector<Point> neighbours(const World& w, const Point& s) {
     std::vector<Point> out;
-    for (unsigned int d = 0; d < Point::n; d++) out.emplace_back(s, d);
+    for (unsigned int d = 0; d < w.sim->params.n; d++) out.emplace_back(s, d);
     return out;
 }
 
@@ -39,21 +39,21 @@ void continueFrom(World& w, const Point& s) {
 
 // Index of the first neighbour of s strictly better than s (-1: none); the first best neighbour.
 int firstBetter(const World& w, const Point& s) {
-    auto nb = neighbours(s);
+    auto nb = neighbours(w, s);
     for (size_t i = 0; i < nb.size(); i++)
         if (w.f(nb[i]) > w.f(s)) return (int)i;
     return -1;
 }
 Point bestNeighbour(const World& w, const Point& s) {
     Point best;
-    for (const Point& q : neighbours(s))
+    for (const Point& q : neighbours(w, s))
         if (best == Point() || w.f(q) > w.f(best)) best = q;
     return best;
 }
 
 // A local maximum whose best neighbour falls into the same (or a different) quantization level.
 Point localMax(const World& w, int levels, bool sameLevel) {
-    for (long v = 0; v < (1L << Point::n); v++) {
+    for (long v = 0; v < (1L << w.sim->params.n); v++) {
         const Point s(v), b = bestNeighbour(w, s);
         if (firstBetter(w, s) < 0 && ((int)(w.f(s) * levels) == (int)(w.f(b) * levels)) == sameLevel) return s;
     }
@@ -96,7 +96,7 @@ TEST(ExploitSearchTest, ScanStopsAtTheFirstBetterNeighbourUnlessAllAreTried) {
                 w.f(bestNeighbour(w, Point(v))) > w.f(Point(v, firstBetter(w, Point(v)))))
                 s = Point(v);
         ASSERT_NE(s, Point());
-        const auto nb = neighbours(s);
+        const auto nb = neighbours(w, s);
         const int i = firstBetter(w, s), tried = useAll ? 6 : i + 1, checks = useAll ? 6 : i;
         const Point moved = useAll ? bestNeighbour(w, s) : nb[i];
         std::vector<int> points = {s.values};
@@ -210,7 +210,7 @@ TEST(ExploitSearchTest, TreeSearchMatchesBruteForceOverAllPaths) {
             const auto got = values(w.agent->searchPoints);
             std::set<int> expected;
             for (long q = 0; q < (1L << n); q++)
-                if (Point(q).hammingDist(s) <= depth) expected.insert((int)q);
+                if (Point(q).hammingDist(s, n) <= depth) expected.insert((int)q);
             EXPECT_EQ(std::set<int>(got.begin(), got.end()), expected);
             EXPECT_TRUE(got.size() == expected.size() && got.front() == s.values);
             EXPECT_EQ(w.agent->phase.lastPoint, w.f(firstMove) > w.f(s) ? firstMove : s);
@@ -297,7 +297,7 @@ TEST(ExploreSearchTest, CandidatesComeFromTheSearchStreamAndStopAtTheFirstBetter
             tried.clear();
             found = Point();
             for (unsigned int a = 0; a < c.attempts && (c.useAll || found == Point()); a++) {
-                tried.emplace_back(s, c.minD, c.maxD, copy);
+                tried.emplace_back(s, c.minD, c.maxD, w.sim->params.n, copy);
                 if (w.f(tried.back()) > w.f(found == Point() ? s : found)) found = tried.back();
             }
         }
@@ -374,7 +374,7 @@ struct Recombination : World {
         unsigned short copy[3] = {rs()[0], rs()[1], rs()[2]};
         std::vector<int> out;
         for (int a = 0; a < attempts; a++) {
-            const Point child(p1, p2, copy);
+            const Point child(p1, p2, sim->params.n, copy);
             if (std::find(out.begin(), out.end(), child.values) == out.end()) out.push_back(child.values);
         }
         draws = testkit::drawsBetween(stateOf(rs()), stateOf(copy));

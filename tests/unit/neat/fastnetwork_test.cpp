@@ -98,9 +98,7 @@ TEST(FastNetworkTest, MaxDepthIsTheLongestChainToTheOutputs) {
     // Cycles have no depth.
     const std::string message = "The network has a cycle, so its depth is unbounded!";
     FastNetwork loop(chainNodes(), {GeneticLinkGene(1, 1, 3, 1), GeneticLinkGene(2, 3, 1, 1)});
-    auto f = neattest::failureOf([&] { loop.computeMaxDepth({2}); });
-    EXPECT_EQ(f.thrown, message);
-    EXPECT_EQ(f.err, message + "\n");
+    EXPECT_EQ(neattest::failureOf([&] { loop.computeMaxDepth({2}); }).thrown, message);
     FastNetwork self(chainNodes(), {GeneticLinkGene(1, 1, 1, 1)});
     EXPECT_EQ(neattest::failureOf([&] { self.computeMaxDepth({2}); }).thrown, message);
 }
@@ -108,7 +106,6 @@ TEST(FastNetworkTest, MaxDepthIsTheLongestChainToTheOutputs) {
 TEST(FastNetworkTest, DanglingLinkAndUnknownFunctionAreRejected) {
     auto f = neattest::failureOf([] { FastNetwork(chainNodes(), {GeneticLinkGene(7, 2, 42, 1.0)}); });
     EXPECT_EQ(f.thrown, "Link 7 names node 42, which the network lacks!");
-    EXPECT_EQ(f.err, f.thrown + "\n");
     auto g = neattest::failureOf([] { FastNetwork({hidden(1, "H", 9)}, {}); });
     EXPECT_EQ(g.thrown, "Activation function 9 does not exist (0 to 8)!");
 }

@@ -1,0 +1,436 @@
+// The Python module nkswarm: configurations in memory, batch runs with NumPy results, and whole
+// landscapes. Runs release the interpreter lock, so that simulations in threads run in parallel;
+// errors raise instead of ending the interpreter.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <optional>
+
+#include "analysis.h"
+#include "batchrun.h"
+#include "keywords.h"
+#include "moduleconfig.h"
+#include "util.h"
+#include "version.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// Owned by the module for the life of the interpreter.
+PyObject* configError = nullptr;
+PyObject* genomeError = nullptr;
+PyObject* configWarning = nullptr;
+
+// The program's message without its first line, "ERROR at <source location>:", which names a
+// place in the engine rather than in the configuration.
+std::string messageOf(const FatalExit& e) {
+    std::string text = e.what();
+    if (text.rfind("ERROR at ", 0) == 0) text.erase(0, text.find('\n') + 1);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+void warnAll(const std::vector<std::string>& warnings) {
+    for (const std::string& w : warnings)
+        if (PyErr_WarnEx(configWarning, w.c_str(), 1) != 0) throw py::error_already_set();
+}
+
+// --- configurations ----------------------------------------------------------------------
+
+py::object valueOf(FieldRef field) {
+    return std::visit(
+        [](auto f) -> py::object {
+            using T = std::remove_pointer_t<decltype(f)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return py::none();
+            else
+                return py::cast(*f);
+        },
+        field);
+}
+
+// A strategy or agent parameter block, whose words its own reader reads.
+bool isBlock(const KeywordSpec& spec) {
+    return spec.kind != KeywordKind::Values && spec.kind != KeywordKind::SeparateValues &&
+           spec.kind != KeywordKind::NoValue;
+}
+
+// A keyword's values in effect: one value, a tuple of them, a list of those per fitness group,
+// or for a block its words (a list of blocks where several may stand).
+py::object configItem(const ModuleConfig& cfg, const std::string& key) {
+    const KeywordSpec* spec = findKeyword(key);
+    if (!spec) throw py::key_error(key);
+    SimuParameters& p = cfg.params();
+    if (isBlock(*spec)) {
+        py::list blocks;
+        for (const ConfigBlock& b : p.blocksRead) {
+            if (b.keyword != spec->name) continue;
+            std::string words;
+            for (const std::string& w : b.words) words += (words.empty() ? "" : " ") + w;
+            blocks.append(words);
+        }
+        if (spec->presence == Presence::Block) return std::move(blocks);
+        return blocks.empty() ? py::none() : py::object(blocks[0]);
+    }
+    py::list rows;
+    const int times = spec->presence == Presence::Repeated ? p.nFitnessGroups : 1;
+    for (int g = 0; g < times; g++) {
+        py::list values;
+        for (const ValueSpec& v : spec->values)
+            for (int i = 0; v.field && i < v.count; i++) {
+                py::object value = valueOf(v.field(p, v.count > 1 ? i : g));
+                if (!value.is_none()) values.append(value);
+            }
+        if (values.empty()) return py::none();
+        rows.append(values.size() == 1 ? py::object(values[0]) : py::object(py::tuple(values)));
+    }
+    return spec->presence == Presence::Repeated ? py::object(rows) : py::object(rows[0]);
+}
+
+// The words of one line: a number, a flag, a string of words, or a sequence of those.
+void appendWords(py::handle value, std::vector<std::string>& words) {
+    if (py::isinstance<py::str>(value)) {
+        const std::string text = value.cast<std::string>();
+        for (size_t start = text.find_first_not_of(" \t\n"); start != std::string::npos;) {
+            const size_t end = text.find_first_of(" \t\n", start);
+            words.push_back(text.substr(start, end - start));
+            start = text.find_first_not_of(" \t\n", end);
+        }
+    } else if (py::isinstance<py::bool_>(value)) {
+        words.push_back(value.cast<bool>() ? "1" : "0");
+    } else if (py::isinstance<py::int_>(value)) {
+        words.push_back(py::str(value).cast<std::string>());
+    } else if (py::isinstance<py::float_>(value)) {
+        words.push_back(formatReal(value.cast<double>()));
+    } else if (py::isinstance<py::sequence>(value)) {
+        for (py::handle item : value) appendWords(item, words);
+    } else {
+        throw py::type_error("a configuration value must be a number, a string or a sequence of them, not " +
+                             py::str(value.get_type()).cast<std::string>());
+    }
+}
+
+// One line, or for a repeated or block keyword one line per item; None removes the keyword.
+ModuleConfig::Edit editOf(const std::string& key, py::handle value) {
+    const KeywordSpec* spec = findKeyword(key);
+    if (!spec) throw py::key_error(key);
+    ModuleConfig::Edit edit{spec, {}};
+    if (value.is_none()) return edit;
+    const bool several = spec->presence == Presence::Repeated || spec->presence == Presence::Block;
+    if (several && (py::isinstance<py::str>(value) || !py::isinstance<py::sequence>(value)))
+        throw py::type_error(key + " takes a list with one item per " +
+                             (spec->presence == Presence::Block ? "block" : "fitness group"));
+    const py::sequence lines =
+        several ? py::reinterpret_borrow<py::sequence>(value) : py::sequence(py::make_tuple(value));
+    for (py::handle line : lines) {
+        edit.second.emplace_back();
+        appendWords(line, edit.second.back());
+    }
+    return edit;
+}
+
+void configUpdate(ModuleConfig& cfg, const py::dict& values) {
+    std::vector<ModuleConfig::Edit> edits;
+    for (auto item : values) edits.push_back(editOf(item.first.cast<std::string>(), item.second));
+    {
+        py::gil_scoped_release released;
+        cfg.edit(edits);
+    }
+    warnAll(cfg.params().warnings);
+}
+
+// A str or a path-like object, as open() takes it.
+std::string pathOf(py::handle path) { return py::module_::import("os").attr("fspath")(path).cast<std::string>(); }
+
+ModuleConfig configFromFile(py::handle pathLike) {
+    const std::string path = pathOf(pathLike);
+    std::optional<ModuleConfig> cfg;
+    {
+        py::gil_scoped_release released;
+        cfg.emplace(ModuleConfig::fromFile(path));
+    }
+    warnAll(cfg->params().warnings);
+    return std::move(*cfg);
+}
+
+ModuleConfig configFromText(const std::string& text, const std::string& name) {
+    std::optional<ModuleConfig> cfg;
+    {
+        py::gil_scoped_release released;
+        cfg.emplace(name, text);
+    }
+    warnAll(cfg->params().warnings);
+    return std::move(*cfg);
+}
+
+py::list keywordTableList() {
+    static const char* const columns[] = {"keyword", "presence", "condition", "kind", "values", "default", "meaning"};
+    py::list rows;
+    for (const KeywordSpec& spec : keywordTable()) {
+        const std::vector<std::string> row = keywordTableRow(spec);
+        py::dict d;
+        for (size_t i = 0; i < row.size(); i++) d[columns[i]] = row[i];
+        rows.append(d);
+    }
+    return rows;
+}
+
+// --- runs --------------------------------------------------------------------------------
+
+// A configuration for a run: a Config (its text) or the path of a file.
+void addFile(BatchRequest& q, py::handle cfg) {
+    if (py::isinstance<ModuleConfig>(cfg)) {
+        const ModuleConfig& c = cfg.cast<const ModuleConfig&>();
+        q.fileNames.push_back(c.name());
+        q.texts.emplace_back(c.text());
+    } else {
+        q.fileNames.push_back(pathOf(cfg));
+        q.texts.emplace_back();
+    }
+}
+
+// (NAME0, CFG1, NAME1) or (NAME0, CFG1, NAME1, CFG2, NAME2), as --compare-strategies gives them.
+void addCompared(BatchRequest& q, const py::sequence& compare) {
+    if (compare.size() != 3 && compare.size() != 5)
+        throw py::value_error("compare takes (name0, cfg1, name1) or (name0, cfg1, name1, cfg2, name2)");
+    q.comparedNames.push_back(compare[0].cast<std::string>());
+    for (size_t i = 1; i < compare.size(); i += 2) {
+        addFile(q, compare[i]);
+        q.comparedNames.push_back(compare[i + 1].cast<std::string>());
+    }
+}
+
+template <typename T>
+py::array_t<T> array(const std::vector<T>& values, std::vector<py::ssize_t> shape) {
+    py::array_t<T> a(shape);
+    std::copy(values.begin(), values.end(), a.mutable_data());
+    return a;
+}
+
+// The series as columns of equal length, named as in the CSV file; a group without agents has
+// NaN fitness.
+py::dict seriesColumns(const std::vector<SeriesRow>& rows) {
+    const py::ssize_t n = static_cast<py::ssize_t>(rows.size());
+    py::array_t<unsigned int> run(n), step(n);
+    py::array_t<int> group(n), agents(n);
+    py::array_t<double> mean(n), best(n), publicBest(n);
+    py::array_t<long long> evals(n);
+    for (py::ssize_t i = 0; i < n; i++) {
+        const SeriesRow& r = rows[static_cast<size_t>(i)];
+        const double none = std::nan("");
+        run.mutable_at(i) = r.run;
+        step.mutable_at(i) = r.step;
+        group.mutable_at(i) = r.group;
+        agents.mutable_at(i) = r.agents;
+        mean.mutable_at(i) = r.agents > 0 ? r.meanFitness : none;
+        best.mutable_at(i) = r.agents > 0 ? r.bestFitness : none;
+        evals.mutable_at(i) = r.evaluations;
+        publicBest.mutable_at(i) = r.publicBest;
+    }
+    py::dict d;
+    d["run"] = run, d["step"] = step, d["group"] = group, d["agents"] = agents;
+    d["mean_fitness"] = mean, d["best_fitness"] = best, d["evaluations"] = evals, d["public_best"] = publicBest;
+    return d;
+}
+
+struct RunResult {
+    py::object scores, perRun, std, evaluations, countedSteps, series;
+    std::string report;
+    double seconds;
+};
+
+RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std::optional<py::sequence> compare,
+              bool stats, std::optional<double> stepEvals, bool series) {
+    BatchRequest q;
+    addFile(q, cfg);
+    if (!extra.is_none()) addFile(q, extra);
+    if (compare) {
+        if (extra.is_none()) throw py::value_error("compare needs extra, as --compare-strategies needs --extra-cfg");
+        addCompared(q, *compare);
+    }
+    if (numRuns && *numRuns < 1) throw py::value_error("num_runs must be at least 1");
+    if (stepEvals && !(*stepEvals > 0 && std::isfinite(*stepEvals)))
+        throw py::value_error("step_evals must be a finite number above 0");
+    q.runs = numRuns.value_or(0);
+    q.stats = stats;
+    q.stepEvals = stepEvals.value_or(0.0);
+    q.series = series;
+
+    BatchResult r;
+    {
+        py::gil_scoped_release released;
+        r = runBatch(q);
+    }
+    warnAll(r.warnings);
+    const py::ssize_t runs = r.runs, groups = r.groups;
+    return {array(r.scores, {groups}),
+            array(r.runValues, {runs, groups}),
+            array(r.deviations, {groups}),
+            array(r.evaluations, {runs, groups}),
+            array(r.countedSteps, {runs}),
+            series ? py::object(seriesColumns(r.series)) : py::none(),
+            r.report,
+            r.seconds};
+}
+
+// --- landscapes --------------------------------------------------------------------------
+
+// Only the settings a landscape depends on; checked as nkanalyze checks them.
+struct LandscapeSettings {
+    std::vector<std::string> names;
+    SimuParameters params{names};
+    LandscapeSettings(unsigned int n, unsigned int k, int seed, double stretch, const std::string& components) {
+        if (components != "seeded" && components != "independent")
+            throw py::value_error("components must be \"seeded\" or \"independent\", not \"" + components + "\"");
+        if (n < 1 || n > analysis::kMaxN || k >= n)
+            throw py::value_error("n=" + std::to_string(n) + ", k=" + std::to_string(k) + ": n must be 1 to " +
+                                  std::to_string(analysis::kMaxN) + " and k below n");
+        params.n = n;
+        params.k = k;
+        params.nPoints = 1ul << n;
+        params.nContexts = 1ul << k;
+        params.landscapeseed = seed;
+        params.fitnessStretchCoef = stretch;
+        params.landscapeComponents = components == "independent" ? 1 : 0;
+    }
+};
+
+py::array_t<double> landscape(unsigned int n, unsigned int k, int seed, double stretch, const std::string& components) {
+    LandscapeSettings s(n, k, seed, stretch, components);
+    auto fitness = std::make_unique<std::vector<double>>();
+    {
+        py::gil_scoped_release released;
+        analysis::landscapeFitness(s.params, *fitness);
+    }
+    // The array takes the vector's storage instead of a copy (2^24 values are 128 MiB).
+    std::vector<double>* owned = fitness.release();
+    py::capsule owner(owned, [](void* v) { delete static_cast<std::vector<double>*>(v); });
+    return py::array_t<double>(static_cast<py::ssize_t>(owned->size()), owned->data(), owner);
+}
+
+// The figures of one landscape, named as the columns of nkanalyze --csv.
+py::dict figuresDict(const analysis::LandscapeFigures& f, unsigned int n) {
+    py::dict d;
+    d["seed"] = f.landscapeseed;
+    d["local_maxima"] = f.localMaxima;
+    d["global_max_point"] = f.globalMaxPoint;
+    d["global_max_bits"] = analysis::bitString(f.globalMaxPoint, n);
+    d["global_max"] = f.globalMax;
+    d["min_point"] = f.minPoint;
+    d["minimum"] = f.minimum;
+    d["mean"] = f.mean;
+    d["neighbour_corr"] = f.neighbourCorrelation;
+    return d;
+}
+
+// One seed: its figures. Several: each landscape's, with the mean and standard error of each
+// figure over them, as nkanalyze's "mean" and "s.e." rows.
+py::dict analyze(unsigned int n, unsigned int k, py::handle seed, double stretch, const std::string& components) {
+    const bool one = py::isinstance<py::int_>(seed);
+    std::vector<int> seeds = one ? std::vector<int>{seed.cast<int>()} : seed.cast<std::vector<int>>();
+    LandscapeSettings s(n, k, 0, stretch, components);
+    std::vector<analysis::LandscapeFigures> all;
+    {
+        py::gil_scoped_release released;
+        std::vector<double> fitness;
+        for (int sd : seeds) {
+            s.params.landscapeseed = sd;
+            all.push_back(analysis::analyzeLandscape(s.params, fitness));
+        }
+    }
+    if (one) return figuresDict(all[0], n);
+    py::list landscapes;
+    for (const analysis::LandscapeFigures& f : all) landscapes.append(figuresDict(f, n));
+    const analysis::Summary sum = analysis::summarize(all);
+    const std::pair<const char*, analysis::Estimate> figures[] = {{"local_maxima", sum.localMaxima},
+                                                                  {"global_max", sum.globalMax},
+                                                                  {"minimum", sum.minimum},
+                                                                  {"mean", sum.mean},
+                                                                  {"neighbour_corr", sum.neighbourCorrelation}};
+    py::dict mean, se;
+    for (const auto& [name, e] : figures) {
+        mean[name] = e.mean;
+        se[name] = e.standardError;
+    }
+    py::dict d;
+    d["landscapes"] = landscapes, d["mean"] = mean, d["se"] = se;
+    return d;
+}
+
+void bindConfig(py::module_& m) {
+    py::class_<ModuleConfig>(m, "Config",
+                             "A main configuration held in memory, read and checked by the program's reader.")
+        .def_static("from_file", &configFromFile, py::arg("path"), "Reads a configuration file.")
+        .def_static("from_text", &configFromText, py::arg("text"), py::arg("name") = "<text>",
+                    "Reads a configuration from its text; `name` labels the reader's messages.")
+        .def("to_text", &ModuleConfig::text, "The configuration as a file the program reads to the same run.")
+        .def_property_readonly("name", &ModuleConfig::name)
+        .def("keys", &ModuleConfig::keywords, "The keywords the configuration states, in its order.")
+        .def("__contains__",
+             [](const ModuleConfig& c, const std::string& k) {
+                 const std::vector<std::string> keys = c.keywords();
+                 const KeywordSpec* spec = findKeyword(k);
+                 return spec && std::find(keys.begin(), keys.end(), spec->name) != keys.end();
+             })
+        .def("__getitem__", &configItem)
+        .def("__setitem__",
+             [](ModuleConfig& c, const std::string& k, py::handle v) {
+                 py::dict d;
+                 d[py::str(k)] = v;
+                 configUpdate(c, d);
+             })
+        .def("update", &configUpdate, py::arg("values"),
+             "Sets several keywords at once (None removes one) and reads the result.")
+        .def("copy", [](const ModuleConfig& c) { return configFromText(c.text(), c.name()); })
+        .def("__repr__", [](const ModuleConfig& c) { return "<nkswarm.Config " + c.name() + ">"; });
+}
+
+void bindRun(py::module_& m) {
+    py::class_<RunResult>(m, "Result", "The numbers of a batch's report, and with series=True its per-step series.")
+        .def_readonly("scores", &RunResult::scores, "Per fitness group, the report's first line.")
+        .def_readonly("per_run", &RunResult::perRun, "Per run and fitness group, the run's value.")
+        .def_readonly("std", &RunResult::std, "Per fitness group, the population standard deviation of the runs.")
+        .def_readonly("evaluations", &RunResult::evaluations, "Per run and fitness group, the counted evaluations.")
+        .def_readonly("counted_steps", &RunResult::countedSteps, "Per run, the scored steps.")
+        .def_readonly("series", &RunResult::series, "The per-step series as columns (series=True), else None.")
+        .def_readonly("report", &RunResult::report, "The plain report, as the program prints it.")
+        .def_readonly("seconds", &RunResult::seconds, "Time spent reading the configuration and running.");
+    m.def("run", &run, py::arg("cfg"), py::arg("num_runs") = py::none(), py::arg("extra") = py::none(),
+          py::arg("compare") = py::none(), py::arg("stats") = false, py::arg("step_evals") = py::none(),
+          py::arg("series") = false,
+          "Runs a batch as `nkswarm CFG [--num-runs N] [--extra-cfg EXTRA] [--compare-strategies ...] "
+          "[--print-stats] [--step-evals X]` would; configurations are Config objects or file paths.");
+}
+
+}  // namespace
+
+PYBIND11_MODULE(nkswarm, m) {
+    // An input error raises in the calling thread and leaves the interpreter running.
+    setFatalMode(FatalMode::ThrowQuietly);
+    configError = PyErr_NewException("nkswarm.ConfigError", PyExc_Exception, nullptr);
+    genomeError = PyErr_NewException("nkswarm.GenomeError", configError, nullptr);
+    configWarning = PyErr_NewException("nkswarm.ConfigWarning", PyExc_UserWarning, nullptr);
+    m.add_object("ConfigError", configError);
+    m.add_object("GenomeError", genomeError);
+    m.add_object("ConfigWarning", configWarning);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const FatalExit& e) {
+            // The program ends with status 0 only for a genome population it cannot load.
+            PyErr_SetString(e.status == 0 ? genomeError : configError, messageOf(e).c_str());
+        }
+    });
+    m.attr("__version__") = NK_VERSION;
+    m.doc() = "Collective search on NK fitness landscapes: batch runs, configurations and landscapes.";
+    bindConfig(m);
+    bindRun(m);
+    m.def("keywords", &keywordTableList, "The keyword table of configuration files, as nkswarm --keywords prints it.");
+    m.def("landscape", &landscape, py::arg("n"), py::arg("k"), py::arg("seed"), py::arg("stretch") = 1.0,
+          py::arg("components") = "seeded", "The base fitness of all 2^n points (n <= 24), indexed by point.");
+    m.def("analyze", &analyze, py::arg("n"), py::arg("k"), py::arg("seed"), py::arg("stretch") = 1.0,
+          py::arg("components") = "seeded", "The figures nkanalyze gives for one landscape seed, or for several.");
+}

@@ -1,0 +1,39 @@
+// A main configuration held in memory for the Python module: its text, read and checked by the
+// program's own reader, and edits of its keywords written back in the order of the keyword table.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "keywords.h"
+#include "params.h"
+
+class ModuleConfig {
+public:
+    // One edit: the keyword and its new lines, each the words after the keyword (no line
+    // removes the keyword).
+    typedef std::pair<const KeywordSpec*, std::vector<std::vector<std::string>>> Edit;
+
+    // Reads `text` as the main configuration file `name`; a reader error throws FatalExit.
+    ModuleConfig(std::string name, std::string text);
+    // Reads the file, with the program's message when it cannot be read.
+    static ModuleConfig fromFile(const std::string& path);
+
+    const std::string& name() const { return name_; }
+    const std::string& text() const { return text_; }
+    SimuParameters& params() const { return *params_; }
+    // The keywords the configuration states, in its order, each once.
+    std::vector<std::string> keywords() const;
+    // Writes the configuration back with each edit's lines in place of the keyword's (where the
+    // keyword has no line, in table order) and reads the result. A reader error throws
+    // FatalExit and leaves the configuration as it was.
+    void edit(const std::vector<Edit>& edits);
+
+private:
+    std::string name_, text_;
+    // The parameters refer to it, so it stays where it is when the configuration moves.
+    std::unique_ptr<std::vector<std::string>> comparedNames_;
+    std::unique_ptr<SimuParameters> params_;
+};
