@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end test of scripts/sweep.py with GNU parallel:  tests/system/sweep/run_test.sh NKSWARM
-#
-# The 20-row sweep of tests/system/sweep/sweep.json runs once without a break, and once stopped
-# (SIGTERM to GNU parallel) after a few rows and resumed. Both CSVs must be equal, rows
-# finished before the stop must not run again, the four invalid rows must be reported with
-# exit status 1 and the program's message, and one row's configuration and numbers must
-# match a hand-written configuration run directly. Exit status 77 (skipped) only when GNU
-# parallel is not installed.
+# tests/system/sweep/run_test.sh NKSWARM: the 20-row sweep of sweep.json with GNU parallel, once
+# whole and once stopped and resumed: the same CSV, no finished row run again, the invalid rows
+# reported with status 1 and the program's message. Exits 77 (skipped) without GNU parallel.
 set -euo pipefail
 
 [ $# -eq 1 ] || { echo "usage: $0 NKSWARM" >&2; exit 2; }

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Checks the Slurm job-array script of scripts/sweep.py on a real Slurm:
-#   tests/system/sweep/slurm_check.sh NKSWARM
-#
-# Starts a private single-node cluster on localhost (munged, slurmctld, slurmd of the Debian
-# packages munge and slurm-wlm) with its own key, slurm.conf (SLURM_CONF), state, spool, logs
-# and ports in a temporary directory (nothing under /etc is used), submits the sweep of
-# sweep.json as a job array and compares its CSV with the same sweep run with GNU parallel (or
-# row by row); then once more after deleting two rows' results: the array must hold just those.
-# Stops its daemons on exit. Needs root (slurmd starts the jobs); exits 77 (skipped) when not
-# root or without Slurm or munge.
+# tests/system/sweep/slurm_check.sh NKSWARM: the sweep of sweep.json as a job array on a private
+# single-node Slurm (munged, slurmctld, slurmd with their own key, slurm.conf.in, state and ports
+# in a temporary directory) gives GNU parallel's CSV; a second submission holds only the rows
+# without results. Needs root; exits 77 (skipped) without root, Slurm or munge.
 set -euo pipefail
 
 [ $# -eq 1 ] || { echo "usage: $0 NKSWARM" >&2; exit 2; }

@@ -14,10 +14,6 @@
 
 namespace {
 
-// One generator step adds a * 2^16 to the state when the seed grows by one, so consecutive
-// seeded components of a locus differ by this fraction modulo 1.
-const double kSeededStep = (double)((0x5DEECE66DULL << 16) & ((1ULL << 48) - 1)) / 281474976710656.0;  // 0.870802...
-
 struct Analysed {
     analysis::LandscapeFigures figures;
     std::vector<double> fitness;
@@ -104,21 +100,6 @@ TEST(AnalysisTest, PlateauPointsAllCountAndTheLowestPointWinsTies) {
     const analysis::LandscapeFigures h = analysis::figuresOf(std::vector<double>(16, 0.5), 4);
     EXPECT_EQ(h.localMaxima, 16u);
     EXPECT_TRUE(std::isnan(h.neighbourCorrelation));
-}
-
-TEST(AnalysisTest, SeededKZeroHasOneMaximumAndAMeanPeakNearHalfPlusStepTimesOneMinusStep) {
-    // With K = 0 each locus offers u and u + s (mod 1); the better of the two averages
-    // 1/2 + s(1 - s) for uniform u, and the additive landscape has a single peak.
-    std::vector<double> peaks;
-    for (int seed = 1; seed <= 150; seed++) {
-        const Analysed a = analyse(10, 0, seed, 0);
-        EXPECT_EQ(a.figures.localMaxima, 1u) << "seed " << seed;
-        peaks.push_back(a.figures.globalMax);
-    }
-    const MeanAndError e = meanAndError(peaks);
-    const double expected = 0.5 + kSeededStep * (1 - kSeededStep);
-    EXPECT_NEAR(expected, 0.6125, 0.0005);
-    EXPECT_NEAR(e.mean, expected, 3 * e.se) << "standard error " << e.se;
 }
 
 TEST(AnalysisTest, IndependentComponentsFollowTheRandomFieldResults) {

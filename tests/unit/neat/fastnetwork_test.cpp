@@ -1,5 +1,5 @@
-// Fast networks built straight from genes: node order, synchronous update, depth and the
-// guards on bad indices.
+// Fast networks built straight from genes: node order, synchronous update, depth, and the
+// links and functions that make a genome unusable.
 #include "NEAT_FastNetwork.h"
 
 #include <gtest/gtest.h>
@@ -69,16 +69,6 @@ TEST(FastNetworkTest, UpdateIsSynchronousAndSumsEveryLinkBeforeActivation) {
     sums.reinitialize();
     EXPECT_EQ(sums.getValue(0), 0.0);
     EXPECT_EQ(sums.getValue(1), 0.0);
-}
-
-TEST(FastNetworkTest, IndicesOutsideTheNodesAreIgnored) {
-    FastNetwork net(chainNodes(), {});
-    net.reinitialize();
-    for (int bad : {-1, 3, -1000}) {
-        net.setValue(bad, 9.0);
-        EXPECT_EQ(net.getValue(bad), 0.0);
-    }
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(net.getValue(i), 0.0);
 }
 
 TEST(FastNetworkTest, MaxDepthIsTheLongestChainToTheOutputs) {

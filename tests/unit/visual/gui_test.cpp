@@ -1,6 +1,6 @@
-// The main window on a real display (Xvfb in CI; skipped without one): its widgets per view
-// type, stepping and refresh, the agent selector, the recent-steps slider, centring the
-// sphere, following the chosen agent, and the animation timer.
+// The main window on a real display (Xvfb in CI; skipped without one): stepping and refresh,
+// the agent selector, the recent-steps slider, centring the sphere, following the chosen
+// agent, and the animation timer.
 #include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
@@ -53,36 +53,6 @@ protected:
     }
     unsigned int step() const { return vs->sim.getCurrentStep(); }
 };
-
-TEST_F(GuiTest, EachViewShowsOnlyItsControls) {
-    open(VisTypeTerrain);
-    for (QWidget* w :
-         {(QWidget*)gui->buttonCenter, (QWidget*)gui->buttonCenterTypedPoint, (QWidget*)gui->lineEditCenter,
-          (QWidget*)gui->checkBoxGridLines, (QWidget*)gui->checkBoxConsidered, (QWidget*)gui->checkBoxOthers})
-        EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
-    EXPECT_FALSE(gui->checkBoxNeighbors->isHidden());
-    EXPECT_FALSE(gui->checkBoxGlobalMax->isHidden());
-    EXPECT_EQ(gui->focusWidget(), gui->buttonNext);  // keyboard focus once the window is active
-
-    open(VisTypeSphericalPolar, 9);
-    for (QWidget* w :
-         {(QWidget*)gui->checkBoxNeighbors, (QWidget*)gui->checkBoxGlobalMax, (QWidget*)gui->checkBoxLocalMax,
-          (QWidget*)gui->checkBoxConsidered, (QWidget*)gui->checkBoxOthers})
-        EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
-    EXPECT_FALSE(gui->lineEditCenter->isHidden());
-    EXPECT_EQ(gui->lineEditCenter->text(), "9");
-    // Flat polar views show no dots, so no recent-steps slider, and follow no agent.
-    for (VisualizationType t : {VisTypeRectangularPolar, VisTypeCircularPolar, VisTypeTwistedPolar}) {
-        open(t);
-        EXPECT_TRUE(gui->groupBoxShow->isHidden()) << t;
-        EXPECT_TRUE(gui->sliderRecentSteps->isHidden()) << t;
-        EXPECT_TRUE(gui->labelRecentSteps->isHidden()) << t;
-        gui->comboBoxAgent->setCurrentIndex(2);
-        EXPECT_EQ(vs->sim.getChosenAgent(), 0) << t;
-        QTest::mouseClick(gui->buttonNext, Qt::LeftButton);
-        EXPECT_EQ(gui->labelStep->text(), "Step: 1");
-    }
-}
 
 TEST_F(GuiTest, TheAgentSelectorListsEveryAgentAndTheThirdEntryChoosesAgentTwo) {
     open(VisTypeTerrain);
@@ -205,14 +175,6 @@ TEST_F(GuiTest, StartPauseStartRunsOneStepPerTickOfA300MillisecondTimer) {
     iren->InvokeEvent(vtkCommand::TimerEvent, &otherTimer);
     EXPECT_EQ(step(), before + 1);
     EXPECT_EQ(gui->labelStep->text(), QString("Step: %1").arg(step()));
-}
-
-TEST_F(GuiTest, ExitClosesTheWindow) {
-    open(VisTypeSphericalPolar);
-    EXPECT_TRUE(gui->isVisible());
-    gui->actionE_xit->trigger();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(gui->isVisible());
 }
 
 }  // namespace

@@ -256,20 +256,4 @@ TEST_F(VisualRenderTest, SphereKeepsItsCellsSelectsByClickAndRecentresOnTheSelec
     EXPECT_EQ(view.getNumberOfCells(), 30);
 }
 
-TEST_F(VisualRenderTest, EveryNumberOfBitsWorksInThePolarAndSphericalViews) {
-    for (unsigned int n : {1u, 2u, 3u, 4u, 12u}) {
-        VisualSim vs(n, [](SimuParameters& p) { p.k = 0, p.nContexts = 1; });
-        SphericalPolarVisualization sphere(vs.sim, 0, VisTypeSphericalPolar);
-        sphere.init();
-        TwistedPolarVisualization walls(vs.sim, VisTypeTwistedPolar);
-        walls.init();
-        vs.step(2);
-        sphere.update();
-        walls.update();
-        ViewHost h1(sphere, 300, 300);
-        ViewHost h2(walls, 300, 300);
-        EXPECT_EQ(sphere.getNumberOfCells(), n >= 3 ? (vtkIdType)(n * (n - 1)) : n == 2 ? 1 : 0) << n;
-    }
-}
-
 }  // namespace
