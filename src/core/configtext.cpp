@@ -63,6 +63,10 @@ const char* nearestKeyword(const std::string& word) {
     const char* best = nullptr;
     size_t bestDistance = std::max<size_t>(1, std::min<size_t>(3, word.size() / 4));
     for (const KeywordSpec& spec : keywordTable()) {
+        // The distance is at least the difference in length: long words (garbage, binary
+        // files) skip the table at once instead of costing a full comparison per keyword.
+        const size_t length = strlen(spec.name);
+        if ((word.size() > length ? word.size() - length : length - word.size()) > bestDistance) continue;
         const size_t d = distance(word, spec.name);
         if (d <= bestDistance && (!best || d < bestDistance)) {
             best = spec.name;
