@@ -8,18 +8,18 @@
 namespace {
 
 // The values of one keyword from its fields; `index` picks a repeated keyword's group.
-std::vector<std::string> fieldValues(const KeywordSpec& spec, SimuParameters& p, int index) {
+std::vector<std::string> fieldValues(const KeywordEntry& entry, SimuParameters& p, int index) {
     std::vector<std::string> words;
-    for (const ValueSpec& v : spec.values)
+    for (const ValueRule& v : entry.values)
         for (int i = 0; i < v.count; i++) words.push_back(formatField(v, p, v.count > 1 ? i : index));
     return words;
 }
 
 // A keyword whose every value lives in a field; others (the keyword alone, a subset flag
 // that only shapes the groups) are written in the form that has fields.
-bool writable(const KeywordSpec& spec, SimuParameters& p) {
-    if (spec.values.empty()) return false;
-    for (const ValueSpec& v : spec.values)
+bool writable(const KeywordEntry& entry, SimuParameters& p) {
+    if (entry.values.empty()) return false;
+    for (const ValueRule& v : entry.values)
         if (!v.field || std::holds_alternative<std::monostate>(v.field(p, 0))) return false;
     return true;
 }
@@ -44,24 +44,24 @@ std::string configDump(SimuParameters& p, const std::string& header) {
         const auto it = written.find(keyword);
         return it == written.end() ? nullptr : &it->second;
     };
-    for (const KeywordSpec& spec : keywordTable()) {
-        if (!conditionHolds(spec.condition, firstValue)) continue;
-        const bool block = spec.kind != KeywordKind::Values && spec.kind != KeywordKind::SeparateValues &&
-                           spec.kind != KeywordKind::NoValue;
+    for (const KeywordEntry& entry : keywordTable()) {
+        if (!conditionHolds(entry.condition, firstValue)) continue;
+        const bool block = entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
+                           entry.kind != KeywordKind::NoValue;
         if (block) {
             for (const ConfigBlock& b : p.blocksRead) {
-                if (b.keyword != spec.name) continue;
-                out += line(spec.name, b.words);
-                written.emplace(spec.name, "");
+                if (b.keyword != entry.name) continue;
+                out += line(entry.name, b.words);
+                written.emplace(entry.name, "");
             }
             continue;
         }
-        if (!writable(spec, p)) continue;
-        const int times = spec.presence == Presence::Repeated ? p.nFitnessGroups : 1;
+        if (!writable(entry, p)) continue;
+        const int times = entry.presence == Presence::Repeated ? p.nFitnessGroups : 1;
         for (int g = 0; g < times; g++) {
-            const std::vector<std::string> words = fieldValues(spec, p, g);
-            out += line(spec.name, words);
-            written.emplace(spec.name, words[0]);
+            const std::vector<std::string> words = fieldValues(entry, p, g);
+            out += line(entry.name, words);
+            written.emplace(entry.name, words[0]);
         }
     }
     return out;

@@ -54,13 +54,13 @@ void storageRange(FieldRef field, long double* lo, long double* hi) {
 }
 
 // Values whose range a check of its own reports, with the message that check is known by.
-bool rangeCheckedLater(const KeywordSpec& spec, const ValueSpec& value) {
+bool rangeCheckedLater(const KeywordEntry& entry, const ValueRule& value) {
     for (const char* name : {"n", "k", "nRuns", "nFitnessGroups"})
-        if (strcmp(spec.name, name) == 0) return true;
-    return strncmp(spec.name, "explore", 7) == 0 && value.type == ValueType::Real;
+        if (strcmp(entry.name, name) == 0) return true;
+    return strncmp(entry.name, "explore", 7) == 0 && value.type == ValueType::Real;
 }
 
-const ValueSpec& valueOf(const char* keyword, size_t index) { return findKeyword(keyword)->values[index]; }
+const ValueRule& valueOf(const char* keyword, size_t index) { return findKeyword(keyword)->values[index]; }
 
 void findNodeIndices(NeuralNet& nn) {
     nn.i0 = nn.net->getNodeIndex("INPUT0");
@@ -119,24 +119,24 @@ void ConfigReader::openOtherFiles() {
 }
 
 void ConfigReader::readSection(Section section) {
-    for (const KeywordSpec& spec : keywordTable())
-        if (spec.section == section) request(spec);
+    for (const KeywordEntry& entry : keywordTable())
+        if (entry.section == section) request(entry);
 }
 
-void ConfigReader::request(const KeywordSpec& spec) {
-    if (!conditionHolds(spec.condition)) return;
-    requested[keywordRank(spec)] = true;
-    switch (spec.kind) {
+void ConfigReader::request(const KeywordEntry& entry) {
+    if (!conditionHolds(entry.condition)) return;
+    requested[keywordRank(entry)] = true;
+    switch (entry.kind) {
         case KeywordKind::Values:
         case KeywordKind::SeparateValues:
         case KeywordKind::NoValue: {
             // The one repeated keyword comes once per fitness group.
-            const int times = spec.presence == Presence::Repeated ? std::max(0, p.nFitnessGroups) : 1;
-            for (int g = 0; g < times; g++) readValueKeyword(spec, g);
+            const int times = entry.presence == Presence::Repeated ? std::max(0, p.nFitnessGroups) : 1;
+            for (int g = 0; g < times; g++) readValueKeyword(entry, g);
             break;
         }
         default:
-            readBlocks(spec);
+            readBlocks(entry);
     }
 }
 
@@ -147,57 +147,57 @@ bool ConfigReader::conditionHolds(const std::string& condition) const {
     });
 }
 
-bool ConfigReader::matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool required) {
-    if (file.matchKeyword(spec.name)) return true;
+bool ConfigReader::matchKeyword(ConfigFile& file, const KeywordEntry& entry, bool required) {
+    if (file.matchKeyword(entry.name)) return true;
     const Word w = file.peek();
     if (w.atEnd) {
-        if (required) specError(std::string("Could not find keyword: ") + spec.name, endOfFile(file, spec.name));
+        if (required) specError(std::string("Could not find keyword: ") + entry.name, endOfFile(file, entry.name));
         return false;
     }
     if (!required) return false;
-    std::string text = keywordExpected(spec.name, w.text);
+    std::string text = keywordExpected(entry.name, w.text);
     if (file.lastKeyword() == "optionalInfo" && !findKeyword(w.text)) text += " (optionalInfo takes no value)";
     problem(file, w.line, text);
     return false;
 }
 
-void ConfigReader::readValueKeyword(const KeywordSpec& spec, int repetition) {
-    const bool required = spec.presence != Presence::Optional;
-    const bool matched = matchKeyword(mainFile, spec, required);
+void ConfigReader::readValueKeyword(const KeywordEntry& entry, int repetition) {
+    const bool required = entry.presence != Presence::Optional;
+    const bool matched = matchKeyword(mainFile, entry, required);
     const int line = mainFile.lastKeywordLine();
-    const bool flagOnly = spec.values.size() == 1 && spec.values[0].type == ValueType::Flag;
+    const bool flagOnly = entry.values.size() == 1 && entry.values[0].type == ValueType::Flag;
     if (!matched && required && flagOnly) {
-        store(spec.values[0].field(p, 0), 0);  // a required flag whose keyword is missing reads as 0
+        store(entry.values[0].field(p, 0), 0);  // a required flag whose keyword is missing reads as 0
     } else if (matched || required) {
         // A required keyword's value is read even where the keyword is missing.
-        const bool sole = spec.values.size() == 1 && spec.values[0].count == 1;
+        const bool sole = entry.values.size() == 1 && entry.values[0].count == 1;
         std::string first, text;
         bool ok = true;
-        for (const ValueSpec& v : spec.values) {
+        for (const ValueRule& v : entry.values) {
             for (int i = 0; i < v.count && ok; i++) {
                 const FieldRef field =
-                    v.field ? v.field(p, spec.presence == Presence::Repeated ? repetition : i) : FieldRef{};
-                const bool converted = readValue(mainFile, spec, v, field, sole, &text);
+                    v.field ? v.field(p, entry.presence == Presence::Repeated ? repetition : i) : FieldRef{};
+                const bool converted = readValue(mainFile, entry, v, field, sole, &text);
                 if (first.empty()) first = text;
                 // One scan of all values stops at the first that does not convert.
-                ok = converted || spec.kind == KeywordKind::SeparateValues;
+                ok = converted || entry.kind == KeywordKind::SeparateValues;
             }
         }
-        if (matched && !readKeywords.count(spec.name)) readKeywords[spec.name] = {first, line};
+        if (matched && !readKeywords.count(entry.name)) readKeywords[entry.name] = {first, line};
     }
-    if (matched && spec.values.empty()) readKeywords[spec.name] = {"", line};
-    afterRead(spec, matched);
+    if (matched && entry.values.empty()) readKeywords[entry.name] = {"", line};
+    afterRead(entry, matched);
 }
 
-bool ConfigReader::readValue(ConfigFile& file, const KeywordSpec& spec, const ValueSpec& value, FieldRef field,
+bool ConfigReader::readValue(ConfigFile& file, const KeywordEntry& entry, const ValueRule& value, FieldRef field,
                              bool sole, std::string* text) {
     if (value.type == ValueType::Flag)
-        return readFlag(file, sole ? std::string(spec.name) : std::string(spec.name) + " " + value.label, field, sole,
+        return readFlag(file, sole ? std::string(entry.name) : std::string(entry.name) + " " + value.label, field, sole,
                         text);
     const Word w = file.peek();
     checkValueText(file, w,
-                   spec.values.size() == 1 ? std::string(spec.name) : std::string(spec.name) + " " + value.label, value,
-                   field, !rangeCheckedLater(spec, value));
+                   entry.values.size() == 1 ? std::string(entry.name) : std::string(entry.name) + " " + value.label,
+                   value, field, !rangeCheckedLater(entry, value));
     const Scan scan = w.atEnd ? Scan{} : value.type == ValueType::Real ? scanReal(w.text) : scanWhole(w.text);
     *text = "";
     if (scan.length == 0) return false;
@@ -227,7 +227,7 @@ bool ConfigReader::readFlag(ConfigFile& file, const std::string& name, FieldRef 
 }
 
 void ConfigReader::checkValueText(const ConfigFile& file, const Word& word, const std::string& name,
-                                  const ValueSpec& value, FieldRef field, bool rangeChecked) {
+                                  const ValueRule& value, FieldRef field, bool rangeChecked) {
     std::string hint = word.atEnd ? "" : valueHint(word.text, value.type);
     bool ok = !word.atEnd;
     if (ok && value.type == ValueType::Real) {
@@ -277,8 +277,8 @@ std::string ConfigReader::where(const ConfigFile& file, int line) const {
 
 // --- checks that follow a keyword's values ------------------------------------------------
 
-void ConfigReader::afterRead(const KeywordSpec& spec, bool matched) {
-    using Check = void (ConfigReader::*)(const KeywordSpec&, bool);
+void ConfigReader::afterRead(const KeywordEntry& entry, bool matched) {
+    using Check = void (ConfigReader::*)(const KeywordEntry&, bool);
     static const std::pair<const char*, Check> checks[] = {
         {"k", &ConfigReader::checkLandscapeSize},
         {"nRuns", &ConfigReader::applyRunOverride},
@@ -293,10 +293,10 @@ void ConfigReader::afterRead(const KeywordSpec& spec, bool matched) {
         {"searchseed", &ConfigReader::warnAboutSeed},
     };
     for (const auto& [name, check] : checks)
-        if (strcmp(name, spec.name) == 0) (this->*check)(spec, matched);
+        if (strcmp(name, entry.name) == 0) (this->*check)(entry, matched);
 }
 
-void ConfigReader::checkLandscapeSize(const KeywordSpec&, bool) {
+void ConfigReader::checkLandscapeSize(const KeywordEntry&, bool) {
     // Points are 31-bit patterns in a signed int.
     if (p.n < 1 || p.n > 31 || p.k > p.n - 1) {
         char first[80];
@@ -309,9 +309,9 @@ void ConfigReader::checkLandscapeSize(const KeywordSpec&, bool) {
     p.nContexts = 1UL << p.k;
 }
 
-void ConfigReader::applyRunOverride(const KeywordSpec& spec, bool) {
+void ConfigReader::applyRunOverride(const KeywordEntry& entry, bool) {
     if (nRunsOverride > 0) p.nRuns = static_cast<unsigned int>(nRunsOverride);
-    const ValueSpec& runs = spec.values[0];
+    const ValueRule& runs = entry.values[0];
     if (p.nRuns >= runs.min && p.nRuns <= runs.max) return;
     const std::string text = "nRuns needs " + describeRange(runs) + ", found \"" + std::to_string(p.nRuns) + "\"";
     if (nRunsOverride > 0)
@@ -320,11 +320,11 @@ void ConfigReader::applyRunOverride(const KeywordSpec& spec, bool) {
         problem(mainFile, mainFile.lastKeywordLine(), text);
 }
 
-void ConfigReader::startSubsetGroups(const KeywordSpec&, bool matched) {
+void ConfigReader::startSubsetGroups(const KeywordEntry&, bool matched) {
     if (matched && readKeywords["subsetOfAgentsFitness"].value == "1") p.nFitnessGroups = 2;
 }
 
-void ConfigReader::completeSubsetGroups(const KeywordSpec&, bool) {
+void ConfigReader::completeSubsetGroups(const KeywordEntry&, bool) {
     if (p.nAgents < 1) {
         problem(mainFile, mainFile.lastKeywordLine(),
                 "subsetOfAgentsFitness 1 needs nAgents above 0, not " + std::to_string(p.nAgents));
@@ -336,9 +336,9 @@ void ConfigReader::completeSubsetGroups(const KeywordSpec&, bool) {
         static_cast<int>((p.nAgents + static_cast<long long>(p.firstFitnessAgent[0]) - 1) % p.nAgents);
 }
 
-void ConfigReader::checkGroupCount(const KeywordSpec& spec, bool matched) {
+void ConfigReader::checkGroupCount(const KeywordEntry& entry, bool matched) {
     if (!matched) return;
-    const std::string text = std::string("nFitnessGroups needs ") + describeRange(spec.values[0]) + ", found " +
+    const std::string text = std::string("nFitnessGroups needs ") + describeRange(entry.values[0]) + ", found " +
                              std::to_string(p.nFitnessGroups);
     if (p.nFitnessGroups > kMaxFitnessGroups)
         specError("Max value for nFitnessGroups is " + std::to_string(kMaxFitnessGroups),
@@ -346,14 +346,14 @@ void ConfigReader::checkGroupCount(const KeywordSpec& spec, bool matched) {
     if (p.nFitnessGroups < 1) problem(mainFile, mainFile.lastKeywordLine(), text);
 }
 
-void ConfigReader::unboundMemory(const KeywordSpec&, bool) {
+void ConfigReader::unboundMemory(const KeywordEntry&, bool) {
     if (p.maxMemSize == 0) p.maxMemSize = INT_MAX;
 }
 
 // The explore distance is drawn between ceil(low*n) and floor(high*n). The products are
 // rounded to float first, so that 0.28 of 25 (7.000000000000001 in double) is distance 7.
-void ConfigReader::checkExploreRange(const KeywordSpec& spec, bool matched) {
-    const bool second = strcmp(spec.name, "explore2") == 0;
+void ConfigReader::checkExploreRange(const KeywordEntry& entry, bool matched) {
+    const bool second = strcmp(entry.name, "explore2") == 0;
     if (second && !matched) return;
     const SearchPhaseConfigRange& c = second ? p.exploreSearchConfig2 : p.exploreSearchConfig;
     const float low = static_cast<float>(c.rangeLow * p.n);
@@ -364,48 +364,48 @@ void ConfigReader::checkExploreRange(const KeywordSpec& spec, bool matched) {
     snprintf(details, sizeof details,
              "%s needs LOW and HIGH from 0 to 1 with a whole distance between LOW x n and HIGH x n; found %g and "
              "%g with n %u",
-             spec.name, c.rangeLow, c.rangeHigh, p.n);
+             entry.name, c.rangeLow, c.rangeHigh, p.n);
     specError(first, where(mainFile, mainFile.lastKeywordLine()) + details);
 }
 
-void ConfigReader::warnAboutSeed(const KeywordSpec& spec, bool matched) {
-    const int seed = *std::get<int*>(spec.values[0].field(p, 0));
+void ConfigReader::warnAboutSeed(const KeywordEntry& entry, bool matched) {
+    const int seed = *std::get<int*>(entry.values[0].field(p, 0));
     if (!matched || !firstProblem.empty() || (seed >= 0 && seed <= 65535)) return;
-    warn(where(mainFile, mainFile.lastKeywordLine()) + spec.name + " " + std::to_string(seed) + " acts as " +
+    warn(where(mainFile, mainFile.lastKeywordLine()) + entry.name + " " + std::to_string(seed) + " acts as " +
          std::to_string(seed & 0xffff) + ": only the low 16 bits of a seed are used");
 }
 
 // --- strategy and agent parameter blocks --------------------------------------------------
 
-void ConfigReader::readBlocks(const KeywordSpec& spec) {
-    switch (spec.kind) {
+void ConfigReader::readBlocks(const KeywordEntry& entry) {
+    switch (entry.kind) {
         case KeywordKind::Network:
         case KeywordKind::S1Table:
         case KeywordKind::S2Table: {
             // The main file wins for the general strategy; the extra file's block counts only without one.
-            ConfigFile* file = matchBlock(&mainFile, spec)     ? &mainFile
-                               : matchBlock(extra.get(), spec) ? extra.get()
-                                                               : nullptr;
-            if (file) readGeneralBlock(*file, spec);
+            ConfigFile* file = matchBlock(&mainFile, entry)     ? &mainFile
+                               : matchBlock(extra.get(), entry) ? extra.get()
+                                                                : nullptr;
+            if (file) readGeneralBlock(*file, entry);
             break;
         }
         case KeywordKind::AgentParams:
-            while (matchBlock(&mainFile, spec)) readAgentParams(mainFile, 0, agentsAndCompared());
+            while (matchBlock(&mainFile, entry)) readAgentParams(mainFile, 0, agentsAndCompared());
             rejectLeftoverWords(mainFile);
-            while (matchBlock(extra.get(), spec)) readAgentParams(*extra, 0, agentsAndCompared());
+            while (matchBlock(extra.get(), entry)) readAgentParams(*extra, 0, agentsAndCompared());
             break;
         default:
             // Blocks for listed agents come from both files, main first, so that later ones win.
             for (ConfigFile* file : {&mainFile, extra.get()})
-                while (matchBlock(file, spec)) readListBlock(*file, spec);
+                while (matchBlock(file, entry)) readListBlock(*file, entry);
     }
     recording = nullptr;
 }
 
-bool ConfigReader::matchBlock(ConfigFile* file, const KeywordSpec& spec) {
-    if (!file || !file->matchKeyword(spec.name)) return false;
-    if (!readKeywords.count(spec.name)) readKeywords[spec.name] = {"", file->lastKeywordLine()};
-    p.blocksRead.push_back({spec.name, {}});
+bool ConfigReader::matchBlock(ConfigFile* file, const KeywordEntry& entry) {
+    if (!file || !file->matchKeyword(entry.name)) return false;
+    if (!readKeywords.count(entry.name)) readKeywords[entry.name] = {"", file->lastKeywordLine()};
+    p.blocksRead.push_back({entry.name, {}});
     recording = &p.blocksRead.back();
     return true;
 }
@@ -414,31 +414,31 @@ void ConfigReader::record(const std::string& word) {
     if (recording) recording->words.push_back(word);
 }
 
-void ConfigReader::readGeneralBlock(ConfigFile& file, const KeywordSpec& spec) {
-    if (spec.kind == KeywordKind::Network) {
-        readNetwork(file, spec.name, p.generalStrategy);
-    } else if (spec.kind == KeywordKind::S1Table) {
+void ConfigReader::readGeneralBlock(ConfigFile& file, const KeywordEntry& entry) {
+    if (entry.kind == KeywordKind::Network) {
+        readNetwork(file, entry.name, p.generalStrategy);
+    } else if (entry.kind == KeywordKind::S1Table) {
         p.generalStrategy.type = StrategyType0;
-        readS1(file, spec.name, p.generalStrategy);
+        readS1(file, entry.name, p.generalStrategy);
     } else {
-        readS2(file, spec.name, p.generalStrategy);
+        readS2(file, entry.name, p.generalStrategy);
     }
 }
 
-void ConfigReader::readListBlock(ConfigFile& file, const KeywordSpec& spec) {
-    switch (spec.kind) {
+void ConfigReader::readListBlock(ConfigFile& file, const KeywordEntry& entry) {
+    switch (entry.kind) {
         case KeywordKind::NetworkList: {
             AgentStrategy scratch;
-            readNetwork(file, spec.name, scratch);
-            for (int id : readAgentList(file, spec.name, agentsAndCompared(), "Invalid strategy"))
+            readNetwork(file, entry.name, scratch);
+            for (int id : readAgentList(file, entry.name, agentsAndCompared(), "Invalid strategy"))
                 p.agentStrategies[id] = scratch;
             break;
         }
         case KeywordKind::S2List:
-            readS2List(file, spec.name, 0, agentsAndCompared());
+            readS2List(file, entry.name, 0, agentsAndCompared());
             break;
         default:
-            readS1List(file, spec.name, spec.kind == KeywordKind::S1List4x6 ? StrategyType1 : StrategyType0, 0,
+            readS1List(file, entry.name, entry.kind == KeywordKind::S1List4x6 ? StrategyType1 : StrategyType0, 0,
                        agentsAndCompared());
     }
 }
@@ -635,7 +635,7 @@ void ConfigReader::readS2List(ConfigFile& file, const char* keyword, long long o
 void ConfigReader::readAgentParams(ConfigFile& file, long long offset, long long limit) {
     const std::vector<int> ids = readAgentList(file, "agentParamsBegin", limit, "Invalid number");
     CustomParameters params = p.generalCustomParams;
-    const KeywordSpec& depth = *findKeyword("maxExploitTreeDepth");
+    const KeywordEntry& depth = *findKeyword("maxExploitTreeDepth");
     for (;;) {
         std::string text;
         if (file.matchKeyword("agentParamsEnd")) break;
@@ -702,7 +702,7 @@ std::string ConfigReader::keywordExpected(const char* expected, const std::strin
 
 // Why a word stands where another keyword is expected (null: after the last keyword read).
 std::string ConfigReader::explainWord(const std::string& word, const char* expected) const {
-    if (const KeywordSpec* found = findKeyword(word)) return ": " + placeOf(*found, expected);
+    if (const KeywordEntry* found = findKeyword(word)) return ": " + placeOf(*found, expected);
     if (strcasecmp(word.c_str(), "type") == 0) return ": type belongs right after NNStrategy FILE INDEX";
     if (strcasecmp(word.c_str(), "agentParamsEnd") == 0) return ": agentParamsEnd ends an agentParamsBegin block";
     double number;
@@ -711,8 +711,8 @@ std::string ConfigReader::explainWord(const std::string& word, const char* expec
     return ": not a keyword";
 }
 
-std::string ConfigReader::placeOf(const KeywordSpec& found, const char* expected) const {
-    const std::vector<KeywordSpec>& table = keywordTable();
+std::string ConfigReader::placeOf(const KeywordEntry& found, const char* expected) const {
+    const std::vector<KeywordEntry>& table = keywordTable();
     const int at = keywordRank(found);
     const int now = expected ? keywordRank(*findKeyword(expected)) : static_cast<int>(table.size());
     if (at > now) return std::string(found.name) + " belongs after " + expected;

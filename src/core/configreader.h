@@ -40,32 +40,32 @@ private:
     void open(ConfigFile& file, size_t index, const std::string& role);
     // Kept in params.warnings and, when messages are printed, written to standard error.
     void warn(const std::string& text);
-    void request(const KeywordSpec& spec);
+    void request(const KeywordEntry& entry);
     bool conditionHolds(const std::string& condition) const;
-    bool matchKeyword(ConfigFile& file, const KeywordSpec& spec, bool required);
-    void readValueKeyword(const KeywordSpec& spec, int repetition);
-    bool readValue(ConfigFile& file, const KeywordSpec& spec, const ValueSpec& value, FieldRef field, bool sole,
+    bool matchKeyword(ConfigFile& file, const KeywordEntry& entry, bool required);
+    void readValueKeyword(const KeywordEntry& entry, int repetition);
+    bool readValue(ConfigFile& file, const KeywordEntry& entry, const ValueRule& value, FieldRef field, bool sole,
                    std::string* text);
     bool readFlag(ConfigFile& file, const std::string& name, FieldRef field, bool sole, std::string* text);
-    void checkValueText(const ConfigFile& file, const Word& word, const std::string& name, const ValueSpec& value,
+    void checkValueText(const ConfigFile& file, const Word& word, const std::string& name, const ValueRule& value,
                         FieldRef field, bool rangeChecked);
-    void afterRead(const KeywordSpec& spec, bool matched);
+    void afterRead(const KeywordEntry& entry, bool matched);
 
     // Checks and settings that follow a keyword's values.
-    void checkLandscapeSize(const KeywordSpec& spec, bool matched);
-    void applyRunOverride(const KeywordSpec& spec, bool matched);
-    void startSubsetGroups(const KeywordSpec& spec, bool matched);
-    void completeSubsetGroups(const KeywordSpec& spec, bool matched);
-    void checkGroupCount(const KeywordSpec& spec, bool matched);
-    void unboundMemory(const KeywordSpec& spec, bool matched);
-    void checkExploreRange(const KeywordSpec& spec, bool matched);
-    void warnAboutSeed(const KeywordSpec& spec, bool matched);
+    void checkLandscapeSize(const KeywordEntry& entry, bool matched);
+    void applyRunOverride(const KeywordEntry& entry, bool matched);
+    void startSubsetGroups(const KeywordEntry& entry, bool matched);
+    void completeSubsetGroups(const KeywordEntry& entry, bool matched);
+    void checkGroupCount(const KeywordEntry& entry, bool matched);
+    void unboundMemory(const KeywordEntry& entry, bool matched);
+    void checkExploreRange(const KeywordEntry& entry, bool matched);
+    void warnAboutSeed(const KeywordEntry& entry, bool matched);
 
     // Strategy and agent parameter blocks.
-    void readBlocks(const KeywordSpec& spec);
-    bool matchBlock(ConfigFile* file, const KeywordSpec& spec);
-    void readGeneralBlock(ConfigFile& file, const KeywordSpec& spec);
-    void readListBlock(ConfigFile& file, const KeywordSpec& spec);
+    void readBlocks(const KeywordEntry& entry);
+    bool matchBlock(ConfigFile* file, const KeywordEntry& entry);
+    void readGeneralBlock(ConfigFile& file, const KeywordEntry& entry);
+    void readListBlock(ConfigFile& file, const KeywordEntry& entry);
     void readNetwork(ConfigFile& file, const char* keyword, AgentStrategy& s);
     [[noreturn]] void reportGenomeError(const std::string& what, const std::string& path, const std::string& thrown,
                                         int index);
@@ -94,7 +94,7 @@ private:
     std::string foundAt(const ConfigFile& file, const Word& w) const;
     std::string keywordExpected(const char* expected, const std::string& found) const;
     std::string explainWord(const std::string& word, const char* expected) const;
-    std::string placeOf(const KeywordSpec& found, const char* expected) const;
+    std::string placeOf(const KeywordEntry& found, const char* expected) const;
     std::string endOfFile(const ConfigFile& file, const char* keyword) const;
 
     SimuParameters& p;

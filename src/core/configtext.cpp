@@ -62,14 +62,14 @@ const char* nearestKeyword(const std::string& word) {
     if (word.size() < 3) return nullptr;  // too short to be a near miss of anything
     const char* best = nullptr;
     size_t bestDistance = std::max<size_t>(1, std::min<size_t>(3, word.size() / 4));
-    for (const KeywordSpec& spec : keywordTable()) {
+    for (const KeywordEntry& entry : keywordTable()) {
         // The distance is at least the difference in length: long words (garbage, binary
         // files) skip the table at once instead of costing a full comparison per keyword.
-        const size_t length = strlen(spec.name);
+        const size_t length = strlen(entry.name);
         if ((word.size() > length ? word.size() - length : length - word.size()) > bestDistance) continue;
-        const size_t d = distance(word, spec.name);
+        const size_t d = distance(word, entry.name);
         if (d <= bestDistance && (!best || d < bestDistance)) {
-            best = spec.name;
+            best = entry.name;
             bestDistance = d;
         }
     }

@@ -31,23 +31,23 @@ constexpr double kMaxIntensity = 1000;
 
 #define NK_FIELD(member) [](SimuParameters& p, int) -> FieldRef { return &p.member; }
 
-ValueSpec flag(const char* label, FieldFn field) { return {label, ValueType::Flag, 0, 1, 1, field}; }
-ValueSpec whole(const char* label, double min, double max, FieldFn field) {
+ValueRule flag(const char* label, FieldFn field) { return {label, ValueType::Flag, 0, 1, 1, field}; }
+ValueRule whole(const char* label, double min, double max, FieldFn field) {
     return {label, ValueType::Whole, min, max, 1, field};
 }
-ValueSpec real(const char* label, double min, double max, FieldFn field, int count = 1) {
+ValueRule real(const char* label, double min, double max, FieldFn field, int count = 1) {
     return {label, ValueType::Real, min, max, count, field};
 }
-ValueSpec seed(FieldFn field) { return whole("seed", kIntMin, kIntMax, field); }
-ValueSpec weights(int count) { return real("weight", 0, kNoLimit, nullptr, count); }
-ValueSpec agentList() { return {"agents", ValueType::AgentList, 0, kMaxAgents - 1, 1, nullptr}; }
+ValueRule seed(FieldFn field) { return whole("seed", kIntMin, kIntMax, field); }
+ValueRule weights(int count) { return real("weight", 0, kNoLimit, nullptr, count); }
+ValueRule agentList() { return {"agents", ValueType::AgentList, 0, kMaxAgents - 1, 1, nullptr}; }
 
-std::vector<ValueSpec> exploreValues(FieldFn steps, FieldFn attempts, FieldFn low, FieldFn high) {
+std::vector<ValueRule> exploreValues(FieldFn steps, FieldFn attempts, FieldFn low, FieldFn high) {
     return {whole("steps", 0, kUIntMax, steps), whole("attempts", 0, kMaxAttempts, attempts), real("low", 0, 1, low),
             real("high", 0, 1, high)};
 }
 
-std::vector<ValueSpec> networkValues() {
+std::vector<ValueRule> networkValues() {
     return {{"file", ValueType::Word, 0, 0, 1, nullptr},
             whole("index", 0, kIntMax, nullptr),
             whole("type?", kIntMin, kIntMax, nullptr)};
@@ -60,241 +60,248 @@ using P = Presence;
 using K = KeywordKind;
 
 // An entry read by the generic value reader; blocks name their kind.
-KeywordSpec entry(const char* name, Section section, Presence presence, std::vector<ValueSpec> values,
-                  const char* meaning, const char* condition = "", KeywordKind kind = K::Values) {
+KeywordEntry makeEntry(const char* name, Section section, Presence presence, std::vector<ValueRule> values,
+                       const char* meaning, const char* condition = "", KeywordKind kind = K::Values) {
     return {name, section, presence, condition, kind, std::move(values), meaning};
 }
 
 // The keyword sequence, part by part, in reading order.
-std::vector<KeywordSpec> landscapeAndRuns() {
+std::vector<KeywordEntry> landscapeAndRuns() {
     return {
-        entry("optionalInfo", S::Landscape, P::Optional, {},
-              "a marker that the file describes itself; the keyword stands alone (no value is read after it)", "",
-              K::NoValue),
-        entry("n", S::Landscape, P::Required, {whole("N", 1, 31, NK_FIELD(n))},
-              "bits per landscape point (N); the landscape has 2^N points"),
-        entry("k", S::Landscape, P::Required, {whole("K", 0, 30, NK_FIELD(k))},
-              "loci after its own that each locus's fitness component depends on (K); below N"),
-        entry("fitnessStretchCoef", S::Landscape, P::Optional,
-              {real("stretch", 0, kMaxStretch, NK_FIELD(fitnessStretchCoef))},
-              "fitness = 0.5 + (mean component - 0.5) x stretch; above 1 spreads fitness beyond 0..1"),
-        entry("landscapeComponents", S::Landscape, P::Optional, {whole("mode", 0, 1, NK_FIELD(landscapeComponents))},
-              "0: seeded components (not independent: far fewer local optima than the NK model); 1: independent "
-              "components"),
-        entry("nAgents", S::AgentsAndRuns, P::Required, {whole("agents", 0, kMaxAgents, NK_FIELD(nAgents))},
-              "number of agents"),
-        entry("groupSize", S::AgentsAndRuns, P::Optional, {whole("size", 0, kMaxAgents, NK_FIELD(groupSize))},
-              "agents per group; above 1 each group shares a group memory, and it must divide nAgents"),
-        entry("nRuns", S::AgentsAndRuns, P::Required, {whole("runs", 1, kMaxRuns, NK_FIELD(nRuns))},
-              "independent runs on the same landscape (the random streams continue); --num-runs replaces it"),
-        entry("maxTotalSteps", S::AgentsAndRuns, P::Required, {whole("steps", 1, kUIntMax, NK_FIELD(maxTotalSteps))},
-              "steps per run; with maxTotalEvals the scoring window still ends at this step"),
-        entry("lastStepsUsedForFitness", S::AgentsAndRuns, P::Optional,
-              {whole("steps", 1, kUIntMax, NK_FIELD(lastStepsUsedForFitness))},
-              "only the last this many steps of a run are scored (at most maxTotalSteps)"),
-        entry("maxTotalEvals", S::AgentsAndRuns, P::Optional,
-              {whole("evals", 0, 9223372036854775807.0, NK_FIELD(maxTotalEvals))},
-              "above 0: a run ends when fitness group 0 has used this many evaluations"),
+        makeEntry("optionalInfo", S::Landscape, P::Optional, {},
+                  "a marker that the file describes itself; the keyword stands alone (no value is read after it)", "",
+                  K::NoValue),
+        makeEntry("n", S::Landscape, P::Required, {whole("N", 1, 31, NK_FIELD(n))},
+                  "bits per landscape point (N); the landscape has 2^N points"),
+        makeEntry("k", S::Landscape, P::Required, {whole("K", 0, 30, NK_FIELD(k))},
+                  "loci after its own that each locus's fitness component depends on (K); below N"),
+        makeEntry("fitnessStretchCoef", S::Landscape, P::Optional,
+                  {real("stretch", 0, kMaxStretch, NK_FIELD(fitnessStretchCoef))},
+                  "fitness = 0.5 + (mean component - 0.5) x stretch; above 1 spreads fitness beyond 0..1"),
+        makeEntry("landscapeComponents", S::Landscape, P::Optional,
+                  {whole("mode", 0, 1, NK_FIELD(landscapeComponents))},
+                  "0: seeded components (not independent: far fewer local optima than the NK model); 1: independent "
+                  "components"),
+        makeEntry("nAgents", S::AgentsAndRuns, P::Required, {whole("agents", 0, kMaxAgents, NK_FIELD(nAgents))},
+                  "number of agents"),
+        makeEntry("groupSize", S::AgentsAndRuns, P::Optional, {whole("size", 0, kMaxAgents, NK_FIELD(groupSize))},
+                  "agents per group; above 1 each group shares a group memory, and it must divide nAgents"),
+        makeEntry("nRuns", S::AgentsAndRuns, P::Required, {whole("runs", 1, kMaxRuns, NK_FIELD(nRuns))},
+                  "independent runs on the same landscape (the random streams continue); --num-runs replaces it"),
+        makeEntry("maxTotalSteps", S::AgentsAndRuns, P::Required,
+                  {whole("steps", 1, kUIntMax, NK_FIELD(maxTotalSteps))},
+                  "steps per run; with maxTotalEvals the scoring window still ends at this step"),
+        makeEntry("lastStepsUsedForFitness", S::AgentsAndRuns, P::Optional,
+                  {whole("steps", 1, kUIntMax, NK_FIELD(lastStepsUsedForFitness))},
+                  "only the last this many steps of a run are scored (at most maxTotalSteps)"),
+        makeEntry("maxTotalEvals", S::AgentsAndRuns, P::Optional,
+                  {whole("evals", 0, 9223372036854775807.0, NK_FIELD(maxTotalEvals))},
+                  "above 0: a run ends when fitness group 0 has used this many evaluations"),
     };
 }
 
-std::vector<KeywordSpec> fitnessGroups() {
+std::vector<KeywordEntry> fitnessGroups() {
     const FieldFn noField = [](SimuParameters&, int) -> FieldRef { return {}; };
     return {
-        entry("subsetOfAgentsFitness", S::FitnessGroups, P::Optional, {flag("subset", noField)},
-              "1: two fitness groups, the agents firstAgentFitness..lastAgentFitness and the rest of the ring"),
-        entry("firstAgentFitness", S::FitnessGroups, P::Required,
-              {whole("agent", 0, kMaxAgents - 1, NK_FIELD(firstFitnessAgent[0]))}, "first agent of fitness group 0",
-              "subsetOfAgentsFitness=1"),
-        entry("lastAgentFitness", S::FitnessGroups, P::Required,
-              {whole("agent", 0, kMaxAgents - 1, NK_FIELD(lastFitnessAgent[0]))},
-              "last agent of fitness group 0 (inclusive)", "subsetOfAgentsFitness=1"),
-        entry("nFitnessGroups", S::FitnessGroups, P::Optional,
-              {whole("groups", 1, kMaxFitnessGroups, NK_FIELD(nFitnessGroups))},
-              "number of fitness groups, each scored on its own; without any group keyword one empty group",
-              "!subsetOfAgentsFitness"),
-        entry("agentFitnessGroup", S::FitnessGroups, P::Repeated,
-              {whole("first", 0, kMaxAgents - 1,
-                     [](SimuParameters& p, int g) -> FieldRef { return &p.firstFitnessAgent[g]; }),
-               whole("last", -1, kMaxAgents - 1,
-                     [](SimuParameters& p, int g) -> FieldRef { return &p.lastFitnessAgent[g]; })},
-              "first and last agent (inclusive) of the next fitness group; once per group", "nFitnessGroups"),
-        entry("agentsFitnessUseMax", S::FitnessGroups, P::Optional, {flag("max", NK_FIELD(agentsFitnessUseMax))},
-              "1: a group's run score is its best agent's, not the mean", "subsetOfAgentsFitness|nFitnessGroups"),
+        makeEntry("subsetOfAgentsFitness", S::FitnessGroups, P::Optional, {flag("subset", noField)},
+                  "1: two fitness groups, the agents firstAgentFitness..lastAgentFitness and the rest of the ring"),
+        makeEntry("firstAgentFitness", S::FitnessGroups, P::Required,
+                  {whole("agent", 0, kMaxAgents - 1, NK_FIELD(firstFitnessAgent[0]))}, "first agent of fitness group 0",
+                  "subsetOfAgentsFitness=1"),
+        makeEntry("lastAgentFitness", S::FitnessGroups, P::Required,
+                  {whole("agent", 0, kMaxAgents - 1, NK_FIELD(lastFitnessAgent[0]))},
+                  "last agent of fitness group 0 (inclusive)", "subsetOfAgentsFitness=1"),
+        makeEntry("nFitnessGroups", S::FitnessGroups, P::Optional,
+                  {whole("groups", 1, kMaxFitnessGroups, NK_FIELD(nFitnessGroups))},
+                  "number of fitness groups, each scored on its own; without any group keyword one empty group",
+                  "!subsetOfAgentsFitness"),
+        makeEntry("agentFitnessGroup", S::FitnessGroups, P::Repeated,
+                  {whole("first", 0, kMaxAgents - 1,
+                         [](SimuParameters& p, int g) -> FieldRef { return &p.firstFitnessAgent[g]; }),
+                   whole("last", -1, kMaxAgents - 1,
+                         [](SimuParameters& p, int g) -> FieldRef { return &p.lastFitnessAgent[g]; })},
+                  "first and last agent (inclusive) of the next fitness group; once per group", "nFitnessGroups"),
+        makeEntry("agentsFitnessUseMax", S::FitnessGroups, P::Optional, {flag("max", NK_FIELD(agentsFitnessUseMax))},
+                  "1: a group's run score is its best agent's, not the mean", "subsetOfAgentsFitness|nFitnessGroups"),
     };
 }
 
-std::vector<KeywordSpec> memories() {
+std::vector<KeywordEntry> memories() {
     return {
-        entry("initialMemSize", S::Memories, P::Required,
-              {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPrivateMemSize))},
-              "random points in each private memory at the start of a run"),
-        entry("initialPublicMemSize", S::Memories, P::Optional,
-              {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPublicMemSize))},
-              "random points in the public memory at the start of a run"),
-        entry("initialGroupsMemSize", S::Memories, P::Optional,
-              {whole("points", 0, kMaxInitialPoints, NK_FIELD(initialGroupsMemSize))},
-              "random points in each group memory at the start of a run; 0 only when no network reads it"),
-        entry("maxMemSize", S::Memories, P::Optional, {whole("points", 0, kIntMax, NK_FIELD(maxMemSize))},
-              "capacity of every memory; 0: unbounded"),
-        entry("rememberedSteps", S::Memories, P::Optional, {whole("steps", 0, kUIntMax, NK_FIELD(rememberedSteps))},
-              "recorded and printed only"),
-        entry("rememberChecked", S::Memories, P::Required, {flag("remember", NK_FIELD(rememberChecked))},
-              "1: every evaluated point is also written to a memory"),
+        makeEntry("initialMemSize", S::Memories, P::Required,
+                  {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPrivateMemSize))},
+                  "random points in each private memory at the start of a run"),
+        makeEntry("initialPublicMemSize", S::Memories, P::Optional,
+                  {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPublicMemSize))},
+                  "random points in the public memory at the start of a run"),
+        makeEntry("initialGroupsMemSize", S::Memories, P::Optional,
+                  {whole("points", 0, kMaxInitialPoints, NK_FIELD(initialGroupsMemSize))},
+                  "random points in each group memory at the start of a run; 0 only when no network reads it"),
+        makeEntry("maxMemSize", S::Memories, P::Optional, {whole("points", 0, kIntMax, NK_FIELD(maxMemSize))},
+                  "capacity of every memory; 0: unbounded"),
+        makeEntry("rememberedSteps", S::Memories, P::Optional, {whole("steps", 0, kUIntMax, NK_FIELD(rememberedSteps))},
+                  "recorded and printed only"),
+        makeEntry("rememberChecked", S::Memories, P::Required, {flag("remember", NK_FIELD(rememberChecked))},
+                  "1: every evaluated point is also written to a memory"),
     };
 }
 
-std::vector<KeywordSpec> crowding() {
+std::vector<KeywordEntry> crowding() {
     return {
-        entry("flockingRadius", S::Crowding, P::Required, {whole("radius", 0, kMaxRadius, NK_FIELD(flockingRadius))},
-              "crowding reaches points within this Hamming distance of a visit (above N acts as N)"),
-        entry("flockingIntensity", S::Crowding, P::Required,
-              {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensity))},
-              "each close visit multiplies a point's fitness by this factor (below 1 lowers, above 1 raises it)"),
-        entry("flockingIntensityEnd", S::Crowding, P::Optional,
-              {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensityEnd))},
-              "the factor reached after flockingIntensityDecay visits"),
-        entry("flockingIntensityDecay", S::Crowding, P::Optional,
-              {real("visits", 0, kNoLimit, NK_FIELD(flockingIntensityDecay))},
-              "0: constant crowding; above 0: visits over which the factor moves to flockingIntensityEnd"),
-        entry("uniformFlocking", S::Crowding, P::Optional, {flag("uniform", NK_FIELD(uniformFlocking))},
-              "1: every close visit counts alike; 0: tapered by distance"),
-        entry("maxVisitsPerStep", S::Crowding, P::Optional, {whole("visits", 0, kIntMax, NK_FIELD(maxVisitsPerStep))},
-              "with decaying crowding: visits of one step that count for a point"),
+        makeEntry("flockingRadius", S::Crowding, P::Required,
+                  {whole("radius", 0, kMaxRadius, NK_FIELD(flockingRadius))},
+                  "crowding reaches points within this Hamming distance of a visit (above N acts as N)"),
+        makeEntry("flockingIntensity", S::Crowding, P::Required,
+                  {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensity))},
+                  "each close visit multiplies a point's fitness by this factor (below 1 lowers, above 1 raises it)"),
+        makeEntry("flockingIntensityEnd", S::Crowding, P::Optional,
+                  {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensityEnd))},
+                  "the factor reached after flockingIntensityDecay visits"),
+        makeEntry("flockingIntensityDecay", S::Crowding, P::Optional,
+                  {real("visits", 0, kNoLimit, NK_FIELD(flockingIntensityDecay))},
+                  "0: constant crowding; above 0: visits over which the factor moves to flockingIntensityEnd"),
+        makeEntry("uniformFlocking", S::Crowding, P::Optional, {flag("uniform", NK_FIELD(uniformFlocking))},
+                  "1: every close visit counts alike; 0: tapered by distance"),
+        makeEntry("maxVisitsPerStep", S::Crowding, P::Optional,
+                  {whole("visits", 0, kIntMax, NK_FIELD(maxVisitsPerStep))},
+                  "with decaying crowding: visits of one step that count for a point"),
     };
 }
 
-std::vector<KeywordSpec> searchSettings() {
+std::vector<KeywordEntry> searchSettings() {
     return {
-        entry("revisitOnFailure", S::SearchSettings, P::Optional, {flag("revisit", NK_FIELD(revisitOnFailure))},
-              "1: a step without improvement counts as a visit"),
-        entry("fitnessQuantizationLevels", S::SearchSettings, P::Optional,
-              {whole("levels", 0, kMaxLevels, NK_FIELD(fitnessQuantizationLevels))},
-              "above 0: a step to a point equal at this many levels is a lateral move"),
-        entry("alwaysUpdateSourceMem", S::SearchSettings, P::Optional,
-              {flag("update", NK_FIELD(alwaysUpdateSourceMem))},
-              "1: a phase's start point is re-evaluated and re-stored in its memory"),
-        entry("waitingEnabled", S::SearchSettings, P::Optional, {flag("wait", NK_FIELD(waitingEnabled))},
-              "1: after a step without improvement the agent waits for the rest of its phase"),
-        entry("alwaysUseUpToDateFitness", S::SearchSettings, P::Optional,
-              {flag("refresh", NK_FIELD(alwaysUseUpToDateFitness))},
-              "1: the current point is re-evaluated before each search"),
-        entry("maxDropPerStep", S::SearchSettings, P::Optional,
-              {real("drop", -1, kMaxStretch, NK_FIELD(maxDropPerStep))},
-              "with decaying crowding: the most a point's fitness drops in one step; 0 or less: no limit"),
-        entry("revisitWhileWaiting", S::SearchSettings, P::Optional, {flag("revisit", NK_FIELD(revisitWhileWaiting))},
-              "1: a waiting agent still visits its point"),
-        entry("NNFitnessDiscreteSteps", S::SearchSettings, P::Optional,
-              {whole("levels", 0, kMaxLevels, NK_FIELD(NNFitnessDiscreteSteps))},
-              "levels of the fitness inputs of a network; 0: the fitness itself"),
-        entry("useAllExploitAttempts", S::SearchSettings, P::Optional,
-              {flag("all", NK_FIELD(generalCustomParams.exploitSearchConfig.useAllAttempts))},
-              "1: exploit tries all N neighbours and takes the best, not the first better one"),
-        entry("useAllExploreAttempts", S::SearchSettings, P::Optional,
-              {flag("all", NK_FIELD(exploreSearchConfig.useAllAttempts))},
-              "1: explore tries all its attempts and takes the best"),
-        entry("maxExploitTreeDepth", S::SearchSettings, P::Optional,
-              {whole("depth", 0, kMaxTreeDepth, NK_FIELD(generalCustomParams.exploitSearchConfig.maxTreeDepth))},
-              "look-ahead depth of exploit; 1 or less: plain neighbour search (about N^depth points a step)"),
-        entry("limitedEvals", S::SearchSettings, P::Optional, {flag("turns", NK_FIELD(limitedEvalsFor2Groups))},
-              "1: fitness groups take turns so that their evaluation counts stay level"),
+        makeEntry("revisitOnFailure", S::SearchSettings, P::Optional, {flag("revisit", NK_FIELD(revisitOnFailure))},
+                  "1: a step without improvement counts as a visit"),
+        makeEntry("fitnessQuantizationLevels", S::SearchSettings, P::Optional,
+                  {whole("levels", 0, kMaxLevels, NK_FIELD(fitnessQuantizationLevels))},
+                  "above 0: a step to a point equal at this many levels is a lateral move"),
+        makeEntry("alwaysUpdateSourceMem", S::SearchSettings, P::Optional,
+                  {flag("update", NK_FIELD(alwaysUpdateSourceMem))},
+                  "1: a phase's start point is re-evaluated and re-stored in its memory"),
+        makeEntry("waitingEnabled", S::SearchSettings, P::Optional, {flag("wait", NK_FIELD(waitingEnabled))},
+                  "1: after a step without improvement the agent waits for the rest of its phase"),
+        makeEntry("alwaysUseUpToDateFitness", S::SearchSettings, P::Optional,
+                  {flag("refresh", NK_FIELD(alwaysUseUpToDateFitness))},
+                  "1: the current point is re-evaluated before each search"),
+        makeEntry("maxDropPerStep", S::SearchSettings, P::Optional,
+                  {real("drop", -1, kMaxStretch, NK_FIELD(maxDropPerStep))},
+                  "with decaying crowding: the most a point's fitness drops in one step; 0 or less: no limit"),
+        makeEntry("revisitWhileWaiting", S::SearchSettings, P::Optional,
+                  {flag("revisit", NK_FIELD(revisitWhileWaiting))}, "1: a waiting agent still visits its point"),
+        makeEntry("NNFitnessDiscreteSteps", S::SearchSettings, P::Optional,
+                  {whole("levels", 0, kMaxLevels, NK_FIELD(NNFitnessDiscreteSteps))},
+                  "levels of the fitness inputs of a network; 0: the fitness itself"),
+        makeEntry("useAllExploitAttempts", S::SearchSettings, P::Optional,
+                  {flag("all", NK_FIELD(generalCustomParams.exploitSearchConfig.useAllAttempts))},
+                  "1: exploit tries all N neighbours and takes the best, not the first better one"),
+        makeEntry("useAllExploreAttempts", S::SearchSettings, P::Optional,
+                  {flag("all", NK_FIELD(exploreSearchConfig.useAllAttempts))},
+                  "1: explore tries all its attempts and takes the best"),
+        makeEntry("maxExploitTreeDepth", S::SearchSettings, P::Optional,
+                  {whole("depth", 0, kMaxTreeDepth, NK_FIELD(generalCustomParams.exploitSearchConfig.maxTreeDepth))},
+                  "look-ahead depth of exploit; 1 or less: plain neighbour search (about N^depth points a step)"),
+        makeEntry("limitedEvals", S::SearchSettings, P::Optional, {flag("turns", NK_FIELD(limitedEvalsFor2Groups))},
+                  "1: fitness groups take turns so that their evaluation counts stay level"),
     };
 }
 
-std::vector<KeywordSpec> searchPhases() {
+std::vector<KeywordEntry> searchPhases() {
     return {
-        entry("exploit", S::SearchPhases, P::Required,
-              {whole("steps", 0, kUIntMax, NK_FIELD(generalCustomParams.exploitSearchConfig.maxSteps))},
-              "exploit phase setting (steps)"),
-        entry("explore", S::SearchPhases, P::Required,
-              exploreValues(NK_FIELD(exploreSearchConfig.maxSteps), NK_FIELD(exploreSearchConfig.maxAttempts),
-                            NK_FIELD(exploreSearchConfig.rangeLow), NK_FIELD(exploreSearchConfig.rangeHigh)),
-              "explore: steps, candidates per step, and the jump distance range as fractions of N (a whole "
-              "distance must lie in it)"),
-        entry("explore2", S::SearchPhases, P::Optional,
-              exploreValues(NK_FIELD(exploreSearchConfig2.maxSteps), NK_FIELD(exploreSearchConfig2.maxAttempts),
-                            NK_FIELD(exploreSearchConfig2.rangeLow), NK_FIELD(exploreSearchConfig2.rangeHigh)),
-              "a second explore range that the first one approaches over its steps (steps 0: none)"),
-        entry("recombination", S::SearchPhases, P::Optional,
-              {whole("attempts", 0, kMaxAttempts, NK_FIELD(recombSearchConfig.maxAttempts))},
-              "children tried per recombination step"),
+        makeEntry("exploit", S::SearchPhases, P::Required,
+                  {whole("steps", 0, kUIntMax, NK_FIELD(generalCustomParams.exploitSearchConfig.maxSteps))},
+                  "exploit phase setting (steps)"),
+        makeEntry("explore", S::SearchPhases, P::Required,
+                  exploreValues(NK_FIELD(exploreSearchConfig.maxSteps), NK_FIELD(exploreSearchConfig.maxAttempts),
+                                NK_FIELD(exploreSearchConfig.rangeLow), NK_FIELD(exploreSearchConfig.rangeHigh)),
+                  "explore: steps, candidates per step, and the jump distance range as fractions of N (a whole "
+                  "distance must lie in it)"),
+        makeEntry("explore2", S::SearchPhases, P::Optional,
+                  exploreValues(NK_FIELD(exploreSearchConfig2.maxSteps), NK_FIELD(exploreSearchConfig2.maxAttempts),
+                                NK_FIELD(exploreSearchConfig2.rangeLow), NK_FIELD(exploreSearchConfig2.rangeHigh)),
+                  "a second explore range that the first one approaches over its steps (steps 0: none)"),
+        makeEntry("recombination", S::SearchPhases, P::Optional,
+                  {whole("attempts", 0, kMaxAttempts, NK_FIELD(recombSearchConfig.maxAttempts))},
+                  "children tried per recombination step"),
     };
 }
 
-std::vector<KeywordSpec> strategies() {
-    std::vector<ValueSpec> listedNetwork = networkValues();
+std::vector<KeywordEntry> strategies() {
+    std::vector<ValueRule> listedNetwork = networkValues();
     listedNetwork.push_back(agentList());
     const FieldFn secondWeight = [](SimuParameters& p, int i) -> FieldRef {
         return &p.searchProbs2[i / 12][i / 6 % 2][i / 2 % 3][i % 2];
     };
     const FieldFn secondPlace = [](SimuParameters& p, int i) -> FieldRef { return &p.placeProbs2[i / 2][i % 2]; };
     return {
-        entry("NNStrategy", S::Strategies, P::Optional, networkValues(),
-              "network strategy of all agents: genome FILE, individual INDEX of its last generation, optional "
-              "\"type T\" (0 to 6; another number gives the default, 2 with groups, else 0)",
-              "", K::Network),
-        entry("NNStrategySpecificAgents", S::Strategies, P::Block, listedNetwork,
-              "a network strategy for the listed agents (COUNT, then the agents)", "", K::NetworkList),
-        entry("searchProbs", S::Strategies, P::Optional, {weights(16)},
-              "search table: per (public best >= 0.5, private best >= 0.5) block, weights of exploit/explore "
-              "from public/private",
-              kTables, K::S1Table),
-        entry("searchProbsSpecificAgents", S::Strategies, P::Block, {weights(16), agentList()},
-              "a search table for the listed agents", kTables, K::S1List),
-        entry("searchProbsSpecificAgents4x6", S::Strategies, P::Block, {weights(24), agentList()},
-              "a search table with three source memories (public, the better one, private) for the listed agents",
-              kTables, K::S1List4x6),
-        entry("placeProbs", S::Strategies, P::Optional, {weights(4)},
-              "place table: for a found point below / at least 0.5, weights of the public and private memory", kTables,
-              K::S2Table),
-        entry("placeProbsSpecificAgents", S::Strategies, P::Block, {weights(4), agentList()},
-              "a place table for the listed agents", kTables, K::S2List),
-        entry("searchProbs2", S::Strategies, P::Optional,
-              {whole("step", 0, kUIntMax, NK_FIELD(secondProbsStep)),
-               flag("interpolate", NK_FIELD(secondProbsInterpolate)), real("weight", 0, kNoLimit, secondWeight, 24)},
-              "from STEP on placeProbs2 replaces the place table (INTERPOLATE 1: blends in up to STEP); 24 unused "
-              "weights",
-              kTables, K::SeparateValues),
-        entry("placeProbs2", S::Strategies, P::Required, {real("probability", 0, 1, secondPlace, 4)},
-              "the second place table, used as written (not normalised)", "searchProbs2", K::SeparateValues),
+        makeEntry("NNStrategy", S::Strategies, P::Optional, networkValues(),
+                  "network strategy of all agents: genome FILE, individual INDEX of its last generation, optional "
+                  "\"type T\" (0 to 6; another number gives the default, 2 with groups, else 0)",
+                  "", K::Network),
+        makeEntry("NNStrategySpecificAgents", S::Strategies, P::Block, listedNetwork,
+                  "a network strategy for the listed agents (COUNT, then the agents)", "", K::NetworkList),
+        makeEntry("searchProbs", S::Strategies, P::Optional, {weights(16)},
+                  "search table: per (public best >= 0.5, private best >= 0.5) block, weights of exploit/explore "
+                  "from public/private",
+                  kTables, K::S1Table),
+        makeEntry("searchProbsSpecificAgents", S::Strategies, P::Block, {weights(16), agentList()},
+                  "a search table for the listed agents", kTables, K::S1List),
+        makeEntry("searchProbsSpecificAgents4x6", S::Strategies, P::Block, {weights(24), agentList()},
+                  "a search table with three source memories (public, the better one, private) for the listed agents",
+                  kTables, K::S1List4x6),
+        makeEntry("placeProbs", S::Strategies, P::Optional, {weights(4)},
+                  "place table: for a found point below / at least 0.5, weights of the public and private memory",
+                  kTables, K::S2Table),
+        makeEntry("placeProbsSpecificAgents", S::Strategies, P::Block, {weights(4), agentList()},
+                  "a place table for the listed agents", kTables, K::S2List),
+        makeEntry(
+            "searchProbs2", S::Strategies, P::Optional,
+            {whole("step", 0, kUIntMax, NK_FIELD(secondProbsStep)),
+             flag("interpolate", NK_FIELD(secondProbsInterpolate)), real("weight", 0, kNoLimit, secondWeight, 24)},
+            "from STEP on placeProbs2 replaces the place table (INTERPOLATE 1: blends in up to STEP); 24 unused "
+            "weights",
+            kTables, K::SeparateValues),
+        makeEntry("placeProbs2", S::Strategies, P::Required, {real("probability", 0, 1, secondPlace, 4)},
+                  "the second place table, used as written (not normalised)", "searchProbs2", K::SeparateValues),
     };
 }
 
-std::vector<KeywordSpec> actionsSeedsAndAgents() {
+std::vector<KeywordEntry> actionsSeedsAndAgents() {
     using A = Section;
     return {
-        entry("deterministicActions", A::ActionsAndSeeds, P::Optional,
-              {flag("deterministic", NK_FIELD(deterministicActions))},
-              "1: the most probable action instead of a random draw"),
-        entry("chooseActionEveryStep", A::ActionsAndSeeds, P::Optional,
-              {flag("every", NK_FIELD(chooseActionEveryStep))}, "1: a new search decision every step, not per phase"),
-        entry("landscapeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(landscapeseed))},
-              "the landscape (only its low 16 bits count)"),
-        entry("changeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(changeseed))}, "recorded and printed only"),
-        entry("startseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(startseed))},
-              "the initial memories (only its low 16 bits count)"),
-        entry("searchseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(searchseed))},
-              "every decision and search draw (only its low 16 bits count)"),
-        entry("varylandscape", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varylandscape))},
-              "recorded and printed only"),
-        entry("varychange", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varychange))},
-              "recorded and printed only"),
-        entry("varystart", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varystart))},
-              "recorded and printed only"),
-        entry("varysearch", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varysearch))},
-              "recorded and printed only"),
-        entry("agentParamsBegin", A::AgentParams, P::Block, {agentList()},
-              "exploit settings for the listed agents: useAllExploitAttempts 0|1, maxExploitTreeDepth D, then "
-              "agentParamsEnd",
-              "", K::AgentParams),
+        makeEntry("deterministicActions", A::ActionsAndSeeds, P::Optional,
+                  {flag("deterministic", NK_FIELD(deterministicActions))},
+                  "1: the most probable action instead of a random draw"),
+        makeEntry("chooseActionEveryStep", A::ActionsAndSeeds, P::Optional,
+                  {flag("every", NK_FIELD(chooseActionEveryStep))},
+                  "1: a new search decision every step, not per phase"),
+        makeEntry("landscapeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(landscapeseed))},
+                  "the landscape (only its low 16 bits count)"),
+        makeEntry("changeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(changeseed))},
+                  "recorded and printed only"),
+        makeEntry("startseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(startseed))},
+                  "the initial memories (only its low 16 bits count)"),
+        makeEntry("searchseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(searchseed))},
+                  "every decision and search draw (only its low 16 bits count)"),
+        makeEntry("varylandscape", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varylandscape))},
+                  "recorded and printed only"),
+        makeEntry("varychange", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varychange))},
+                  "recorded and printed only"),
+        makeEntry("varystart", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varystart))},
+                  "recorded and printed only"),
+        makeEntry("varysearch", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varysearch))},
+                  "recorded and printed only"),
+        makeEntry("agentParamsBegin", A::AgentParams, P::Block, {agentList()},
+                  "exploit settings for the listed agents: useAllExploitAttempts 0|1, maxExploitTreeDepth D, then "
+                  "agentParamsEnd",
+                  "", K::AgentParams),
     };
 }
 
-std::vector<KeywordSpec> buildTable() {
-    std::vector<KeywordSpec> table;
+std::vector<KeywordEntry> buildTable() {
+    std::vector<KeywordEntry> table;
     for (auto part : {landscapeAndRuns, fitnessGroups, memories, crowding, searchSettings, searchPhases, strategies,
                       actionsSeedsAndAgents})
-        for (KeywordSpec& spec : part()) table.push_back(std::move(spec));
+        for (KeywordEntry& entry : part()) table.push_back(std::move(entry));
     return table;
 }
 
@@ -305,7 +312,7 @@ SimuParameters& scratchParameters() {
 }
 
 // The largest value the field's C type holds.
-double storageMax(const ValueSpec& v) {
+double storageMax(const ValueRule& v) {
     if (!v.field) return v.type == ValueType::Real ? kNoLimit : kIntMax;
     FieldRef ref = v.field(scratchParameters(), 0);
     if (std::holds_alternative<unsigned int*>(ref)) return kUIntMax;
@@ -337,9 +344,9 @@ const char* typeName(ValueType t) {
     return names[static_cast<int>(t)];
 }
 
-std::string describeValues(const KeywordSpec& spec) {
+std::string describeValues(const KeywordEntry& entry) {
     std::string out;
-    for (const ValueSpec& v : spec.values) {
+    for (const ValueRule& v : entry.values) {
         if (!out.empty()) out += ' ';
         out += std::string(v.label) + ":" + typeName(v.type);
         if (v.type == ValueType::Whole || v.type == ValueType::Real)
@@ -349,10 +356,10 @@ std::string describeValues(const KeywordSpec& spec) {
     return out.empty() ? "-" : out;
 }
 
-std::string describeDefault(const KeywordSpec& spec) {
-    if (spec.presence != Presence::Optional) return "-";
+std::string describeDefault(const KeywordEntry& entry) {
+    if (entry.presence != Presence::Optional) return "-";
     std::string out;
-    for (const ValueSpec& v : spec.values) {
+    for (const ValueRule& v : entry.values) {
         if (!v.field || v.count > 1) return "-";
         const std::string text = formatField(v, scratchParameters(), 0);
         out += (out.empty() ? "" : " ") + (text.empty() ? "0" : text);  // a flag without a field of its own
@@ -362,20 +369,20 @@ std::string describeDefault(const KeywordSpec& spec) {
 
 }  // namespace
 
-const std::vector<KeywordSpec>& keywordTable() {
-    static const std::vector<KeywordSpec> table = buildTable();
+const std::vector<KeywordEntry>& keywordTable() {
+    static const std::vector<KeywordEntry> table = buildTable();
     return table;
 }
 
-const KeywordSpec* findKeyword(const std::string& name) {
-    for (const KeywordSpec& spec : keywordTable())
-        if (strcasecmp(spec.name, name.c_str()) == 0 && name.find('\0') == std::string::npos) return &spec;
+const KeywordEntry* findKeyword(const std::string& name) {
+    for (const KeywordEntry& entry : keywordTable())
+        if (strcasecmp(entry.name, name.c_str()) == 0 && name.find('\0') == std::string::npos) return &entry;
     return nullptr;
 }
 
-int keywordRank(const KeywordSpec& spec) { return static_cast<int>(&spec - keywordTable().data()); }
+int keywordRank(const KeywordEntry& entry) { return static_cast<int>(&entry - keywordTable().data()); }
 
-std::string formatField(const ValueSpec& value, SimuParameters& p, int index) {
+std::string formatField(const ValueRule& value, SimuParameters& p, int index) {
     if (!value.field) return "";
     char buf[40] = "";
     std::visit(
@@ -424,7 +431,7 @@ bool conditionHolds(const std::string& condition,
     }
 }
 
-std::string describeRange(const ValueSpec& v) {
+std::string describeRange(const ValueRule& v) {
     switch (v.type) {
         case ValueType::Flag:
             return "0 or 1";
@@ -440,18 +447,18 @@ std::string describeRange(const ValueSpec& v) {
     }
 }
 
-std::vector<std::string> keywordTableRow(const KeywordSpec& spec) {
-    return {spec.name,           presenceName(spec.presence), *spec.condition ? spec.condition : "-",
-            kindName(spec.kind), describeValues(spec),        describeDefault(spec),
-            spec.meaning};
+std::vector<std::string> keywordTableRow(const KeywordEntry& entry) {
+    return {entry.name,           presenceName(entry.presence), *entry.condition ? entry.condition : "-",
+            kindName(entry.kind), describeValues(entry),        describeDefault(entry),
+            entry.meaning};
 }
 
 void printKeywordTable(FILE* out) {
     fprintf(out,
             "# nkswarm keywords, format 1, in the order of the main configuration file.\n"
             "# keyword\tpresence\tcondition\tkind\tvalues\tdefault\tmeaning\n");
-    for (const KeywordSpec& spec : keywordTable()) {
-        const std::vector<std::string> row = keywordTableRow(spec);
+    for (const KeywordEntry& entry : keywordTable()) {
+        const std::vector<std::string> row = keywordTableRow(entry);
         for (size_t i = 0; i < row.size(); i++) fprintf(out, "%s%c", row[i].c_str(), i + 1 < row.size() ? '\t' : '\n');
     }
 }

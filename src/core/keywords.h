@@ -52,7 +52,7 @@ enum class Section {
 using FieldRef = std::variant<std::monostate, bool*, int*, unsigned int*, std::int64_t*, double*>;
 using FieldFn = FieldRef (*)(SimuParameters& p, int index);
 
-struct ValueSpec {
+struct ValueRule {
     const char* label;
     ValueType type;
     double min, max;  // the valid range, inclusive
@@ -60,7 +60,7 @@ struct ValueSpec {
     FieldFn field;    // null: stored by the block's own reader
 };
 
-struct KeywordSpec {
+struct KeywordEntry {
     const char* name;
     Section section;
     Presence presence;
@@ -68,14 +68,14 @@ struct KeywordSpec {
     // (all), each a keyword that was read, "!keyword" one that was not, or "keyword=value".
     const char* condition;
     KeywordKind kind;
-    std::vector<ValueSpec> values;
+    std::vector<ValueRule> values;
     const char* meaning;
 };
 
-const std::vector<KeywordSpec>& keywordTable();
+const std::vector<KeywordEntry>& keywordTable();
 // The entry of `name`, compared without regard to case; null for an unknown word.
-const KeywordSpec* findKeyword(const std::string& name);
-int keywordRank(const KeywordSpec& spec);
+const KeywordEntry* findKeyword(const std::string& name);
+int keywordRank(const KeywordEntry& entry);
 
 // Whether a keyword's condition holds, with `firstValue` giving the first value of a keyword
 // that was read (null for one that was not).
@@ -83,14 +83,14 @@ bool conditionHolds(const std::string& condition,
                     const std::function<const std::string*(const std::string& keyword)>& firstValue);
 
 // The field's value as the configuration would write it ("" without a field).
-std::string formatField(const ValueSpec& value, SimuParameters& p, int index);
+std::string formatField(const ValueRule& value, SimuParameters& p, int index);
 // The shortest text that the reader reads back as the same double.
 std::string formatReal(double value);
 // The bounds a value may take, as the reader's messages state them ("a whole number of 1 or more").
-std::string describeRange(const ValueSpec& value);
+std::string describeRange(const ValueRule& value);
 
 // A keyword's row of the table as --keywords prints it: keyword, presence, condition, kind,
 // values, default and meaning.
-std::vector<std::string> keywordTableRow(const KeywordSpec& spec);
+std::vector<std::string> keywordTableRow(const KeywordEntry& entry);
 // The table in the stable tab-separated form documented in docs/keywords.md.
 void printKeywordTable(FILE* out);

@@ -57,33 +57,33 @@ py::object valueOf(FieldRef field) {
 }
 
 // A strategy or agent parameter block, whose words its own reader reads.
-bool isBlock(const KeywordSpec& spec) {
-    return spec.kind != KeywordKind::Values && spec.kind != KeywordKind::SeparateValues &&
-           spec.kind != KeywordKind::NoValue;
+bool isBlock(const KeywordEntry& entry) {
+    return entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
+           entry.kind != KeywordKind::NoValue;
 }
 
 // A keyword's values in effect: one value, a tuple of them, a list of those per fitness group,
 // or for a block its words (a list of blocks where several may stand).
 py::object configItem(const ModuleConfig& cfg, const std::string& key) {
-    const KeywordSpec* spec = findKeyword(key);
-    if (!spec) throw py::key_error(key);
+    const KeywordEntry* entry = findKeyword(key);
+    if (!entry) throw py::key_error(key);
     SimuParameters& p = cfg.params();
-    if (isBlock(*spec)) {
+    if (isBlock(*entry)) {
         py::list blocks;
         for (const ConfigBlock& b : p.blocksRead) {
-            if (b.keyword != spec->name) continue;
+            if (b.keyword != entry->name) continue;
             std::string words;
             for (const std::string& w : b.words) words += (words.empty() ? "" : " ") + w;
             blocks.append(words);
         }
-        if (spec->presence == Presence::Block) return std::move(blocks);
+        if (entry->presence == Presence::Block) return std::move(blocks);
         return blocks.empty() ? py::none() : py::object(blocks[0]);
     }
     py::list rows;
-    const int times = spec->presence == Presence::Repeated ? p.nFitnessGroups : 1;
+    const int times = entry->presence == Presence::Repeated ? p.nFitnessGroups : 1;
     for (int g = 0; g < times; g++) {
         py::list values;
-        for (const ValueSpec& v : spec->values)
+        for (const ValueRule& v : entry->values)
             for (int i = 0; v.field && i < v.count; i++) {
                 py::object value = valueOf(v.field(p, v.count > 1 ? i : g));
                 if (!value.is_none()) values.append(value);
@@ -91,7 +91,7 @@ py::object configItem(const ModuleConfig& cfg, const std::string& key) {
         if (values.empty()) return py::none();
         rows.append(values.size() == 1 ? py::object(values[0]) : py::object(py::tuple(values)));
     }
-    return spec->presence == Presence::Repeated ? py::object(rows) : py::object(rows[0]);
+    return entry->presence == Presence::Repeated ? py::object(rows) : py::object(rows[0]);
 }
 
 // The words of one line: a number, a flag, a string of words, or a sequence of those.
@@ -119,14 +119,14 @@ void appendWords(py::handle value, std::vector<std::string>& words) {
 
 // One line, or for a repeated or block keyword one line per item; None removes the keyword.
 ModuleConfig::Edit editOf(const std::string& key, py::handle value) {
-    const KeywordSpec* spec = findKeyword(key);
-    if (!spec) throw py::key_error(key);
-    ModuleConfig::Edit edit{spec, {}};
+    const KeywordEntry* entry = findKeyword(key);
+    if (!entry) throw py::key_error(key);
+    ModuleConfig::Edit edit{entry, {}};
     if (value.is_none()) return edit;
-    const bool several = spec->presence == Presence::Repeated || spec->presence == Presence::Block;
+    const bool several = entry->presence == Presence::Repeated || entry->presence == Presence::Block;
     if (several && (py::isinstance<py::str>(value) || !py::isinstance<py::sequence>(value)))
         throw py::type_error(key + " takes a list with one item per " +
-                             (spec->presence == Presence::Block ? "block" : "fitness group"));
+                             (entry->presence == Presence::Block ? "block" : "fitness group"));
     const py::sequence lines =
         several ? py::reinterpret_borrow<py::sequence>(value) : py::sequence(py::make_tuple(value));
     for (py::handle line : lines) {
@@ -173,8 +173,8 @@ ModuleConfig configFromText(const std::string& text, const std::string& name) {
 py::list keywordTableList() {
     static const char* const columns[] = {"keyword", "presence", "condition", "kind", "values", "default", "meaning"};
     py::list rows;
-    for (const KeywordSpec& spec : keywordTable()) {
-        const std::vector<std::string> row = keywordTableRow(spec);
+    for (const KeywordEntry& entry : keywordTable()) {
+        const std::vector<std::string> row = keywordTableRow(entry);
         py::dict d;
         for (size_t i = 0; i < row.size(); i++) d[columns[i]] = row[i];
         rows.append(d);
@@ -376,8 +376,8 @@ void bindConfig(py::module_& m) {
         .def("__contains__",
              [](const ModuleConfig& c, const std::string& k) {
                  const std::vector<std::string> keys = c.keywords();
-                 const KeywordSpec* spec = findKeyword(k);
-                 return spec && std::find(keys.begin(), keys.end(), spec->name) != keys.end();
+                 const KeywordEntry* entry = findKeyword(k);
+                 return entry && std::find(keys.begin(), keys.end(), entry->name) != keys.end();
              })
         .def("__getitem__", &configItem)
         .def("__setitem__",

@@ -19,14 +19,14 @@ std::vector<Line> linesOf(const std::string& text) {
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string line = text.substr(start, end - start);
-        const KeywordSpec* spec = findKeyword(line.substr(0, line.find(' ')));
-        lines.push_back({spec ? keywordRank(*spec) : -1, line});
+        const KeywordEntry* entry = findKeyword(line.substr(0, line.find(' ')));
+        lines.push_back({entry ? keywordRank(*entry) : -1, line});
     }
     return lines;
 }
 
-std::string lineOf(const KeywordSpec& spec, const std::vector<std::string>& words) {
-    std::string line = spec.name;
+std::string lineOf(const KeywordEntry& entry, const std::vector<std::string>& words) {
+    std::string line = entry.name;
     for (const std::string& w : words) line += " " + w;
     return line;
 }

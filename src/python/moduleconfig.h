@@ -14,7 +14,7 @@ class ModuleConfig {
 public:
     // One edit: the keyword and its new lines, each the words after the keyword (no line
     // removes the keyword).
-    typedef std::pair<const KeywordSpec*, std::vector<std::vector<std::string>>> Edit;
+    typedef std::pair<const KeywordEntry*, std::vector<std::vector<std::string>>> Edit;
 
     // Reads `text` as the main configuration file `name`; a reader error throws FatalExit.
     ModuleConfig(std::string name, std::string text);

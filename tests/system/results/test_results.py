@@ -185,14 +185,14 @@ def matplotlib_missing():
 class SweepAndPlots(Scratch):
     def sweep(self):
         """A two-row sweep with the rows' series, run and collected."""
-        spec = os.path.join(self.tmp, "sweep.json")
-        with open(spec, "w") as f:
+        sweep_file = os.path.join(self.tmp, "sweep.json")
+        with open(sweep_file, "w") as f:
             json.dump({"base": os.path.join(ROOT, "tests", "data", "small.cfg"),
                        "set": {"--num-runs": 2, "--print-stats": True, "--series": True},
                        "seeds": {"searchseed": "1..2"}}, f)
         d = os.path.join(self.tmp, "sweep")
         tool = [sys.executable, os.path.join(ROOT, "scripts", "sweep.py")]
-        subprocess.run(tool + ["expand", spec, d, "--program", PROGRAM], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(tool + ["expand", sweep_file, d, "--program", PROGRAM], check=True, stdout=subprocess.DEVNULL)
         for row in sorted(os.listdir(os.path.join(d, "rows"))):
             subprocess.run([os.path.join(d, "job.sh"), "rows/" + row], check=True)
         subprocess.run(tool + ["collect", d, "-o", os.path.join(self.tmp, "sweep.csv"), "--series",
