@@ -260,8 +260,10 @@ std::vector<KeywordEntry> strategies() {
             "from STEP on placeProbs2 replaces the place table (INTERPOLATE 1: blends in up to STEP); 24 unused "
             "weights",
             kTables, K::SeparateValues),
-        makeEntry("placeProbs2", S::Strategies, P::Required, {real("probability", 0, 1, secondPlace, 4)},
-                  "the second place table, used as written (not normalised)", "searchProbs2", K::SeparateValues),
+        makeEntry("placeProbs2", S::Strategies, P::Required, {real("weight", 0, kNoLimit, secondPlace, 4)},
+                  "the second place table: weights drawn from as written (not normalised; a row summing to less "
+                  "than 1 can stop a run with \"Wrong probability distribution\")",
+                  "searchProbs2", K::SeparateValues),
     };
 }
 
