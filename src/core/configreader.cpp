@@ -155,10 +155,26 @@ bool ConfigReader::matchKeyword(ConfigFile& file, const KeywordEntry& entry, boo
         return false;
     }
     if (!required) return false;
+    if (absentFlag(file, entry, w)) return false;
     std::string text = keywordExpected(entry.name, w.text);
     if (file.lastKeyword() == "optionalInfo" && !findKeyword(w.text)) text += " (optionalInfo takes no value)";
     problem(file, w.line, text);
     return false;
+}
+
+// A required flag whose keyword is left out reads as 0, and stored configurations rely on
+// it. Only a later keyword shows that it was left out: a word that is no keyword is more
+// likely a misspelt flag, an earlier one a keyword out of order, and both stay errors.
+bool ConfigReader::absentFlag(const ConfigFile& file, const KeywordEntry& entry, const Word& next) {
+    const bool flagOnly = entry.values.size() == 1 && entry.values[0].type == ValueType::Flag;
+    const KeywordEntry* found = findKeyword(next.text);
+    if (!flagOnly || !found || keywordRank(*found) <= keywordRank(entry)) return false;
+    // After an error the reader stands before a word it could not place; it reads on only to
+    // report that first error.
+    if (!firstProblem.empty()) return true;
+    warn(where(file, next.line) + entry.name + " is missing before \"" + next.text + "\": " + entry.name +
+         " 0 is used");
+    return true;
 }
 
 void ConfigReader::readValueKeyword(const KeywordEntry& entry, int repetition) {
@@ -212,10 +228,15 @@ bool ConfigReader::readFlag(ConfigFile& file, const std::string& name, FieldRef 
     const Scan scan = w.atEnd ? Scan{} : scanWhole(w.text);
     const long long value = scan.length ? clampToInt64(scan.value) : -1;
     if (scan.length == 0 || (value != 0 && value != 1)) {
+        // The number read, also where it does not fit an int; -1 where there is none.
+        const bool beyond = value == LLONG_MAX || value == LLONG_MIN;
+        const std::string written = scan.length == 0 ? "-1"
+                                    : beyond         ? w.text.substr(0, scan.length)
+                                                     : std::to_string(value);
         if (errorMessagesPrinted() && sole)
-            printf("%s=%d incorrect\n", name.c_str(), static_cast<int>(value));
+            printf("%s=%s incorrect\n", name.c_str(), written.c_str());
         else if (errorMessagesPrinted())
-            printf("%d incorrect\n", static_cast<int>(value));
+            printf("%s incorrect\n", written.c_str());
         specError("", where(file, file.lastKeywordLine()) + name + " needs 0 or 1, found " + foundAt(file, w));
     }
     if (scan.length != w.text.size())

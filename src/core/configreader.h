@@ -43,6 +43,7 @@ private:
     void request(const KeywordEntry& entry);
     bool conditionHolds(const std::string& condition) const;
     bool matchKeyword(ConfigFile& file, const KeywordEntry& entry, bool required);
+    bool absentFlag(const ConfigFile& file, const KeywordEntry& entry, const Word& next);
     void readValueKeyword(const KeywordEntry& entry, int repetition);
     bool readValue(ConfigFile& file, const KeywordEntry& entry, const ValueRule& value, FieldRef field, bool sole,
                    std::string* text);

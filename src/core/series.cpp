@@ -36,15 +36,20 @@ void SeriesRecorder::addRows(Simulation& sim) {
     const SimuParameters& p = sim.params;
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
-        SeriesRow row{run, step, g, last >= first ? last - first + 1 : 0, 0.0, 0.0, evaluations[(size_t)g], publicBest};
+        SeriesRow row{
+            run,        step,         g, last >= first ? last - first + 1 : 0, 0.0, 0.0, evaluations[(size_t)g],
+            publicBest, last >= first};
         // Summed in agent order, as the report sums them, so that the means agree to the bit.
         double sum = 0.0;
-        for (int i = first; i <= last; i++) {
-            const double f = sim.landscape.peekFitnessValue(points[static_cast<size_t>(i)]);
+        for (int i = first; i <= last && row.hasFitness; i++) {
+            const Point& point = points[static_cast<size_t>(i)];
+            // An agent on no point would read the landscape at point -1 (all bits set).
+            if (point.values < 0) row.hasFitness = false;
+            const double f = row.hasFitness ? sim.landscape.peekFitnessValue(point) : 0.0;
             sum += f;
             if (i == first || f > row.bestFitness) row.bestFitness = f;
         }
-        if (row.agents > 0) row.meanFitness = sum / row.agents;
+        if (row.hasFitness) row.meanFitness = sum / row.agents;
         addRow(row);
     }
     pending = false;

@@ -11,10 +11,13 @@
 struct SeriesRow {
     unsigned int run, step;
     int group, agents;
-    // Mean and highest current fitness of the group's agents; undefined without agents.
+    // Mean and highest current fitness of the group's agents; undefined without fitness.
     double meanFitness, bestFitness;
     long long evaluations;
     double publicBest;
+    // False while the group has no agents or any of them stands on no point yet (a group
+    // that has not had its turn): its fitness cells are then empty.
+    bool hasFitness;
 };
 
 class SeriesRecorder : public BatchObserver {

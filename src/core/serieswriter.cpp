@@ -26,10 +26,10 @@ SeriesWriter::~SeriesWriter() {
 
 void SeriesWriter::addRow(const SeriesRow& r) {
     char buf[200];
-    const int n = r.agents > 0 ? snprintf(buf, sizeof buf, "%u,%u,%d,%d,%.6f,%.6f,%lld,%.6f\n", r.run, r.step, r.group,
+    const int n = r.hasFitness ? snprintf(buf, sizeof buf, "%u,%u,%d,%d,%.6f,%.6f,%lld,%.6f\n", r.run, r.step, r.group,
                                           r.agents, r.meanFitness, r.bestFitness, r.evaluations, r.publicBest)
-                               : snprintf(buf, sizeof buf, "%u,%u,%d,0,,,%lld,%.6f\n", r.run, r.step, r.group,
-                                          r.evaluations, r.publicBest);
+                               : snprintf(buf, sizeof buf, "%u,%u,%d,%d,,,%lld,%.6f\n", r.run, r.step, r.group,
+                                          r.agents, r.evaluations, r.publicBest);
     rows.append(buf, static_cast<size_t>(n));
 }
 

@@ -229,8 +229,8 @@ py::dict seriesColumns(const std::vector<SeriesRow>& rows) {
         step.mutable_at(i) = r.step;
         group.mutable_at(i) = r.group;
         agents.mutable_at(i) = r.agents;
-        mean.mutable_at(i) = r.agents > 0 ? r.meanFitness : none;
-        best.mutable_at(i) = r.agents > 0 ? r.bestFitness : none;
+        mean.mutable_at(i) = r.hasFitness ? r.meanFitness : none;
+        best.mutable_at(i) = r.hasFitness ? r.bestFitness : none;
         evals.mutable_at(i) = r.evaluations;
         publicBest.mutable_at(i) = r.publicBest;
     }

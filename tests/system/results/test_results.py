@@ -151,6 +151,16 @@ class GoldenCases(Scratch):
                 kinds.add(rep["agents_fitness_use_max"])
         self.assertEqual(kinds, {True, False}, "both kinds of score")
 
+    def test_series_of_a_group_without_a_turn_is_empty(self):
+        # Its agents stand on no point yet: a fitness read there would be that of point 2^N - 1.
+        cfg = os.path.join(HERE, "data", "no_turn.cfg")
+        run([cfg, "--series", "s.csv"], self.tmp)
+        rows = series_rows(os.path.join(self.tmp, "s.csv"))
+        self.assertEqual(sorted(rows), [(r, g) for r in range(2) for g in range(2)])
+        for (r, g), steps in rows.items():
+            self.assertEqual([(x["agents"], x["mean_fitness"], x["best_fitness"]) for x in steps],
+                             [(str(4 * g), "", "")] * 6)
+
     def test_csv_report_and_labels(self):
         examples = os.path.join(ROOT, "examples")
         args = ["compare_main.cfg", "--num-runs", "3", "--extra-cfg", "compare_extra.cfg", "--compare-strategies",
