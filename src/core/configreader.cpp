@@ -220,6 +220,8 @@ bool ConfigReader::readValue(ConfigFile& file, const KeywordEntry& entry, const 
     store(field, scan.value);
     file.consume(scan.length);
     *text = w.text.substr(0, scan.length);
+    if (value.unusual && firstProblem.empty() && (scan.value < value.usualMin || scan.value > value.usualMax))
+        warn(where(file, file.lastKeywordLine()) + entry.name + " " + *text + ": " + value.unusual);
     return true;
 }
 
@@ -364,7 +366,7 @@ void ConfigReader::checkGroupCount(const KeywordEntry& entry, bool matched) {
     if (p.nFitnessGroups > kMaxFitnessGroups)
         specError("Max value for nFitnessGroups is " + std::to_string(kMaxFitnessGroups),
                   where(mainFile, mainFile.lastKeywordLine()) + text);
-    if (p.nFitnessGroups < 1) problem(mainFile, mainFile.lastKeywordLine(), text);
+    if (p.nFitnessGroups < 0) problem(mainFile, mainFile.lastKeywordLine(), text);
 }
 
 void ConfigReader::unboundMemory(const KeywordEntry&, bool) {

@@ -1,4 +1,10 @@
 // The keyword table of the main configuration file, its look-ups and its printed form.
+//
+// The rule every range here follows: a value is refused only when the model calls it an
+// error, when the model cannot run it (a crash, a hang, a division by zero, a read outside a
+// table), or when it is plainly a slip (a negative count, text for a number, trailing
+// characters). A value the model runs in a defined way is accepted as written, with a
+// warning (`usual`) where it is unusual. docs/keywords.md states the same rule for users.
 #include "keywords.h"
 
 #include <strings.h>
@@ -38,6 +44,13 @@ ValueRule whole(const char* label, double min, double max, FieldFn field) {
 ValueRule real(const char* label, double min, double max, FieldFn field, int count = 1) {
     return {label, ValueType::Real, min, max, count, field};
 }
+// A rule whose values outside [lo, hi] run as written but are worth a word to the user.
+ValueRule usual(ValueRule rule, double lo, double hi, const char* what) {
+    rule.usualMin = lo;
+    rule.usualMax = hi;
+    rule.unusual = what;
+    return rule;
+}
 ValueRule seed(FieldFn field) { return whole("seed", kIntMin, kIntMax, field); }
 ValueRule weights(int count) { return real("weight", 0, kNoLimit, nullptr, count); }
 ValueRule agentList() { return {"agents", ValueType::AgentList, 0, kMaxAgents - 1, 1, nullptr}; }
@@ -76,7 +89,8 @@ std::vector<KeywordEntry> landscapeAndRuns() {
         makeEntry("k", S::Landscape, P::Required, {whole("K", 0, 30, NK_FIELD(k))},
                   "loci after its own that each locus's fitness component depends on (K); below N"),
         makeEntry("fitnessStretchCoef", S::Landscape, P::Optional,
-                  {real("stretch", 0, kMaxStretch, NK_FIELD(fitnessStretchCoef))},
+                  {usual(real("stretch", -kMaxStretch, kMaxStretch, NK_FIELD(fitnessStretchCoef)), 0, kMaxStretch,
+                         "a negative stretch turns the landscape upside down (its lowest points are the fittest)")},
                   "fitness = 0.5 + (mean component - 0.5) x stretch; above 1 spreads fitness beyond 0..1"),
         makeEntry("landscapeComponents", S::Landscape, P::Optional,
                   {whole("mode", 0, 1, NK_FIELD(landscapeComponents))},
@@ -112,7 +126,8 @@ std::vector<KeywordEntry> fitnessGroups() {
                   {whole("agent", 0, kMaxAgents - 1, NK_FIELD(lastFitnessAgent[0]))},
                   "last agent of fitness group 0 (inclusive)", "subsetOfAgentsFitness=1"),
         makeEntry("nFitnessGroups", S::FitnessGroups, P::Optional,
-                  {whole("groups", 1, kMaxFitnessGroups, NK_FIELD(nFitnessGroups))},
+                  {usual(whole("groups", 0, kMaxFitnessGroups, NK_FIELD(nFitnessGroups)), 1, kMaxFitnessGroups,
+                         "no group is scored: the report has no values")},
                   "number of fitness groups, each scored on its own; without any group keyword one empty group",
                   "!subsetOfAgentsFitness"),
         makeEntry("agentFitnessGroup", S::FitnessGroups, P::Repeated,
@@ -184,7 +199,7 @@ std::vector<KeywordEntry> searchSettings() {
                   {flag("refresh", NK_FIELD(alwaysUseUpToDateFitness))},
                   "1: the current point is re-evaluated before each search"),
         makeEntry("maxDropPerStep", S::SearchSettings, P::Optional,
-                  {real("drop", -1, kMaxStretch, NK_FIELD(maxDropPerStep))},
+                  {real("drop", -kNoLimit, kNoLimit, NK_FIELD(maxDropPerStep))},
                   "with decaying crowding: the most a point's fitness drops in one step; 0 or less: no limit"),
         makeEntry("revisitWhileWaiting", S::SearchSettings, P::Optional,
                   {flag("revisit", NK_FIELD(revisitWhileWaiting))}, "1: a waiting agent still visits its point"),
@@ -352,7 +367,8 @@ std::string describeValues(const KeywordEntry& entry) {
         if (!out.empty()) out += ' ';
         out += std::string(v.label) + ":" + typeName(v.type);
         if (v.type == ValueType::Whole || v.type == ValueType::Real)
-            out += "[" + number(v.min) + ".." + (std::isinf(v.max) ? "" : number(v.max)) + "]";
+            out +=
+                "[" + (std::isinf(v.min) ? "" : number(v.min)) + ".." + (std::isinf(v.max) ? "" : number(v.max)) + "]";
         if (v.count > 1) out += "*" + std::to_string(v.count);
     }
     return out.empty() ? "-" : out;
@@ -440,6 +456,7 @@ std::string describeRange(const ValueRule& v) {
         case ValueType::Word:
             return "a file name";
         case ValueType::Real:
+            if (std::isinf(v.min)) return "a number";
             return std::isinf(v.max) ? "a number of " + number(v.min) + " or more"
                                      : "a number from " + number(v.min) + " to " + number(v.max);
         default:

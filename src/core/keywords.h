@@ -58,6 +58,10 @@ struct ValueRule {
     double min, max;  // the valid range, inclusive
     int count;        // consecutive values of this kind (the weights of a table)
     FieldFn field;    // null: stored by the block's own reader
+    // A valid value outside [usualMin, usualMax] runs as written, with a warning that says
+    // what it does (`unusual`).
+    double usualMin = -1e308, usualMax = 1e308;
+    const char* unusual = nullptr;
 };
 
 struct KeywordEntry {
