@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "NEAT_GenomeError.h"
 #include "NetworkActivator.h"
 #include "configdump.h"
 #include "params.h"
@@ -230,7 +231,7 @@ inline Result runGenomeInput(Workspace& ws, const uint8_t* data, size_t size) {
             volatile double sink = net->getValue(o0) + net->getValue(o1);
             (void)sink;
         }
-    } catch (const std::string&) {
+    } catch (const NEAT::GenomeError&) {
         result.outcome = OutcomeLoadError;
     }
     return result;

@@ -1,5 +1,6 @@
 // The activation functions (unsigned forms) and their table.
 #include "NEAT_ActivationFn.h"
+#include "NEAT_GenomeError.h"
 
 #include <cmath>
 #include <string>
@@ -80,7 +81,7 @@ ActivationFn* getActivationFn(int row) {
     if (row < 0 || row >= NUM_ACTIVATION_FUNCTIONS) {
         std::string text = "Activation function " + std::to_string(row) + " does not exist (0 to " +
                            std::to_string(NUM_ACTIVATION_FUNCTIONS - 1) + ")!";
-        throw text;
+        throw GenomeError(GenomeFault::BadNetwork, text);
     }
     return ACTIVATION_FUNCTIONS[row].fn;
 }

@@ -1,5 +1,6 @@
 // Building and evaluating fast networks.
 #include "NEAT_FastNetwork.h"
+#include "NEAT_GenomeError.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +17,7 @@ static_assert(alignof(FastNetworkLink) <= alignof(double), "links must fit doubl
 
 namespace {
 
-[[noreturn]] void reportNetworkError(const std::string& text) { throw text; }
+[[noreturn]] void reportNetworkError(const std::string& text) { throw GenomeError(GenomeFault::BadNetwork, text); }
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // Genomes: sorted gene lists, reading from a genome file, building the network.
 #include "NEAT_GeneticIndividual.h"
+#include "NEAT_GenomeError.h"
 
 #include <string>
 
@@ -11,7 +12,7 @@ namespace NEAT {
 
 namespace {
 
-[[noreturn]] void reportDuplicate(const char* text) { throw std::string(text); }
+[[noreturn]] void reportDuplicate(const char* text) { throw GenomeError(GenomeFault::Malformed, text); }
 
 // The first child named name, required to have at least one child element itself.
 const tinyxml2::XMLElement* requireGeneList(const tinyxml2::XMLElement* individual, const char* name,

@@ -1,5 +1,6 @@
 // Reading a whole genome population file.
 #include "NEAT_GeneticPopulation.h"
+#include "NEAT_GenomeError.h"
 
 #include "NEAT_XmlReading.h"
 
@@ -11,7 +12,7 @@ const char* const OUT_OF_RANGE = "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n";
 
 GeneticPopulation::GeneticPopulation(std::string fileName, Globals& globals) {
     tinyxml2::XMLDocument doc;
-    if (!loadXmlDocument(fileName, doc)) reportLoadError("Error trying to load the XML file!");
+    if (!loadXmlDocument(fileName, doc)) reportLoadError("Error trying to load the XML file!", GenomeFault::Unreadable);
 
     const tinyxml2::XMLElement* root = doc.RootElement();
     if (!root) reportLoadError("Genome file: no root element!");
@@ -28,7 +29,7 @@ std::shared_ptr<GeneticIndividual> GeneticPopulation::getIndividual(unsigned int
     if (generation >= 0 && generation < getGenerationCount() &&
         index < static_cast<unsigned int>(generations[generation].getIndividualCount()))
         return generations[generation].getIndividual(index);
-    throw std::string(OUT_OF_RANGE);
+    throw GenomeError(GenomeFault::OutOfRange, OUT_OF_RANGE);
 }
 
 int GeneticPopulation::getIndividualCount(int generation) const {

@@ -1,10 +1,12 @@
 // The NEAT parameter table and ID counters.
 #include "NEAT_Globals.h"
+#include "NEAT_GenomeError.h"
 
 namespace NEAT {
 
 Globals::Globals(std::string fileName) {
-    if (!fileName.empty()) throw "Reading NEAT parameter files is not supported: " + fileName;
+    if (!fileName.empty())
+        throw GenomeError(GenomeFault::Unsupported, "Reading NEAT parameter files is not supported: " + fileName);
 }
 
 Globals::~Globals() = default;

@@ -75,7 +75,7 @@ bool isGzipName(const std::string& fileName) {
 
 }  // namespace
 
-void reportLoadError(const std::string& text) { throw text; }
+void reportLoadError(const std::string& text, GenomeFault fault) { throw GenomeError(fault, text); }
 
 bool loadXmlDocument(const std::string& fileName, tinyxml2::XMLDocument& doc) {
     std::string text;

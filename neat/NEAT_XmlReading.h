@@ -7,10 +7,12 @@
 
 #include <string>
 
+#include "NEAT_GenomeError.h"
+
 namespace NEAT {
 
-// Throws text as std::string (the reader of the configuration reports it).
-[[noreturn]] void reportLoadError(const std::string& text);
+// Throws a GenomeError of the given kind (the reader of the configuration reports it).
+[[noreturn]] void reportLoadError(const std::string& text, GenomeFault fault = GenomeFault::Malformed);
 
 // Parses the file into doc; a name longer than three characters ending in ".gz" is
 // decompressed in memory first. Returns false when the file cannot be read, is not

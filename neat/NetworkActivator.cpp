@@ -1,5 +1,6 @@
 // Serving fast networks from a loaded genome population.
 #include "NetworkActivator.h"
+#include "NEAT_GenomeError.h"
 
 #include <utility>
 
@@ -27,7 +28,8 @@ void NetworkActivator::loadPopulation(std::string fileName, Globals& globals) {
 int NetworkActivator::individualCount() const { return _pop ? _pop->getIndividualCount() : 0; }
 
 FastNetwork* NetworkActivator::fetchFastNetwork(int index) {
-    if (index < 0 || index >= individualCount()) throw std::string("GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n");
+    if (index < 0 || index >= individualCount())
+        throw GenomeError(GenomeFault::OutOfRange, "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n");
     FastNetwork*& slot = _fastNets[index];
     if (!slot) slot = _pop->getIndividual(static_cast<unsigned int>(index))->spawnFastPhenotype();
     return slot;

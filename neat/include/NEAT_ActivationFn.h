@@ -80,7 +80,7 @@ constexpr int NUM_ACTIVATION_FUNCTIONS = 9;
 // Row i is the function a node gene with activationFunction == i uses.
 extern const ActivationFnRow ACTIVATION_FUNCTIONS[NUM_ACTIVATION_FUNCTIONS];
 
-// Row 0 .. NUM_ACTIVATION_FUNCTIONS - 1. Any other row is thrown as std::string, since a
+// Row 0 .. NUM_ACTIVATION_FUNCTIONS - 1. Any other row is thrown as a GenomeError, since a
 // node without a function cannot be evaluated.
 ActivationFn* getActivationFn(int row);
 

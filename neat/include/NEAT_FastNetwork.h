@@ -25,7 +25,7 @@ public:
     // Sensors ("NetworkSensor") get indices 0 .. numSensors-1 in gene order, the other
     // nodes follow. Every link takes part, enabled or not. A link naming a node ID
     // missing from nodes, or a node with an unknown activation function, is thrown as
-    // std::string.
+    // a GenomeError.
     FastNetwork(const std::vector<GeneticNodeGene>& nodes, const std::vector<GeneticLinkGene>& links);
     FastNetwork(const FastNetwork& other);
     FastNetwork& operator=(const FastNetwork& other);
@@ -46,7 +46,7 @@ public:
 
     // Longest chain of links ending at any of the given nodes: the number of update
     // steps that carries every input to them. Invalid indices count 0. A cycle makes
-    // the depth unbounded; it is thrown as std::string.
+    // the depth unbounded; it is thrown as a GenomeError.
     int computeMaxDepth(std::vector<int> outputIndices) const;
 
     unsigned int getNumNodes() const { return numNodes; }

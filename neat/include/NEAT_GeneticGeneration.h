@@ -13,7 +13,7 @@ class GeneticGeneration {
 public:
     explicit GeneticGeneration(int generationNumber = 0) : generationNumber(generationNumber) {}
     // Reads "GenNumber" and every child element as an individual; a generation without
-    // individuals is thrown as std::string.
+    // individuals is thrown as a GenomeError.
     GeneticGeneration(const tinyxml2::XMLElement* element, Globals& globals);
     virtual ~GeneticGeneration() = default;
 

@@ -16,11 +16,11 @@ public:
     GeneticIndividual(double fitness = 0.0, int speciesID = 0);
     // Reads an individual element with its first "Nodes" and first "Links" children,
     // raising the counters of `globals`. Errors (duplicate IDs, missing elements or
-    // attributes, a link naming a node the individual lacks) are thrown as std::string.
+    // attributes, a link naming a node the individual lacks) are thrown as a GenomeError.
     GeneticIndividual(const tinyxml2::XMLElement* element, Globals& globals);
     virtual ~GeneticIndividual() = default;
 
-    // Insert keeping ascending ID order; a repeated ID is thrown as std::string.
+    // Insert keeping ascending ID order; a repeated ID is thrown as a GenomeError.
     void addNode(const GeneticNodeGene& node);
     void addLink(const GeneticLinkGene& link);
 

@@ -10,7 +10,7 @@ class GeneticLinkGene : public GeneticGene {
 public:
     GeneticLinkGene(int ID, int fromNode, int toNode, double weight, bool enabled = true);
     // Reads a link element and raises the link counter of `globals` above its ID. Missing
-    // required attributes are thrown as std::string.
+    // required attributes are thrown as a GenomeError.
     GeneticLinkGene(const tinyxml2::XMLElement* element, Globals& globals);
 
     int getID() const override { return ID; }

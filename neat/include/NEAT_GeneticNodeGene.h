@@ -14,7 +14,7 @@ public:
                     double drawingPosition = 0.0, bool enabled = true);
     // Reads a node element and raises the node counter of `globals` above its ID. Missing
     // required attributes and an activation function outside the table are thrown as
-    // std::string.
+    // a GenomeError.
     GeneticNodeGene(const tinyxml2::XMLElement* element, Globals& globals);
 
     const std::string& getName() const { return name; }

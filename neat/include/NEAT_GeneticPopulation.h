@@ -13,7 +13,7 @@ namespace NEAT {
 class GeneticPopulation {
 public:
     // Reads the whole file, raising the ID counters of `globals`; a name ending in ".gz"
-    // (and longer than that) is gzip data. Every failure is thrown as std::string.
+    // (and longer than that) is gzip data. Every failure is thrown as a GenomeError.
     GeneticPopulation(std::string fileName, Globals& globals);
     virtual ~GeneticPopulation() = default;
 
@@ -21,7 +21,7 @@ public:
     GeneticPopulation& operator=(const GeneticPopulation&) = delete;
 
     // generation -1 means the last one read. Out of range (generation or index) throws
-    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" as std::string.
+    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" as a GenomeError (OutOfRange).
     std::shared_ptr<GeneticIndividual> getIndividual(unsigned int index, int generation = -1) const;
     // Individuals of the given generation (-1: the last one); 0 for an invalid one.
     int getIndividualCount(int generation = -1) const;

@@ -16,7 +16,7 @@ inline constexpr bool signedActivation = false;
 class Globals {
 public:
     // An empty name gives an empty table with all counters 0. Parameter files are not
-    // supported: a non-empty name is thrown as std::string.
+    // supported: a non-empty name is thrown as a GenomeError.
     explicit Globals(std::string fileName = "");
     virtual ~Globals();
 

@@ -28,13 +28,13 @@ public:
     NetworkActivator& operator=(const NetworkActivator&) = delete;
 
     // Replaces any earlier population, raising the ID counters of `globals`. Load errors
-    // propagate as std::string; the activator then holds no population.
+    // propagate as GenomeError; the activator then holds no population.
     void loadPopulation(std::string fileName, Globals& globals);
 
     // The network of individual index of the last generation, built on first request.
     // The caller takes ownership of it; a second fetch of the same index returns the
     // same pointer. An index out of range throws
-    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" as std::string.
+    // "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n" as a GenomeError (OutOfRange).
     FastNetwork* fetchFastNetwork(int index);
 
     int getNumInputs() const { return _numInputs; }

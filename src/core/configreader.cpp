@@ -488,29 +488,29 @@ void ConfigReader::readNetwork(ConfigFile& file, const char* keyword, AgentStrat
         p.netActivator->loadPopulation(path, *p.neatGlobals);
         nn.net = NEATNetworkPtr(p.netActivator->fetchFastNetwork(index));
         findNodeIndices(nn);
-    } catch (const std::string& thrown) {
+    } catch (const NEAT::GenomeError& thrown) {
         reportGenomeError(where(file, line) + keyword + ": genome file " + describePath(path), path, thrown, index);
     }
     p.usingNNStrategy = true;
     readNetworkType(file, s);
 }
 
-void ConfigReader::reportGenomeError(const std::string& what, const std::string& path, const std::string& thrown,
+void ConfigReader::reportGenomeError(const std::string& what, const std::string& path, const NEAT::GenomeError& thrown,
                                      int index) {
     const NEAT::GeneticPopulation* pop = p.netActivator->getPopulation();
+    const bool outOfRange = thrown.fault == NEAT::GenomeFault::OutOfRange;
     std::string detail = what;
-    if (pop && thrown == "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n") {
+    if (pop && outOfRange) {
         const int last = pop->getGenerationCount() - 1;
         detail += ": individual " + std::to_string(index) + ", generation " +
                   std::to_string(pop->getGeneration(last).getGenerationNumber()) + " has " +
                   std::to_string(pop->getIndividualCount()) + " (the last generation; individuals count from 0)";
-    } else if (thrown == "Error trying to load the XML file!") {
+    } else if (thrown.fault == NEAT::GenomeFault::Unreadable) {
         detail += ": " + whyUnreadable(path);
     }
     // The genome reader's own message first (a range error on standard output, as it always
     // was), then the word that callers scripting many runs look for.
-    const bool outOfRange = thrown == "GET_INDIVIDUAL: GENERATION OUT OF RANGE!\n";
-    const std::string cause = outOfRange ? thrown : thrown + "\n";
+    const std::string cause = outOfRange ? std::string(thrown.what()) : std::string(thrown.what()) + "\n";
     std::string details = detail + "\n";
     if (!firstProblem.empty()) details += "first problem: " + firstProblem + "\n";
     if (errorMessagesPrinted()) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "NEAT_GenomeError.h"
 #include "configfile.h"
 #include "keywords.h"
 #include "params.h"
@@ -68,8 +69,8 @@ private:
     void readGeneralBlock(ConfigFile& file, const KeywordEntry& entry);
     void readListBlock(ConfigFile& file, const KeywordEntry& entry);
     void readNetwork(ConfigFile& file, const char* keyword, AgentStrategy& s);
-    [[noreturn]] void reportGenomeError(const std::string& what, const std::string& path, const std::string& thrown,
-                                        int index);
+    [[noreturn]] void reportGenomeError(const std::string& what, const std::string& path,
+                                        const NEAT::GenomeError& thrown, int index);
     void readNetworkType(ConfigFile& file, AgentStrategy& s);
     void readS1(ConfigFile& file, const char* keyword, AgentStrategy& s);
     void readS2(ConfigFile& file, const char* keyword, AgentStrategy& s);

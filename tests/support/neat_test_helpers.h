@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "NEAT_GenomeError.h"
 #include "NEAT_Globals.h"
 
 namespace neattest {
@@ -78,10 +79,11 @@ protected:
     NEAT::Globals globals;
 };
 
-// Runs f, which must throw a std::string, and returns what it threw; the library writes
+// Runs f, which must throw a GenomeError, and returns what it threw; the library writes
 // nothing itself (the configuration reader reports what it catches).
 struct Failure {
     std::string thrown;
+    NEAT::GenomeFault fault = NEAT::GenomeFault::Unreadable;
 };
 
 template <typename F>
@@ -92,12 +94,13 @@ Failure failureOf(F f) {
     bool threw = false;
     try {
         f();
-    } catch (const std::string& text) {
+    } catch (const NEAT::GenomeError& e) {
         threw = true;
-        result.thrown = text;
+        result.thrown = e.what();
+        result.fault = e.fault;
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
-    EXPECT_TRUE(threw) << "expected a std::string exception";
+    EXPECT_TRUE(threw) << "expected a GenomeError";
     return result;
 }
 

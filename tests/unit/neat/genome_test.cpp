@@ -134,7 +134,7 @@ TEST_F(GenomeTest, GzipReadsLikePlainAndANameThatIsOnlyDotGzIsPlain) {
     std::unique_ptr<GeneticPopulation> pop;
     try {
         pop = std::make_unique<GeneticPopulation>(".gz", globals);
-    } catch (const std::string&) {
+    } catch (const NEAT::GenomeError&) {
     }
     std::filesystem::current_path(previous);
     ASSERT_TRUE(pop);
