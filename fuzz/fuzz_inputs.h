@@ -185,7 +185,7 @@ inline Result runConfigInput(Workspace& ws, const uint8_t* data, size_t size) {
     for (size_t i = 2; i < names.size(); i++) comparedNames.push_back("s" + std::to_string(i - 2));
 
     InWorkspace inWorkspace(ws);
-    setFatalExitThrows(true);
+    FatalModeGuard throwing(FatalMode::Throw);
     Result result;
     try {
         SimuParameters params(comparedNames);
@@ -195,7 +195,6 @@ inline Result runConfigInput(Workspace& ws, const uint8_t* data, size_t size) {
         result.outcome = OutcomeFatalExit;
         result.status = e.status;
     }
-    setFatalExitThrows(false);
     return result;
 }
 

@@ -8,11 +8,11 @@
 namespace NEAT {
 
 enum class GenomeFault {
-    Unreadable,    // the file cannot be opened, decompressed or parsed as XML
-    Malformed,     // the XML does not describe a population (missing elements or attributes)
-    OutOfRange,    // an individual or generation the file does not hold
-    Unsupported,   // a feature the library does not provide (parameter files)
-    BadNetwork,    // a network that cannot be evaluated (unknown activation, a cycle)
+    Unreadable,   // the file cannot be opened, decompressed or parsed as XML
+    Malformed,    // the XML does not describe a population (missing elements or attributes)
+    OutOfRange,   // an individual or generation the file does not hold
+    Unsupported,  // a feature the library does not provide (parameter files)
+    BadNetwork,   // a network that cannot be evaluated (unknown activation, a cycle)
 };
 
 struct GenomeError : std::runtime_error {

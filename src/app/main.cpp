@@ -30,7 +30,7 @@ void writeConfigDump(const std::string& fileName, SimuParameters& params) {
                     "file:\nnkswarm FILE --extra-cfg /dev/null --compare-strategies ...\n");
     FILE* f = fopen(fileName.c_str(), "w");
     if (!f || fputs(text.c_str(), f) < 0 || fclose(f) != 0)
-        NK_FATAL("Cannot write the configuration to %s: %s\n", fileName.c_str(), strerror(errno));
+        NK_FATAL(IO, "Cannot write the configuration to %s: %s\n", fileName.c_str(), strerror(errno));
 }
 
 // The batch with its result options: the series as it runs, and the report in the form asked for.
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         case CommandLine::Request::Run:
             break;
     }
-    if (!cl.error.empty()) NK_FATAL("%s\n", cl.error.c_str());
+    if (!cl.error.empty()) NK_FATAL(Usage, "%s\n", cl.error.c_str());
 #ifndef NK_VISUAL_PROGRAM
     // The window lives in nkswarm-visual, so that batch runs do not load Qt and VTK.
     const std::string noVisualMode = cl.visual != CommandLine::Visual::None ? launchVisualProgram(cl.argv) : "";

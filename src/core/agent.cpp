@@ -15,7 +15,8 @@ namespace {
 constexpr int kPhaseSteps = 5;
 
 double bestFitnessOf(const Memory* m) {
-    if (m->getNumPoints() == 0) NK_FATAL("Decision on an empty memory (initial memory sizes must be positive)\n");
+    if (m->getNumPoints() == 0)
+        NK_FATAL(Config, "Decision on an empty memory (initial memory sizes must be positive)\n");
     return m->getBestPoint().fitness;
 }
 
@@ -94,7 +95,8 @@ void Agent::step(int stgId) {
 void Agent::decide(const AgentStrategy& s) {
     const StrategyType t = s.type;
     if (params.usingNNStrategy) strategy::requireNetworkType(t);
-    if (t < StrategyType0 || t >= StrategyTypeNum) NK_FATAL("Internal error: unknown strategy type %d\n", (int)t);
+    if (t < StrategyType0 || t >= StrategyTypeNum)
+        NK_FATAL(Internal, "Internal error: unknown strategy type %d\n", (int)t);
     const double pubBest = bestFitnessOf(memory[MemTypePublic]);
     const double privBest = bestFitnessOf(memory[MemTypePrivate]);
     double weights[strategy::kMaxActions] = {};
@@ -142,7 +144,7 @@ void Agent::applySearchAction(const AgentStrategy& s, int action, double pubBest
     MemType memType = strategy::actionMemTypeMapS1[t][l];
     if (memType == MemTypeBest) memType = pubBest <= privBest ? MemTypePrivate : MemTypePublic;
     if (memory[memType] == nullptr)
-        NK_FATAL("A strategy chose the group memory, but agents form no groups (groupSize must be above 1)\n");
+        NK_FATAL(Config, "A strategy chose the group memory, but agents form no groups (groupSize must be above 1)\n");
     curSearchMethod->setSrcMemory(memType);
 }
 
@@ -181,7 +183,7 @@ double Agent::calcFitness(FitType type) {
             value = sumRealFitWithinPhase / (((curStep - 1u) % kPhaseSteps) + 1);
             break;
         default:
-            NK_FATAL("Unknown fitness type: %d\n", (int)type);
+            NK_FATAL(Internal, "Unknown fitness type: %d\n", (int)type);
     }
     lastFitness[type] = value;
     return value;

@@ -271,7 +271,7 @@ void ConfigReader::checkValueText(const ConfigFile& file, const Word& word, cons
 }
 
 void ConfigReader::finish() {
-    if (!firstProblem.empty()) NK_FATAL("%s\n", firstProblem.c_str());
+    if (!firstProblem.empty()) NK_FATAL(Config, "%s\n", firstProblem.c_str());
 }
 
 void ConfigReader::problem(const ConfigFile& file, int line, const std::string& text) {
@@ -281,11 +281,11 @@ void ConfigReader::problem(const ConfigFile& file, int line, const std::string& 
 void ConfigReader::specError(const std::string& firstLine, const std::string& details) {
     std::string text = firstLine + "\n" + details + "\n";
     if (!firstProblem.empty()) text += "first problem: " + firstProblem + "\n";
-    NK_FATAL("%s", text.c_str());
+    NK_FATAL(Config, "%s", text.c_str());
 }
 
 void ConfigReader::stop(const std::string& text) {
-    NK_FATAL("%s\n", firstProblem.empty() ? text.c_str() : firstProblem.c_str());
+    NK_FATAL(Config, "%s\n", firstProblem.empty() ? text.c_str() : firstProblem.c_str());
 }
 
 // The found word, with its line when that is not the line of the keyword it belongs to.
@@ -518,7 +518,7 @@ void ConfigReader::reportGenomeError(const std::string& what, const std::string&
         printf("error");
         fputs(details.c_str(), stderr);
     }
-    fatalExit(0, cause + details);
+    fatalExit(ErrorKind::Genome, 0, cause + details);
 }
 
 void ConfigReader::readNetworkType(ConfigFile& file, AgentStrategy& s) {

@@ -14,8 +14,10 @@ namespace {
 
 // Reading the best of an empty memory has no meaning; fail loudly instead of reading garbage.
 const PointInfo& bestOf(const Memory* m) {
-    if (m == nullptr) NK_FATAL("Search from a memory that does not exist (StrategyType2 needs agents in groups)\n");
-    if (m->getNumPoints() == 0) NK_FATAL("Search from an empty memory (initial memory sizes must be positive)\n");
+    if (m == nullptr)
+        NK_FATAL(Config, "Search from a memory that does not exist (StrategyType2 needs agents in groups)\n");
+    if (m->getNumPoints() == 0)
+        NK_FATAL(Config, "Search from an empty memory (initial memory sizes must be positive)\n");
     return m->getBestPoint();
 }
 
@@ -104,7 +106,7 @@ void SearchMethod::tablePlaceWeights(const AgentStrategy& s, double pointFitness
     const int numActions = s.getNumMemTypesS2();
     // Only StrategyType2 has three place actions, and its strategies are networks.
     if (numActions > 2)
-        NK_FATAL("Internal error: a table strategy of type %d has no third place probability\n", (int)s.type);
+        NK_FATAL(Internal, "Internal error: a table strategy of type %d has no third place probability\n", (int)s.type);
     const int c = pointFitness >= 0.5 ? CoarseValueHi : CoarseValueLo;
     const double* row = s.s2.placeProbs[c];
     const double* row2 = params.placeProbs2[c];
@@ -120,7 +122,7 @@ void SearchMethod::tablePlaceWeights(const AgentStrategy& s, double pointFitness
 
 void SearchMethod::queuePoint(const Point& point, double fitness, VisitType visitType) {
     Memory* target = memoryVector[probSelectMem(fitness)];
-    if (target == nullptr) NK_FATAL("A point was placed into a group memory, but agents form no groups\n");
+    if (target == nullptr) NK_FATAL(Config, "A point was placed into a group memory, but agents form no groups\n");
     target->queueAddPoint(point, fitness, visitType);
 }
 

@@ -15,7 +15,7 @@ constexpr size_t kWriteChunk = 1 << 20;
 }  // namespace
 
 SeriesWriter::SeriesWriter(const std::string& name) : fileName(name), file(fopen(name.c_str(), "w")) {
-    if (!file) NK_FATAL("Cannot write the series file %s: %s\n", name.c_str(), strerror(errno));
+    if (!file) NK_FATAL(IO, "Cannot write the series file %s: %s\n", name.c_str(), strerror(errno));
     rows = "run,step,group,agents,mean_fitness,best_fitness,evaluations,public_best\n";
     writeRows();
 }
@@ -39,6 +39,6 @@ void SeriesWriter::rowsAdded(bool runEnded) {
 
 void SeriesWriter::writeRows() {
     if (fwrite(rows.data(), 1, rows.size(), file) != rows.size() || fflush(file) != 0)
-        NK_FATAL("Cannot write the series file %s: %s\n", fileName.c_str(), strerror(errno));
+        NK_FATAL(IO, "Cannot write the series file %s: %s\n", fileName.c_str(), strerror(errno));
     rows.clear();
 }

@@ -325,7 +325,8 @@ void Simulation::printNNStrategyActionProbs(int agentId, int outputId, std::vect
         return;
     }
     if (agentId < 0 || agentId >= params.nAgents)
-        NK_FATAL("Agent id %d out of range: the configuration has agents 0 to %d\n", agentId, params.nAgents - 1);
+        NK_FATAL(Usage, "Agent id %d out of range: the configuration has agents 0 to %d\n", agentId,
+                 params.nAgents - 1);
     initRun();
     agents[agentId]->printNNStrategyActionProbs(outputId, std::move(stateInputs));
 }

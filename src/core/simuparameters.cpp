@@ -67,11 +67,11 @@ void checkInitialPoints(const SimuParameters& p, const std::string& file) {
     const unsigned long long points = filled(p.initialPublicMemSize) + nGroups * filled(p.initialGroupsMemSize) +
                                       static_cast<unsigned long long>(p.nAgents) * filled(p.initialPrivateMemSize);
     if (points > kMaxInitialPoints)
-        NK_FATAL(
-            "%s: the initial memories would hold %llu points, above the limit of %llu (initialMemSize %u for each "
-            "of %d agents, initialPublicMemSize %u, initialGroupsMemSize %u)\n",
-            file.c_str(), points, kMaxInitialPoints, p.initialPrivateMemSize, p.nAgents, p.initialPublicMemSize,
-            p.initialGroupsMemSize);
+        NK_FATAL(Config,
+                 "%s: the initial memories would hold %llu points, above the limit of %llu (initialMemSize %u for each "
+                 "of %d agents, initialPublicMemSize %u, initialGroupsMemSize %u)\n",
+                 file.c_str(), points, kMaxInitialPoints, p.initialPrivateMemSize, p.nAgents, p.initialPublicMemSize,
+                 p.initialGroupsMemSize);
 }
 
 // A run with an evaluation budget ends only when fitness group 0 has spent it.
@@ -80,7 +80,8 @@ void checkEvaluationBudget(const SimuParameters& p, const std::string& file) {
     const long long budget = p.maxTotalEvals;
     const int first = p.firstFitnessAgent[0], last = p.lastFitnessAgent[0];
     if (first > last)
-        NK_FATAL("%s: maxTotalEvals %lld needs an agent in fitness group 0, which is empty\n", file.c_str(), budget);
+        NK_FATAL(Config, "%s: maxTotalEvals %lld needs an agent in fitness group 0, which is empty\n", file.c_str(),
+                 budget);
     // Group 0 evaluates points when an agent exploits, explores with attempts or re-evaluates
     // its start point; a network may choose anything.
     if (p.exploreSearchConfig.maxAttempts == 0 && !p.alwaysUseUpToDateFitness && !p.alwaysUpdateSourceMem &&
@@ -90,6 +91,7 @@ void checkEvaluationBudget(const SimuParameters& p, const std::string& file) {
             spends = mayExploit(strategyOf(p, id), p.deterministicActions);
         if (!spends)
             NK_FATAL(
+                Config,
                 "%s: maxTotalEvals %lld is never reached: no agent of fitness group 0 evaluates a point (explore has "
                 "0 attempts, their search tables never choose exploit, and alwaysUseUpToDateFitness and "
                 "alwaysUpdateSourceMem are 0)\n",
@@ -99,27 +101,27 @@ void checkEvaluationBudget(const SimuParameters& p, const std::string& file) {
     if (p.limitedEvalsFor2Groups)
         for (int g = 0; g < p.nFitnessGroups; g++)
             if (p.firstFitnessAgent[g] > p.lastFitnessAgent[g])
-                NK_FATAL(
-                    "%s: maxTotalEvals %lld with limitedEvals 1 needs agents in every fitness group; group %d is "
-                    "empty\n",
-                    file.c_str(), budget, g);
+                NK_FATAL(Config,
+                         "%s: maxTotalEvals %lld with limitedEvals 1 needs agents in every fitness group; group %d is "
+                         "empty\n",
+                         file.c_str(), budget, g);
 }
 
 void checkGroups(const SimuParameters& p, const std::string& file) {
     if (p.groupSize > 1 && p.nAgents % p.groupSize != 0)
-        NK_FATAL("%s: nAgents %d is not a multiple of groupSize %d\n", file.c_str(), p.nAgents, p.groupSize);
+        NK_FATAL(Config, "%s: nAgents %d is not a multiple of groupSize %d\n", file.c_str(), p.nAgents, p.groupSize);
     // A network's decision reads the best point of the group memory in the very first step.
     if (p.groupSize > 1 && p.initialGroupsMemSize == 0 && p.usingNNStrategy)
-        NK_FATAL(
-            "%s: initialGroupsMemSize must be above 0 with groups and a network strategy, which reads the group "
-            "memory\n",
-            file.c_str());
+        NK_FATAL(Config,
+                 "%s: initialGroupsMemSize must be above 0 with groups and a network strategy, which reads the group "
+                 "memory\n",
+                 file.c_str());
     // Empty ranges (first above last) are allowed: the default group and a wrapped ring.
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
         if (first <= last && (first < 0 || last > p.nAgents - 1))
-            NK_FATAL("%s: fitness group %d (agents %d to %d) reaches outside the agents 0 to %d\n", file.c_str(), g,
-                     first, last, p.nAgents - 1);
+            NK_FATAL(Config, "%s: fitness group %d (agents %d to %d) reaches outside the agents 0 to %d\n",
+                     file.c_str(), g, first, last, p.nAgents - 1);
     }
 }
 
@@ -138,7 +140,8 @@ void checkScoringWindow(SimuParameters& p, const std::string& file) {
                     " is more than maxTotalSteps " + std::to_string(p.maxTotalSteps) +
                     ": no step is scored, and every score is 0");
     if (static_cast<unsigned long long>(p.lastStepsUsedForFitness) * p.nRuns > 4294967295ULL)
-        NK_FATAL("%s: lastStepsUsedForFitness %u times nRuns %u is above 4294967295, which the report divides by\n",
+        NK_FATAL(Config,
+                 "%s: lastStepsUsedForFitness %u times nRuns %u is above 4294967295, which the report divides by\n",
                  file.c_str(), p.lastStepsUsedForFitness, p.nRuns);
 }
 
@@ -147,11 +150,11 @@ void checkStrategies(const SimuParameters& p, const std::string& file) {
     auto check = [&](int key, const char* who, int id) {
         const AgentStrategy& s = strategyOf(p, key);
         if (p.usingNNStrategy && !s.nn.net)
-            NK_FATAL("%s: %s %d has no network, but a network strategy is used\n", file.c_str(), who, id);
+            NK_FATAL(Config, "%s: %s %d has no network, but a network strategy is used\n", file.c_str(), who, id);
         if (!p.usingNNStrategy && tableIsEmpty(s.s1.searchProbs))
-            NK_FATAL("%s: %s %d has no search probability table (searchProbs)\n", file.c_str(), who, id);
+            NK_FATAL(Config, "%s: %s %d has no search probability table (searchProbs)\n", file.c_str(), who, id);
         if (!p.usingNNStrategy && tableIsEmpty(s.s2.placeProbs))
-            NK_FATAL("%s: %s %d has no place probability table (placeProbs)\n", file.c_str(), who, id);
+            NK_FATAL(Config, "%s: %s %d has no place probability table (placeProbs)\n", file.c_str(), who, id);
     };
     for (int id = 0; id < p.nAgents; id++) check(id, "agent", id);
     // A compared strategy without an entry of its own would silently be the general one.

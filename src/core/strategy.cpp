@@ -86,7 +86,7 @@ double evaluate(const NeuralNet& nn, const double* inputs, int count, int output
 
 void requireNetworkType(StrategyType t) {
     if (t == StrategyType1 || t < StrategyType0 || t >= StrategyTypeNum)
-        NK_FATAL("NN strategy type error, unimplemented type: %d\n\n", (int)t);
+        NK_FATAL(Config, "NN strategy type error, unimplemented type: %d\n\n", (int)t);
 }
 
 int stateSize(StrategyType t, Output output) {
@@ -178,7 +178,7 @@ int rouletteWheelSelection(int n, const double* probs, unsigned short* seed) {
             if (cumulative > r) return i;
         }
     }
-    NK_FATAL("Wrong probability distribution\n");
+    NK_FATAL(Config, "Wrong probability distribution\n");
 }
 
 int mostProbableAction(int n, const double* probs) {

@@ -13,18 +13,18 @@ std::atomic<FatalMode> g_fatalMode{FatalMode::Exit};
 
 void setFatalMode(FatalMode mode) { g_fatalMode = mode; }
 
-void setFatalExitThrows(bool throws) { g_fatalMode = throws ? FatalMode::Throw : FatalMode::Exit; }
+FatalMode fatalMode() { return g_fatalMode; }
 
 bool errorMessagesPrinted() { return g_fatalMode != FatalMode::ThrowQuietly; }
 
-void fatalExit(int status, const std::string& message) {
+void fatalExit(ErrorKind kind, int status, const std::string& message) {
     fflush(stdout);
     fflush(stderr);
-    if (g_fatalMode != FatalMode::Exit) throw FatalExit(status, message);
+    if (g_fatalMode != FatalMode::Exit) throw FatalExit(kind, status, message);
     exit(status);
 }
 
-void fatalError(const char* location, const char* fmt, ...) {
+void fatalError(ErrorKind kind, const char* location, const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     va_list again;
@@ -36,5 +36,5 @@ void fatalError(const char* location, const char* fmt, ...) {
     va_end(again);
     const std::string message = std::string("ERROR at ") + location + ":\n" + text.data();
     if (errorMessagesPrinted()) fputs(message.c_str(), stderr);
-    fatalExit(1, message);
+    fatalExit(kind, 1, message);
 }

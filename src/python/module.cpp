@@ -37,6 +37,22 @@ std::string messageOf(const FatalExit& e) {
     return text;
 }
 
+// One Python exception class per kind of error.
+PyObject* exceptionClass(ErrorKind kind) {
+    switch (kind) {
+        case ErrorKind::Genome:
+            return genomeError;
+        case ErrorKind::IO:
+            return PyExc_OSError;
+        case ErrorKind::Usage:
+            return PyExc_ValueError;
+        case ErrorKind::Internal:
+            return PyExc_RuntimeError;
+        default:
+            return configError;
+    }
+}
+
 void warnAll(const std::vector<std::string>& warnings) {
     for (const std::string& w : warnings)
         if (PyErr_WarnEx(configWarning, w.c_str(), 1) != 0) throw py::error_already_set();
@@ -436,8 +452,7 @@ PYBIND11_MODULE(nkswarm, m) {
         try {
             if (p) std::rethrow_exception(p);
         } catch (const FatalExit& e) {
-            // The program ends with status 0 only for a genome population it cannot load.
-            PyErr_SetString(e.status == 0 ? genomeError : configError, messageOf(e).c_str());
+            PyErr_SetString(exceptionClass(e.kind), messageOf(e).c_str());
         }
     });
     m.attr("__version__") = NK_VERSION;

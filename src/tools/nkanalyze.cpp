@@ -47,13 +47,13 @@ long long parseInteger(const char* option, const char* text) {
     errno = 0;
     char* end = nullptr;
     const long long v = strtoll(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0') NK_FATAL("%s: \"%s\" is not a whole number\n", option, text);
+    if (errno != 0 || end == text || *end != '\0') NK_FATAL(Usage, "%s: \"%s\" is not a whole number\n", option, text);
     return v;
 }
 
 int parseSeed(const char* text) {
     const long long v = parseInteger("--seeds", text);
-    if (v < INT_MIN || v > INT_MAX) NK_FATAL("--seeds: %s does not fit a landscape seed\n", text);
+    if (v < INT_MIN || v > INT_MAX) NK_FATAL(Usage, "--seeds: %s does not fit a landscape seed\n", text);
     return (int)v;
 }
 
@@ -65,18 +65,18 @@ bool takesValue(const std::string& a) {
 void parseValue(Options& o, const std::string& a, const char* text) {
     if (a == "--n" || a == "--k") {
         const long long v = parseInteger(a.c_str(), text);
-        if (v < 0 || v > 63) NK_FATAL("%s %lld is out of range\n", a.c_str(), v);
+        if (v < 0 || v > 63) NK_FATAL(Usage, "%s %lld is out of range\n", a.c_str(), v);
         (a == "--n" ? o.n : o.k) = (unsigned int)v;
         (a == "--n" ? o.nGiven : o.kGiven) = true;
     } else if (a == "--stretch") {
         char* end = nullptr;
         o.stretch = strtod(text, &end);
-        if (end == text || *end != '\0') NK_FATAL("--stretch: \"%s\" is not a number\n", text);
+        if (end == text || *end != '\0') NK_FATAL(Usage, "--stretch: \"%s\" is not a number\n", text);
         o.stretchGiven = true;
     } else if (a == "--components") {
         const std::string v = text;
         if (v != "0" && v != "1")
-            NK_FATAL("--components must be 0 (seeded components) or 1 (independent components), not \"%s\"\n",
+            NK_FATAL(Usage, "--components must be 0 (seeded components) or 1 (independent components), not \"%s\"\n",
                      v.c_str());
         o.components = v[0] - '0';
         o.componentsGiven = true;
@@ -85,7 +85,7 @@ void parseValue(Options& o, const std::string& a, const char* text) {
         const size_t dots = v.find("..");
         o.firstSeed = parseSeed(v.substr(0, dots).c_str());
         o.lastSeed = dots == std::string::npos ? o.firstSeed : parseSeed(v.substr(dots + 2).c_str());
-        if (o.lastSeed < o.firstSeed) NK_FATAL("--seeds %s: the range is empty\n", v.c_str());
+        if (o.lastSeed < o.firstSeed) NK_FATAL(Usage, "--seeds %s: the range is empty\n", v.c_str());
         o.seedsGiven = true;
     }
 }
@@ -101,17 +101,17 @@ Options parseCommandLine(int argc, char** argv) {
         else if (a == "--summary")
             o.summaryOnly = true;
         else if (!takesValue(a))
-            NK_FATAL("Unknown argument %s (nkanalyze --help lists the options)\n", a.c_str());
+            NK_FATAL(Usage, "Unknown argument %s (nkanalyze --help lists the options)\n", a.c_str());
         else if (i + 1 >= argc)
-            NK_FATAL("%s needs a value\n", a.c_str());
+            NK_FATAL(Usage, "%s needs a value\n", a.c_str());
         else
             parseValue(o, a, argv[++i]);
     }
     if (o.config.empty()) {
         if (!o.nGiven || !o.kGiven || !o.seedsGiven)
-            NK_FATAL("Without a configuration file, --n, --k and --seeds are all needed (nkanalyze --help)\n");
+            NK_FATAL(Usage, "Without a configuration file, --n, --k and --seeds are all needed (nkanalyze --help)\n");
     } else if (o.nGiven || o.kGiven) {
-        NK_FATAL("--n and --k cannot change a configuration file's N and K; give either the file or both\n");
+        NK_FATAL(Usage, "--n and --k cannot change a configuration file's N and K; give either the file or both\n");
     }
     return o;
 }
@@ -162,15 +162,15 @@ void applyOptions(const Options& o, bool withoutConfig, SimuParameters& params) 
         params.n = o.n;
         params.k = o.k;
         if (params.n < 1 || params.n > 31 || params.k > params.n - 1)
-            NK_FATAL("N=%u or K=%u out of bounds: N must be 1 to 31 and K below N\n", params.n, params.k);
+            NK_FATAL(Usage, "N=%u or K=%u out of bounds: N must be 1 to 31 and K below N\n", params.n, params.k);
     }
     if (o.stretchGiven) params.fitnessStretchCoef = o.stretch;
     if (o.componentsGiven) params.landscapeComponents = o.components;
     if (params.n > analysis::kMaxN)
-        NK_FATAL(
-            "N=%u is too large: the analysis visits all 2^N points and holds their fitness in memory, which is "
-            "practical up to N=%u (2^%u points, 128 MiB, seconds per landscape)\n",
-            params.n, analysis::kMaxN, analysis::kMaxN);
+        NK_FATAL(Usage,
+                 "N=%u is too large: the analysis visits all 2^N points and holds their fitness in memory, which is "
+                 "practical up to N=%u (2^%u points, 128 MiB, seconds per landscape)\n",
+                 params.n, analysis::kMaxN, analysis::kMaxN);
 }
 
 // Analyses the landscape of every seed and prints the rows (unless only the summary is

@@ -26,15 +26,15 @@ void requireDisplay() {
     const char* name = getenv("DISPLAY");
     if (!name || !*name) {
         if (const char* wl = getenv("WAYLAND_DISPLAY"); wl && *wl)
-            NK_FATAL(
-                "Visual mode needs an X display, but only a Wayland display is set (WAYLAND_DISPLAY=%s); "
-                "run it with XWayland (DISPLAY set) or under xvfb-run.\n",
-                wl);
-        NK_FATAL(
-            "Visual mode needs a display, and none is set (DISPLAY is empty); run it in a desktop session "
-            "or under xvfb-run.\n");
+            NK_FATAL(Usage,
+                     "Visual mode needs an X display, but only a Wayland display is set (WAYLAND_DISPLAY=%s); "
+                     "run it with XWayland (DISPLAY set) or under xvfb-run.\n",
+                     wl);
+        NK_FATAL(Usage,
+                 "Visual mode needs a display, and none is set (DISPLAY is empty); run it in a desktop session "
+                 "or under xvfb-run.\n");
     }
-    if (!xDisplayOpens()) NK_FATAL("Visual mode cannot open the X display \"%s\".\n", name);
+    if (!xDisplayOpens()) NK_FATAL(Usage, "Visual mode cannot open the X display \"%s\".\n", name);
 }
 
 // For the program's own end-to-end tests only: NK_VISUAL_TEST_STEPS=K starts the animation,
@@ -62,12 +62,12 @@ void installTestHook(QApplication& app, GUI& gui, const Simulation& sim) {
 int runVisualized(Simulation& sim, int argc, char** argv, VisualizationType visType, long northPole, int startSeed,
                   bool followAgent, FollowMode followAgentMode) {
     if (visType < VisTypeTerrain || visType > VisTypeSphericalPolar)
-        NK_FATAL("Unknown landscape view type %d\n", (int)visType);
+        NK_FATAL(Usage, "Unknown landscape view type %d\n", (int)visType);
     if (visType == VisTypeTerrain && (int)sim.params.n > visgeom::kMaxTerrainDims)
-        NK_FATAL(
-            "The terrain view (--visual-rect) draws all 2^N points and is limited to N <= %d; this "
-            "configuration has N = %u. Use --visual-spherical, which works for every N.\n",
-            visgeom::kMaxTerrainDims, sim.params.n);
+        NK_FATAL(Usage,
+                 "The terrain view (--visual-rect) draws all 2^N points and is limited to N <= %d; this "
+                 "configuration has N = %u. Use --visual-spherical, which works for every N.\n",
+                 visgeom::kMaxTerrainDims, sim.params.n);
     requireDisplay();
 
     sim.visualizationOn = true;

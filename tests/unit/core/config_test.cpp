@@ -50,7 +50,7 @@ protected:
     // Reads `paths` into a fresh record `p`; the files must be accepted silently.
     void readOk(const std::vector<std::string>& paths, int nRunsOverride = 0) {
         p = std::make_unique<SimuParameters>(names);
-        setFatalExitThrows(true);
+        FatalModeGuard throwing(FatalMode::Throw);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         try {
@@ -59,7 +59,6 @@ protected:
             ADD_FAILURE() << "status " << e.status;
         }
         EXPECT_EQ(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(), "");
-        setFatalExitThrows(false);
     }
     void readTextOk(const std::string& text) { readOk({writeTemp(text)}); }
     // The minimal file with its table blocks replaced by `blocks`.
