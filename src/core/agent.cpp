@@ -35,11 +35,9 @@ Agent::Agent(int id, Simulation& simulation, const SimuParameters& params, Lands
       searchRandomState(searchRandomState),
       curSearchMethod(nullptr),
       curStep(curStep),
-      sumBestFitWithinPhase(0.0),
       sumRealFitWithinPhase(0.0),
       lastFitness{},
       totalRunFitness(0.0),
-      stagnatedSteps(0),
       phase(kPhaseSteps, params) {
     auto own = params.agentStrategies.find(id);
     strategy = own != params.agentStrategies.end() ? own->second : params.generalStrategy;
@@ -87,7 +85,6 @@ void Agent::step(int stgId) {
     searchPoints.clear();
     curSearchMethod->step();
     sumRealFitWithinPhase += landscape.getFitnessValue(phase.lastPoint);
-    if (phase.inPhaseSteps == 0) sumBestFitWithinPhase += phase.bestFitWithinPhase;
     if (simulation.isVisualizationOn() && (pointHistory.empty() || pointHistory.back() != phase.lastPoint))
         pointHistory.push_back(phase.lastPoint);
 }

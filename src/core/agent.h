@@ -31,12 +31,10 @@ public:
     std::unique_ptr<SearchMethod> searchMethods[SearchTypeNum];
     SearchMethod* curSearchMethod;  // one of searchMethods
     const unsigned int& curStep;
-    double sumBestFitWithinPhase;
     double sumRealFitWithinPhase;
     double lastFitness[FitTypeNum];
-    std::vector<double> fitnessValues[1];
+    std::vector<double> fitnessValues;  // the shown fitness after each step (visual mode's plot)
     double totalRunFitness;
-    int stagnatedSteps;
     std::vector<Point> pointHistory;
     std::vector<Point> searchPoints;
     std::vector<Point> searchPointsOthers[2];
@@ -56,7 +54,7 @@ public:
     const Memory& getMemory(MemType type) const { return *memory[type]; }
     double calcFitness(FitType type);
     void calcAddToRunFitness(FitType type) { totalRunFitness += calcFitness(type); }
-    void updateFitnessValues() { fitnessValues[0].push_back(lastFitness[FitTypeMaxInCurStepReal]); }
+    void updateFitnessValues() { fitnessValues.push_back(lastFitness[FitTypeMaxInCurStepReal]); }
 
     void addSearchPoint(const Point& p);
     void addSearchPointOthers(const Point& p, int i);
@@ -79,7 +77,7 @@ public:
     const std::vector<Point>& getSearchPointsOfOthers(int i) const { return searchPointsOthers[i]; }
     const AgentStrategy& getStrategy() const { return strategy; }
     const AgentStrategyS2& getStrategyS2() const { return strategy.s2; }
-    const std::vector<double>& getFitnessValues(int i) const { return fitnessValues[i]; }
+    const std::vector<double>& getFitnessValues() const { return fitnessValues; }
     double getTotalRunFitness() const { return totalRunFitness; }
     double getLastFitness(FitType t) const { return lastFitness[t]; }
     bool wasWaiting() const { return phase.wasWaitingLastStep; }

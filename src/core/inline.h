@@ -1,4 +1,4 @@
-// Point (an N-bit landscape point) and Permutation: small value types used everywhere.
+// Point (an N-bit landscape point): the small value type used everywhere.
 #pragma once
 
 #include <cstddef>
@@ -138,30 +138,4 @@ private:
 // run differ in few bits, so the identity would crowd them into few buckets.
 struct PointHash {
     size_t operator()(int32_t v) const { return (size_t)(((uint64_t)(uint32_t)v * 0x9E3779B97F4A7C15ull) >> 32); }
-};
-
-// Visiting order of loci for the exploit search; always the identity in this system.
-class Permutation {
-public:
-    unsigned int size;
-    int* permutation;
-
-    explicit Permutation(unsigned int size) : size(size), permutation(new int[size]) { reset(); }
-    ~Permutation() { delete[] permutation; }
-    Permutation(const Permutation&) = delete;
-    Permutation& operator=(const Permutation&) = delete;
-
-    void reset() {
-        for (unsigned int i = 0; i < size; i++) permutation[i] = (int)i;
-    }
-    // Fisher-Yates with the caller's stream; nothing in the simulator calls it.
-    void shuffle(unsigned short* state) {
-        for (unsigned int i = size; i > 1; i--) {
-            unsigned int j = (unsigned int)(rng48::erand48(state) * i);
-            int t = permutation[i - 1];
-            permutation[i - 1] = permutation[j];
-            permutation[j] = t;
-        }
-    }
-    int operator[](unsigned int i) const { return permutation[i]; }
 };

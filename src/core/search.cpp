@@ -202,7 +202,6 @@ SearchRandomLocal::SearchRandomLocal(EvalCounter& evalCounter, Landscape& landsc
                                      SearchPhase& phase)
     : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase),
       phaseConfig(phaseConfig),
-      searchPermutation(params.n),
       bestValue(0.0) {
     type = SearchTypeExploit;
 }
@@ -222,7 +221,7 @@ void SearchRandomLocal::step() {
     double bestFitness = -1;
     Point bestPoint;
     for (unsigned int i = 0; i < params.n; i++) {
-        const Point neighbour(curPoint, (unsigned int)searchPermutation[i]);
+        const Point neighbour(curPoint, (unsigned int)i);
         const double f = landscape.getFitnessValue(neighbour);
         if (maxDepth <= 1) owner.addSearchPoint(neighbour);
         if (f > bestFitness) {
@@ -278,7 +277,7 @@ void SearchRandomLocal::stepOtherStrategies(int stgId) {
     const int maxDepth = cp.exploitSearchConfig.maxTreeDepth;
 
     for (unsigned int i = 0; i < params.n; i++) {
-        const Point neighbour(startPoint, (unsigned int)searchPermutation[i]);
+        const Point neighbour(startPoint, (unsigned int)i);
         const double f = landscape.getFitnessValue(neighbour);
         if (maxDepth <= 1) owner.addSearchPointOthers(neighbour, stgId - 1);
         if (!useAll && f > startFitness) break;
@@ -309,7 +308,7 @@ double SearchRandomLocal::treeSearch(const Point& curPoint, int depth, double ac
     double max = -1;
     considerPoint(curPoint, depth, accumRewards, cp, max, stgId, curPointFitness);
     for (unsigned int i = 0; i < params.n; i++)
-        considerPoint(Point(curPoint, (unsigned int)searchPermutation[i]), depth, accumRewards, cp, max, stgId, -1);
+        considerPoint(Point(curPoint, (unsigned int)i), depth, accumRewards, cp, max, stgId, -1);
     return max;
 }
 

@@ -85,7 +85,6 @@ private:
 class SearchRandomLocal : public SearchMethod {
 public:
     const SearchPhaseConfig& phaseConfig;
-    Permutation searchPermutation;
     Point chosenPoint;
     double bestValue;
     Point bestTreePoint;

@@ -77,7 +77,7 @@ void Simulation::executeOneStep() {
     else
         stepAllAgents();
 
-    if (visualizationOn) printFitness(true);
+    if (visualizationOn) refreshAgentFitness();
 
     for (BatchObserver* o : observers) o->beforeVisits(*this);
     postStep();
@@ -217,8 +217,7 @@ void Simulation::calcStepFitnessForExternalRun2() {
     }
 }
 
-void Simulation::printFitness(bool onlyCompute) {
-    (void)onlyCompute;  // the report itself is printed by execute()
+void Simulation::refreshAgentFitness() {
     for (auto& a : agents) {
         a->calcFitness(FitTypeMaxInPhaseLast);
         a->calcFitness(FitTypeMaxInCurStepReal);
@@ -244,12 +243,6 @@ void Simulation::accountRunEnd() {
         }
         fitnessForRuns[g].push_back(runValue);
     }
-}
-
-void Simulation::execute() {
-    runBatch();
-    const std::string report = formatReport();
-    fputs(report.c_str(), stdout);
 }
 
 void Simulation::runBatch() {
@@ -313,10 +306,10 @@ std::string Simulation::formatReport() const {
     return out;
 }
 
-const std::vector<double>& Simulation::getChosenAgentFitnessValues(int i) const {
+const std::vector<double>& Simulation::getChosenAgentFitnessValues() const {
     static const std::vector<double> empty;
     if (chosenAgentId < 0 || chosenAgentId >= (int)agents.size()) return empty;
-    return agents[chosenAgentId]->getFitnessValues(i);
+    return agents[chosenAgentId]->getFitnessValues();
 }
 
 void Simulation::printNNStrategyActionProbs(int agentId, int outputId, std::vector<double> stateInputs) {

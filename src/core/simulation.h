@@ -52,8 +52,6 @@ public:
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;
 
-    // The batch: all runs, then the plain report on standard output.
-    void execute();
     // All runs of the batch, without the report.
     void runBatch();
     void initRun();
@@ -65,7 +63,8 @@ public:
 
     void addCountedEvals(int agentId, int numEvals) override;
     void calcStepFitnessForExternalRun2();
-    void printFitness(bool onlyCompute);
+    // Visual mode: every agent's shown fitness values, computed again after its move.
+    void refreshAgentFitness();
     // The batch report: averages, and with statistics the deviations and per-run values.
     std::string formatReport() const;
     // A group's average over the runs (the report's first line) and the population standard
@@ -87,7 +86,7 @@ public:
     const std::vector<std::unique_ptr<Agent>>& getAgents() const { return agents; }
     const Memory* getPublicMemory() const { return publicMemory.get(); }
     bool isVisualizationOn() const { return visualizationOn; }
-    const std::vector<double>& getChosenAgentFitnessValues(int i) const;
+    const std::vector<double>& getChosenAgentFitnessValues() const;
 
 private:
     // Per group, what the counted steps of the current run added to its total without

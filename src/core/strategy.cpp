@@ -71,6 +71,8 @@ void actionCode(StrategyType t, Output output, int a, int numActions, double* co
 
 double clampUnit(double v) { return v > 1 ? 1 : (v < 0 ? 0 : v); }
 
+}  // namespace
+
 // Bias first, then the inputs in order: the order every network evaluation uses.
 double evaluate(const NeuralNet& nn, const double* inputs, int count, int outputIndex) {
     NEATNetworkPtr net = nn.net;  // held for the duration of the call
@@ -81,8 +83,6 @@ double evaluate(const NeuralNet& nn, const double* inputs, int count, int output
     net->update(nn.depth);
     return clampUnit(net->getValue(outputIndex));
 }
-
-}  // namespace
 
 void requireNetworkType(StrategyType t) {
     if (t == StrategyType1 || t < StrategyType0 || t >= StrategyTypeNum)
@@ -128,23 +128,6 @@ double groupPositionInput(int agentId, int groupSize) {
     // Without groups an agent counts as the first of its own group.
     const int pos = groupSize > 0 ? agentId % groupSize : 0;
     return 2.0 * pos / (groupSize - 1) - 1;
-}
-
-double computeNNOutput4Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, int outputIndex) {
-    const double in[] = {v0, v1, v2, v3};
-    return evaluate(nn, in, 4, outputIndex);
-}
-
-double computeNNOutput5Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
-                              int outputIndex) {
-    const double in[] = {v0, v1, v2, v3, v4};
-    return evaluate(nn, in, 5, outputIndex);
-}
-
-double computeNNOutput6Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4, double v5,
-                              int outputIndex) {
-    const double in[] = {v0, v1, v2, v3, v4, v5};
-    return evaluate(nn, in, 6, outputIndex);
 }
 
 void scoreActions(const AgentStrategy& s, Output output, const NetworkState& state, int numActions, double* probs) {

@@ -47,12 +47,8 @@ double fitnessInput(double value, int levels);
 double phaseProgressInput(unsigned int inPhaseSteps, unsigned int numSteps);
 double groupPositionInput(int agentId, int groupSize);
 
-// The network's output node `outputIndex` for the inputs, clamped to [0, 1].
-double computeNNOutput4Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, int outputIndex);
-double computeNNOutput5Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4,
-                              int outputIndex);
-double computeNNOutput6Inputs(const NeuralNet& nn, double v0, double v1, double v2, double v3, double v4, double v5,
-                              int outputIndex);
+// The network's output node `outputIndex` for the `count` inputs, clamped to [0, 1].
+double evaluate(const NeuralNet& nn, const double* inputs, int count, int outputIndex);
 
 // Scores every action with the strategy's network and normalises the scores into `probs`.
 void scoreActions(const AgentStrategy& s, Output output, const NetworkState& state, int numActions, double* probs);

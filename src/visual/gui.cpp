@@ -16,9 +16,6 @@ GUI::GUI(Simulation& simulation, VisualizationType visType, long northPole, bool
     : QMainWindow(nullptr),
       mSimulation(simulation),
       mTerrainVisualization(nullptr),
-      mRectangularPolarVisualization(nullptr),
-      mCircularPolarVisualization(nullptr),
-      mTwistedPolarVisualization(nullptr),
       mSphericalPolarVisualization(nullptr),
       mDotVisualization(nullptr),
       mVisType(visType),
@@ -49,16 +46,13 @@ void GUI::createView(VisualizationType visType, long northPole) {
             mDotVisualization = mTerrainVisualization;
             break;
         case VisTypeRectangularPolar:
-            mRectangularPolarVisualization =
-                own(mVisualization, std::make_unique<RectangularPolarVisualization>(mSimulation, visType, true));
+            own(mVisualization, std::make_unique<RectangularPolarVisualization>(mSimulation, visType, true));
             break;
         case VisTypeCircularPolar:
-            mCircularPolarVisualization =
-                own(mVisualization, std::make_unique<CircularPolarVisualization>(mSimulation, visType));
+            own(mVisualization, std::make_unique<CircularPolarVisualization>(mSimulation, visType));
             break;
         case VisTypeTwistedPolar:
-            mTwistedPolarVisualization =
-                own(mVisualization, std::make_unique<TwistedPolarVisualization>(mSimulation, visType));
+            own(mVisualization, std::make_unique<TwistedPolarVisualization>(mSimulation, visType));
             break;
         case VisTypeSphericalPolar:
             mSphericalPolarVisualization =

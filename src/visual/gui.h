@@ -58,9 +58,6 @@ private:
     std::unique_ptr<Visualization> mVisualization;
     // The view again, as its own type (null for the other types).
     TerrainVisualization* mTerrainVisualization;
-    RectangularPolarVisualization* mRectangularPolarVisualization;
-    CircularPolarVisualization* mCircularPolarVisualization;
-    TwistedPolarVisualization* mTwistedPolarVisualization;
     SphericalPolarVisualization* mSphericalPolarVisualization;
     DotVisualization* mDotVisualization;
     VisualizationType mVisType;

@@ -109,7 +109,7 @@ void Visualization::updateXYPlotWindow() {
     if (!mXYPlotRenderer) createXYPlotWindow(step);
     const std::string title = "Agent " + std::to_string(mSimulation.getChosenAgent() + 1) + ": Fitness vs. Time";
     mXYPlotRenWin->SetWindowName(title.c_str());
-    setXYPlotData(mSimulation.getChosenAgentFitnessValues(0));
+    setXYPlotData(mSimulation.getChosenAgentFitnessValues());
     mXYPlotRenWin->Render();
 }
 

@@ -69,8 +69,9 @@ TEST(StrategyTest, NetworkInputsOfEveryTypeAreItsStateThenTheActionCode) {
 TEST(StrategyTest, NetworkOutputAboveOneCountsAsOne) {
     // Output 0 squares 0.8 i0 + 0.25 i1 + 0.5: (1.3)^2 = 1.69 is clamped, (0.75)^2 is not.
     const NeuralNet nn = testkit::squareNet({0.8, 0.25, 0, 0, 0, 0}, 0.5, {0, 0, 0, 0, 0, 0}, 0.5);
-    EXPECT_EQ(strategy::computeNNOutput4Inputs(nn, 1, 0, 0, 0, nn.o0), 1.0);
-    EXPECT_EQ(strategy::computeNNOutput5Inputs(nn, 0, 1, 0, 0, 0, nn.o0), 0.5625);
+    const double four[] = {1, 0, 0, 0}, five[] = {0, 1, 0, 0, 0};
+    EXPECT_EQ(strategy::evaluate(nn, four, 4, nn.o0), 1.0);
+    EXPECT_EQ(strategy::evaluate(nn, five, 5, nn.o0), 0.5625);
 }
 
 TEST(StrategyTest, NormalizeProbabilities) {

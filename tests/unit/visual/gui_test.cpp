@@ -77,7 +77,7 @@ TEST_F(GuiTest, NextStepsOnceNextFiveFiveTimesWithOneRefreshAndTheSliderRefreshe
     EXPECT_EQ(gui->labelStep->text(), "Step: 6");
     EXPECT_EQ(dots()->getNumDotUpdates(), refreshes + 1);
     // Every step recorded the agents' fitness for the plot.
-    EXPECT_EQ(vs->sim.getAgents()[0]->getFitnessValues(0).size(), 6u);
+    EXPECT_EQ(vs->sim.getAgents()[0]->getFitnessValues().size(), 6u);
     // The slider refreshes without stepping; history then shows only the newest position.
     gui->labelStep->setText("changed");
     gui->sliderRecentSteps->setValue(1);
