@@ -1,14 +1,18 @@
 #!/usr/bin/python3
 """Figures of nkswarm results, as PNG files.
 
-    plot.py series SERIES.csv [-o OUT.png] [--title TEXT] [--size WxH]
-        a --series file: each fitness group's mean fitness per step, averaged over the runs,
-        with a band of one standard deviation over the runs on either side (the population
-        deviation, as the report's), and the runs' average best fitness dashed
+    plot.py series SERIES.csv [--by COLUMN] [-o OUT.png] [--title TEXT] [--size WxH]
+        a --series file, or the series of a sweep (sweep.py collect --series): each fitness
+        group's mean fitness per step, averaged over the runs, with a band of one standard
+        deviation over the runs on either side (the population deviation, as the report's), and
+        the runs' average best fitness dashed; one line per value of the --by column
     plot.py sweep SWEEP.csv --x COLUMN [--by COLUMN] [--group G] [-o OUT.png] [--title TEXT] [--size WxH]
         a sweep CSV (scripts/sweep.py collect): group G's score against COLUMN, one line per value
-        of the --by column; rows that differ only in other columns (seed replicates) are averaged,
+        of the --by column; rows that differ only in their seeds (seed replicates) are averaged,
         with error bars of one standard error when there are several
+
+Only seed replicates are averaged: sweep rows that would be averaged together but differ in
+another sweep column stop the plot with the columns that differ.
 
 Needs matplotlib: Debian's python3-matplotlib with the system's /usr/bin/python3
 (scripts/install-deps.sh --plot). The picture is WxH pixels (default 800x500).
@@ -20,17 +24,60 @@ import math
 import statistics
 import sys
 
+import os
+
 import matplotlib
 
 matplotlib.use("Agg")  # files only, no display
 import matplotlib.pyplot as plt  # noqa: E402
 
+sys.dont_write_bytecode = True  # no __pycache__ beside the scripts
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sweep import SEED_COLUMNS, did_you_mean  # noqa: E402  (the seeds a sweep CSV records)
+
 DPI = 100
 
 
-def read_rows(path):
-    with open(path, newline="") as f:
-        return list(csv.DictReader(f))
+class Table:
+    """A CSV file's header and rows (dicts)."""
+
+    def __init__(self, path):
+        self.path = path
+        with open(path, newline="") as f:
+            reader = csv.DictReader(f)
+            self.rows = list(reader)
+            self.header = reader.fieldnames or []
+
+    def need(self, column):
+        """Stops with a "did you mean" when the file has no such column."""
+        if column and column not in self.header:
+            raise SystemExit("plot.py: %s has no column %s%s" % (self.path, column, did_you_mean(column, self.header)))
+
+    def conditions(self):
+        """The sweep's columns: after "row", up to the CSV's own ("version") or the series' ("run").
+        A file without a "row" column holds one condition."""
+        if self.header[:1] != ["row"]:
+            return []
+        ends = [i for i, c in enumerate(self.header) if c in ("version", "run")]
+        return self.header[1:ends[0] if ends else len(self.header)]
+
+
+def refuse_pooling(table, rows, keys):
+    """Rows averaged together (equal in the `keys` columns) must be seed replicates: stops when
+    they differ in another sweep column, naming it and its values."""
+    others = [c for c in table.conditions() if c not in keys and c not in SEED_COLUMNS]
+    seen = {c: {} for c in others}
+    for r in rows:
+        point = tuple(r[k] for k in keys)
+        for c in others:
+            seen[c].setdefault(point, set()).add(r[c])
+    differ = [c for c in others if any(len(v) > 1 for v in seen[c].values())]
+    if differ:
+        shown = ["%s (%s)" % (c, ", ".join(sorted({v or "base file's" for vs in seen[c].values() for v in vs},
+                                                   key=order_key))) for c in differ]
+        raise SystemExit("plot.py: %s: rows to be averaged differ in %s; only seed replicates are averaged: "
+                         "draw one line per value with --by, or plot rows that share %s" % (
+                             table.path, " and ".join(shown), "it" if len(differ) == 1 else "them"))
 
 
 def figure(size, title):
@@ -50,34 +97,38 @@ def save(fig, ax, out, legend=True):
     plt.close(fig)
 
 
-def series_by_group(rows):
-    """{group: {step: ([mean per run], [best per run])}} from the rows of a series file."""
-    groups = {}
+def series_lines(rows, by):
+    """{(by value, group): {step: ([mean per run], [best per run])}} from the rows of a series file."""
+    lines = {}
     for r in rows:
         if not r["mean_fitness"]:
             continue  # a group without agents
-        steps = groups.setdefault(int(r["group"]), {})
+        steps = lines.setdefault((r[by] if by else "", int(r["group"])), {})
         means, bests = steps.setdefault(int(r["step"]), ([], []))
         means.append(float(r["mean_fitness"]))
         bests.append(float(r["best_fitness"]))
-    return groups
+    return lines
 
 
 def plot_series(args):
-    groups = series_by_group(read_rows(args.file))
-    if not groups:
+    table = Table(args.file)
+    table.need(args.by)
+    refuse_pooling(table, table.rows, [args.by] if args.by else [])
+    lines = series_lines(table.rows, args.by)
+    if not lines:
         raise SystemExit("plot.py: %s holds no rows with agents" % args.file)
     fig, ax = figure(args.size, args.title)
-    for g, steps in sorted(groups.items()):
+    for (key, g), steps in sorted(lines.items(), key=lambda item: (order_key(item[0][0]), item[0][1])):
+        name = ("%s = %s, " % (args.by, key) if args.by else "") + "group %d" % g
         xs = sorted(steps)
         mean = [statistics.fmean(steps[s][0]) for s in xs]
         sd = [statistics.pstdev(steps[s][0]) for s in xs]
         best = [statistics.fmean(steps[s][1]) for s in xs]
-        line, = ax.plot(xs, mean, label="group %d mean" % g)
+        line, = ax.plot(xs, mean, label=name + " mean")
         ax.fill_between(xs, [m - d for m, d in zip(mean, sd)], [m + d for m, d in zip(mean, sd)],
                         color=line.get_color(), alpha=0.2, linewidth=0)
-        ax.plot(xs, best, linestyle="--", color=line.get_color(), label="group %d best" % g)
-    runs = max(len(v[0]) for steps in groups.values() for v in steps.values())
+        ax.plot(xs, best, linestyle="--", color=line.get_color(), label=name + " best")
+    runs = max(len(v[0]) for steps in lines.values() for v in steps.values())
     ax.set_xlabel("step")
     ax.set_ylabel("current fitness (mean over %d run%s, band: ±1 s.d.)" % (runs, "" if runs == 1 else "s"))
     save(fig, ax, args.output)
@@ -90,31 +141,43 @@ def number(text):
         return None
 
 
-def sweep_points(rows, x, by, score):
-    """{by value: {x value: [score of each row]}}, one score per sweep row (not per run line)."""
-    seen, lines = set(), {}
+def order_key(text):
+    """Numbers in their order, then other words alphabetically."""
+    return (number(text) is None, number(text) or 0, text)
+
+
+def scored_rows(rows, score):
+    """One line of each successful sweep row (with --print-stats a row has one line per run)."""
+    seen, out = set(), []
     for r in rows:
-        if r.get("ok") != "1" or r["row"] in seen or not r.get(score):
-            continue
-        seen.add(r["row"])
-        key = r[by] if by else ""
-        lines.setdefault(key, {}).setdefault(r[x], []).append(float(r[score]))
+        if r.get("ok") == "1" and r["row"] not in seen and r.get(score):
+            seen.add(r["row"])
+            out.append(r)
+    return out
+
+
+def sweep_points(rows, x, by, score):
+    """{by value: {x value: [score of each row]}}."""
+    lines = {}
+    for r in rows:
+        lines.setdefault(r[by] if by else "", {}).setdefault(r[x], []).append(float(r[score]))
     return lines
 
 
 def plot_sweep(args):
-    rows = read_rows(args.file)
+    table = Table(args.file)
     score = "mean_g%d" % args.group
     for col in [args.x, args.by, score]:
-        if col and rows and col not in rows[0]:
-            raise SystemExit("plot.py: %s has no column %s" % (args.file, col))
+        table.need(col)
+    rows = scored_rows(table.rows, score)
+    refuse_pooling(table, rows, [c for c in (args.x, args.by) if c])
     lines = sweep_points(rows, args.x, args.by, score)
     if not lines:
         raise SystemExit("plot.py: %s holds no successful row with %s" % (args.file, score))
     fig, ax = figure(args.size, args.title)
     numeric = all(number(v) is not None for pts in lines.values() for v in pts)
     order = sorted({v for pts in lines.values() for v in pts}, key=number if numeric else None)
-    for key in sorted(lines, key=lambda k: (number(k) is None, number(k) or 0, k)):
+    for key in sorted(lines, key=order_key):
         pts = lines[key]
         xs = [v for v in order if v in pts]
         ys = [statistics.fmean(pts[v]) for v in xs]
@@ -140,8 +203,9 @@ def size(text):
 def main(argv=None):
     p = argparse.ArgumentParser(prog="plot.py", description=__doc__.split("\n\n")[0])
     sub = p.add_subparsers(dest="what", required=True)
-    s = sub.add_parser("series", help="a --series file: fitness per step")
+    s = sub.add_parser("series", help="a --series file, or a sweep's series: fitness per step")
     s.add_argument("file")
+    s.add_argument("--by", help="one line per value of this column (a sweep's series)")
     s.set_defaults(func=plot_series)
     w = sub.add_parser("sweep", help="a sweep CSV: score against a column")
     w.add_argument("file")

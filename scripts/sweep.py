@@ -13,6 +13,7 @@ The sweep file format and the CSV columns are described in README.md, section
 
 import argparse
 import csv
+import difflib
 import hashlib
 import itertools
 import json
@@ -66,6 +67,8 @@ class Keywords:
         self.required = {k.name for k in self.entries if k.presence == "required" and not k.condition}
         # Blocks for lists of agents: kept as the base file has them (vary them with a "base" column).
         self.not_sweepable = {k.name for k in self.entries if k.kind in ("network-list", "table-list", "agent-params")}
+        # Keywords whose one value is a seed (the values column names it "seed").
+        self.seeds = {k.name for k in self.entries if [v.split(":")[0] for v in k.values] == ["seed"]}
 
     def nvalues(self, key):
         return self.by_name[key].count()
@@ -113,6 +116,10 @@ OPTIONS = ["--num-runs", "--extra-cfg", "--compare-strategies", "--print-stats",
 SERIES_FILE = "series.csv"
 
 OMIT = "omit"  # the value that removes an optional keyword or an option
+
+# The program uses only the low 16 bits of a seed: a sweep seed outside this range would run as
+# another seed while the CSV shows the value written.
+SEED_RANGE = (0, 65535)
 
 TRUE_WORDS = {"1", "true", "yes", "on"}
 FALSE_WORDS = {"0", "false", "no", "off"}
@@ -438,14 +445,23 @@ def aux_network_files(text):
 # Sweep description
 # ---------------------------------------------------------------------------------------
 
+def did_you_mean(word, known):
+    """ "; did you mean X?" for the closest of the known words (case ignored, as keywords are), or ""."""
+    by_lower = {k.lower(): k for k in known}
+    near = difflib.get_close_matches(word.lower(), list(by_lower), n=1)
+    return "; did you mean %s?" % by_lower[near[0]] if near else ""
+
+
 def canonical_column(name):
     if name == "base" or name in OPTIONS:
         return name
     if name.startswith("-"):
-        raise SweepError("unknown option column %r (known: %s)" % (name, ", ".join(OPTIONS)))
+        raise SweepError("unknown option column %r (known: %s)%s" % (name, ", ".join(OPTIONS),
+                                                                     did_you_mean(name, OPTIONS)))
     key = KW.canonical.get(name.lower())
     if key is None:
-        raise SweepError("unknown column %r: not a configuration keyword, option or \"base\"" % name)
+        raise SweepError("unknown column %r: not a configuration keyword, option or \"base\"%s" % (
+            name, did_you_mean(name, KW.order + OPTIONS + ["base"])))
     if key in KW.not_sweepable:
         raise SweepError("column %s: blocks for lists of agents cannot be swept; put them in base "
                          "files and vary the \"base\" column" % key)
@@ -546,9 +562,10 @@ class Sweep:
                 raise SweepError("%s: %s" % (path, err))
         if not isinstance(d, dict):
             raise SweepError("%s: a JSON object expected" % path)
-        unknown = set(d) - {"base", "workdir", "set", "rows", "grid", "seeds", "comment"}
+        fields = ["base", "workdir", "set", "rows", "grid", "seeds", "comment"]
+        unknown = sorted(set(d) - set(fields))
         if unknown:
-            raise SweepError("%s: unknown field(s) %s" % (path, ", ".join(sorted(unknown))))
+            raise SweepError("%s: unknown field %r%s" % (path, unknown[0], did_you_mean(unknown[0], fields)))
         if "base" not in d:
             raise SweepError("%s: \"base\" (the base configuration file) is missing" % path)
         return d
@@ -771,10 +788,20 @@ def set_keyword(cfg, key, value, sweep, files):
     elif len(words) != KW.nvalues(key):
         n = KW.nvalues(key)
         raise SweepError("%s takes %d value%s, got %r" % (key, n, "" if n == 1 else "s", value))
+    if key in KW.seeds:
+        check_seed(key, words[0])
     if cfg.find(key):
         cfg.set(key, words)
     else:
         cfg.insert(key, words)
+
+
+def check_seed(key, word):
+    """Refuses a whole-number seed the program would use only in part (its low 16 bits); other
+    words are left to the program, which refuses them."""
+    if re.fullmatch(r"[+-]?\d+", word) and not SEED_RANGE[0] <= int(word) <= SEED_RANGE[1]:
+        raise SweepError("%s %s is outside %d to %d: the program would use only its low 16 bits (seed %d)"
+                         % (key, word, SEED_RANGE[0], SEED_RANGE[1], int(word) & 0xFFFF))
 
 
 def read_back(text, settings, keys):
@@ -797,8 +824,8 @@ def command_line(settings, sweep, files, files_out):
     """The row's arguments in the order the program recognises them, and whether it prints statistics."""
     opt = {k: settings[k] for k in OPTIONS if settings.get(k) not in (None, OMIT)}
     for k in ("--num-runs", "--step-evals"):
-        if k in opt and len(opt[k].split()) != 1:
-            raise SweepError("%s takes one value, got %r" % (k, opt[k]))
+        if k in opt:
+            check_number_option(k, opt[k])
     argv = ["sim.cfg"]
     if "--num-runs" in opt:
         argv += ["--num-runs", opt["--num-runs"]]
@@ -815,6 +842,18 @@ def command_line(settings, sweep, files, files_out):
     if switch(opt, "--series"):
         argv += ["--series", SERIES_FILE]
     return argv, print_stats
+
+
+# What the program reads for these options, in full; it reads a longer word only up to where this
+# ends ("1e2" as 1 run) and ignores the option for a value not above 0.
+NUMBER_OPTIONS = {"--num-runs": (r"\+?\d+", "a whole number from 1 to 2147483647", 2147483647),
+                  "--step-evals": (r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?", "a finite number above 0", sys.float_info.max)}
+
+
+def check_number_option(name, value):
+    pattern, what, largest = NUMBER_OPTIONS[name]
+    if not re.fullmatch(pattern, value) or not 0 < float(value) <= largest:
+        raise SweepError("%s takes %s, got %r: the program would not run it as written" % (name, what, value))
 
 
 def switch(opt, name):
@@ -1071,6 +1110,14 @@ def first_line(text):
     return ""
 
 
+WARNING = "warning: "
+
+
+def row_warnings(stderr):
+    """The program's warnings (lines "warning: ..." of its standard error), without that word."""
+    return [l[len(WARNING):].strip() for l in (stderr or "").split("\n") if l.startswith(WARNING)]
+
+
 def failure_message(status, stdout, stderr):
     lines = [l.strip() for l in (stderr or "").split("\n") if l.strip()]
     # Errors start with a line naming the source location only; the cause follows. Warnings
@@ -1105,9 +1152,18 @@ def cmd_collect(args):
     if args.series:
         with open(args.series, "w", newline="") as f:
             write_series(f, d, index, records)
-    counts = {what: sum(r["outcome"] == what for r in records) for what in ("ok", "failed", "not run")}
-    print("%d rows: %d ok, %d failed, %d not run" % (
-        len(records), counts["ok"], counts["failed"], counts["not run"]), file=sys.stderr)
+    print(summary(records), file=sys.stderr)
+
+
+OUTCOMES = ["ok", "ok with warnings", "failed", "not run"]
+
+
+def summary(records):
+    """ "24 rows: 20 ok, 2 ok with warnings, 2 failed, 0 not run": a row with warnings is not plain ok."""
+    def outcome(r):
+        return "ok with warnings" if r["outcome"] == "ok" and r["warnings"] else r["outcome"]
+    counts = [sum(outcome(r) == what for r in records) for what in OUTCOMES]
+    return "%d rows: %s" % (len(records), ", ".join("%d %s" % (n, what) for n, what in zip(counts, OUTCOMES)))
 
 
 def read_row(d, rowdir):
@@ -1117,7 +1173,8 @@ def read_row(d, rowdir):
             info = json.load(f)
     except FileNotFoundError:
         raise SweepError("%s/%s is incomplete: expand the sweep again" % (d, rowdir))
-    rec = {"info": info, "status": "", "version": "", "message": "not run", "table": None, "outcome": "not run"}
+    rec = {"info": info, "status": "", "version": "", "message": "not run", "warnings": [], "table": None,
+           "outcome": "not run"}
     status_text = read_text(os.path.join(d, rowdir, "status"))
     if status_text is None:
         return rec
@@ -1127,6 +1184,7 @@ def read_row(d, rowdir):
     version = first_line(read_text(os.path.join(d, rowdir, "version")))
     rec["version"] = version[len("nkswarm "):] if version.startswith("nkswarm ") else version
     rec["status"] = str(status)
+    rec["warnings"] = row_warnings(stderr)
     rec["table"] = parse_report(stdout, info["print_stats"]) if status == 0 else None
     rec["outcome"] = "failed" if rec["table"] is None else "ok"
     rec["message"] = ""
@@ -1139,10 +1197,14 @@ def read_row(d, rowdir):
     return rec
 
 
+# Between a row's warnings in one cell, so that each CSV line stays one line of text.
+WARNINGS_SEPARATOR = " | "
+
+
 def write_csv(out, records, columns):
     ngroups = max([len(r["table"][0]) for r in records if r["table"]] or [0])
     seed_cols = [s for s in SEED_COLUMNS if s not in columns]
-    header = (["row"] + columns + seed_cols + ["version", "status", "ok", "message", "run"] +
+    header = (["row"] + columns + seed_cols + ["version", "status", "ok", "message", "warnings", "run"] +
               ["mean_g%d" % g for g in range(ngroups)] + ["sd_g%d" % g for g in range(ngroups)] +
               ["value_g%d" % g for g in range(ngroups)])
 
@@ -1157,14 +1219,15 @@ def write_csv(out, records, columns):
         params = info["params"]
         lead = ([info["row"]] + [params.get(c) if params.get(c) is not None else "" for c in columns] +
                 [info["seeds"].get(s) or "" for s in seed_cols] + [rec["version"], rec["status"]])
+        warnings = WARNINGS_SEPARATOR.join(rec["warnings"])
         table = rec["table"]
         if table is None:
-            w.writerow(lead + ["0", rec["message"], ""] + pad(None) * 3)
+            w.writerow(lead + ["0", rec["message"], warnings, ""] + pad(None) * 3)
         elif not info["print_stats"]:
-            w.writerow(lead + ["1", "", ""] + pad(table[0]) + pad(None) * 2)
+            w.writerow(lead + ["1", "", warnings, ""] + pad(table[0]) + pad(None) * 2)
         else:
             for r, values in enumerate(table[2:]):
-                w.writerow(lead + ["1", "", r] + pad(table[0]) + pad(table[1]) + pad(values))
+                w.writerow(lead + ["1", "", warnings, r] + pad(table[0]) + pad(table[1]) + pad(values))
 
 
 def write_series(out, d, index, records):

@@ -28,6 +28,8 @@ struct BatchResult {
     std::vector<long long> evaluations;
     std::vector<unsigned int> countedSteps;
     std::vector<SeriesRow> series;
+    // Per group, how the report scored it: "mean", "max", "sum/11", or "" (not scored, 0).
+    std::vector<std::string> scoring;
     std::vector<std::string> warnings;
     std::string report;    // the plain report, as the program prints it
     double seconds = 0.0;  // reading the configuration and running the batch

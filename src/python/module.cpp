@@ -14,6 +14,7 @@
 
 #include "analysis.h"
 #include "batchrun.h"
+#include "configvalues.h"
 #include "keywords.h"
 #include "moduleconfig.h"
 #include "util.h"
@@ -53,113 +54,25 @@ PyObject* exceptionClass(ErrorKind kind) {
     }
 }
 
+void warn(const std::string& text) {
+    if (PyErr_WarnEx(configWarning, text.c_str(), 1) != 0) throw py::error_already_set();
+}
+
 void warnAll(const std::vector<std::string>& warnings) {
-    for (const std::string& w : warnings)
-        if (PyErr_WarnEx(configWarning, w.c_str(), 1) != 0) throw py::error_already_set();
+    for (const std::string& w : warnings) warn(w);
 }
 
 // --- configurations ----------------------------------------------------------------------
 
-py::object valueOf(FieldRef field) {
-    return std::visit(
-        [](auto f) -> py::object {
-            using T = std::remove_pointer_t<decltype(f)>;
-            if constexpr (std::is_same_v<T, std::monostate>)
-                return py::none();
-            else
-                return py::cast(*f);
-        },
-        field);
-}
-
-// A strategy or agent parameter block, whose words its own reader reads.
-bool isBlock(const KeywordEntry& entry) {
-    return entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
-           entry.kind != KeywordKind::NoValue;
-}
-
-// A keyword's values in effect: one value, a tuple of them, a list of those per fitness group,
-// or for a block its words (a list of blocks where several may stand).
-py::object configItem(const ModuleConfig& cfg, const std::string& key) {
-    const KeywordEntry* entry = findKeyword(key);
-    if (!entry) throw py::key_error(key);
-    SimuParameters& p = cfg.params();
-    if (isBlock(*entry)) {
-        py::list blocks;
-        for (const ConfigBlock& b : p.blocksRead) {
-            if (b.keyword != entry->name) continue;
-            std::string words;
-            for (const std::string& w : b.words) words += (words.empty() ? "" : " ") + w;
-            blocks.append(words);
-        }
-        if (entry->presence == Presence::Block) return std::move(blocks);
-        return blocks.empty() ? py::none() : py::object(blocks[0]);
-    }
-    py::list rows;
-    const int times = entry->presence == Presence::Repeated ? p.nFitnessGroups : 1;
-    for (int g = 0; g < times; g++) {
-        py::list values;
-        for (const ValueRule& v : entry->values)
-            for (int i = 0; v.field && i < v.count; i++) {
-                py::object value = valueOf(v.field(p, v.count > 1 ? i : g));
-                if (!value.is_none()) values.append(value);
-            }
-        if (values.empty()) return py::none();
-        rows.append(values.size() == 1 ? py::object(values[0]) : py::object(py::tuple(values)));
-    }
-    return entry->presence == Presence::Repeated ? py::object(rows) : py::object(rows[0]);
-}
-
-// The words of one line: a number, a flag, a string of words, or a sequence of those.
-void appendWords(py::handle value, std::vector<std::string>& words) {
-    if (py::isinstance<py::str>(value)) {
-        const std::string text = value.cast<std::string>();
-        for (size_t start = text.find_first_not_of(" \t\n"); start != std::string::npos;) {
-            const size_t end = text.find_first_of(" \t\n", start);
-            words.push_back(text.substr(start, end - start));
-            start = text.find_first_not_of(" \t\n", end);
-        }
-    } else if (py::isinstance<py::bool_>(value)) {
-        words.push_back(value.cast<bool>() ? "1" : "0");
-    } else if (py::isinstance<py::int_>(value)) {
-        words.push_back(py::str(value).cast<std::string>());
-    } else if (py::isinstance<py::float_>(value)) {
-        words.push_back(formatReal(value.cast<double>()));
-    } else if (py::isinstance<py::sequence>(value)) {
-        for (py::handle item : value) appendWords(item, words);
-    } else {
-        throw py::type_error("a configuration value must be a number, a string or a sequence of them, not " +
-                             py::str(value.get_type()).cast<std::string>());
-    }
-}
-
-// One line, or for a repeated or block keyword one line per item; None removes the keyword.
-ModuleConfig::Edit editOf(const std::string& key, py::handle value) {
-    const KeywordEntry* entry = findKeyword(key);
-    if (!entry) throw py::key_error(key);
-    ModuleConfig::Edit edit{entry, {}};
-    if (value.is_none()) return edit;
-    const bool several = entry->presence == Presence::Repeated || entry->presence == Presence::Block;
-    if (several && (py::isinstance<py::str>(value) || !py::isinstance<py::sequence>(value)))
-        throw py::type_error(key + " takes a list with one item per " +
-                             (entry->presence == Presence::Block ? "block" : "fitness group"));
-    const py::sequence lines =
-        several ? py::reinterpret_borrow<py::sequence>(value) : py::sequence(py::make_tuple(value));
-    for (py::handle line : lines) {
-        edit.second.emplace_back();
-        appendWords(line, edit.second.back());
-    }
-    return edit;
-}
-
 void configUpdate(ModuleConfig& cfg, const py::dict& values) {
     std::vector<ModuleConfig::Edit> edits;
     for (auto item : values) edits.push_back(editOf(item.first.cast<std::string>(), item.second));
+    std::vector<std::string> added;
     {
         py::gil_scoped_release released;
-        cfg.edit(edits);
+        added = cfg.edit(edits);
     }
-    warnAll(cfg.params().warnings);
+    warnAll(added);
 }
 
 // A str or a path-like object, as open() takes it.
@@ -200,12 +113,20 @@ py::list keywordTableList() {
 
 // --- runs --------------------------------------------------------------------------------
 
+// A batch's files, and the Config objects among them, whose own reading gave their messages.
+struct RunFiles {
+    BatchRequest request;
+    std::vector<const ModuleConfig*> configs;
+};
+
 // A configuration for a run: a Config (its text) or the path of a file.
-void addFile(BatchRequest& q, py::handle cfg) {
+void addFile(RunFiles& files, py::handle cfg) {
+    BatchRequest& q = files.request;
     if (py::isinstance<ModuleConfig>(cfg)) {
         const ModuleConfig& c = cfg.cast<const ModuleConfig&>();
-        q.fileNames.push_back(c.name());
-        q.texts.emplace_back(c.text());
+        q.fileNames.push_back(c.readName());
+        q.texts.emplace_back(c.readText());
+        files.configs.push_back(&c);
     } else {
         q.fileNames.push_back(pathOf(cfg));
         q.texts.emplace_back();
@@ -213,13 +134,43 @@ void addFile(BatchRequest& q, py::handle cfg) {
 }
 
 // (NAME0, CFG1, NAME1) or (NAME0, CFG1, NAME1, CFG2, NAME2), as --compare-strategies gives them.
-void addCompared(BatchRequest& q, const py::sequence& compare) {
+void addCompared(RunFiles& files, const py::sequence& compare) {
     if (compare.size() != 3 && compare.size() != 5)
         throw py::value_error("compare takes (name0, cfg1, name1) or (name0, cfg1, name1, cfg2, name2)");
-    q.comparedNames.push_back(compare[0].cast<std::string>());
+    files.request.comparedNames.push_back(compare[0].cast<std::string>());
     for (size_t i = 1; i < compare.size(); i += 2) {
-        addFile(q, compare[i]);
-        q.comparedNames.push_back(compare[i + 1].cast<std::string>());
+        addFile(files, compare[i]);
+        files.request.comparedNames.push_back(compare[i + 1].cast<std::string>());
+    }
+}
+
+std::string located(const RunFiles& files, std::string message) {
+    for (const ModuleConfig* c : files.configs) message = c->located(message);
+    return message;
+}
+
+// The run's warnings less those a Config raised when it was read: each is raised once.
+std::vector<std::string> newWarnings(const RunFiles& files, const std::vector<std::string>& warnings) {
+    std::vector<std::string> raised, out;
+    for (const ModuleConfig* c : files.configs)
+        raised.insert(raised.end(), c->params().warnings.begin(), c->params().warnings.end());
+    for (const std::string& w : warnings) {
+        const std::string shown = located(files, w);
+        const auto seen = std::find(raised.begin(), raised.end(), shown);
+        if (seen == raised.end())
+            out.push_back(shown);
+        else
+            raised.erase(seen);
+    }
+    return out;
+}
+
+BatchResult runFiles(const RunFiles& files) {
+    py::gil_scoped_release released;
+    try {
+        return runBatch(files.request);
+    } catch (const FatalExit& e) {
+        throw FatalExit(e.kind, e.status, located(files, e.what()));
     }
 }
 
@@ -257,34 +208,38 @@ py::dict seriesColumns(const std::vector<SeriesRow>& rows) {
 }
 
 struct RunResult {
-    py::object scores, perRun, std, evaluations, countedSteps, series;
+    py::object scores, perRun, std, evaluations, countedSteps, series, scoring;
     std::string report;
     double seconds;
 };
 
+// Per fitness group, how its score was made: "mean", "max" or "sum/11"; None where not scored.
+py::tuple scoringTuple(const std::vector<std::string>& scoring) {
+    py::list out;
+    for (const std::string& s : scoring) out.append(s.empty() ? py::object(py::none()) : py::object(py::str(s)));
+    return py::tuple(out);
+}
+
 RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std::optional<py::sequence> compare,
               bool stats, std::optional<double> stepEvals, bool series) {
-    BatchRequest q;
-    addFile(q, cfg);
-    if (!extra.is_none()) addFile(q, extra);
+    RunFiles files;
+    addFile(files, cfg);
+    if (!extra.is_none()) addFile(files, extra);
     if (compare) {
         if (extra.is_none()) throw py::value_error("compare needs extra, as --compare-strategies needs --extra-cfg");
-        addCompared(q, *compare);
+        addCompared(files, *compare);
     }
     if (numRuns && *numRuns < 1) throw py::value_error("num_runs must be at least 1");
     if (stepEvals && !(*stepEvals > 0 && std::isfinite(*stepEvals)))
         throw py::value_error("step_evals must be a finite number above 0");
+    BatchRequest& q = files.request;
     q.runs = numRuns.value_or(0);
     q.stats = stats;
     q.stepEvals = stepEvals.value_or(0.0);
     q.series = series;
 
-    BatchResult r;
-    {
-        py::gil_scoped_release released;
-        r = runBatch(q);
-    }
-    warnAll(r.warnings);
+    const BatchResult r = runFiles(files);
+    warnAll(newWarnings(files, r.warnings));
     const py::ssize_t runs = r.runs, groups = r.groups;
     return {array(r.scores, {groups}),
             array(r.runValues, {runs, groups}),
@@ -292,6 +247,7 @@ RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std:
             array(r.evaluations, {runs, groups}),
             array(r.countedSteps, {runs}),
             series ? py::object(seriesColumns(r.series)) : py::none(),
+            scoringTuple(r.scoring),
             r.report,
             r.seconds};
 }
@@ -318,8 +274,19 @@ struct LandscapeSettings {
     }
 };
 
-py::array_t<double> landscape(unsigned int n, unsigned int k, int seed, double stretch, const std::string& components) {
-    LandscapeSettings s(n, k, seed, stretch, components);
+// Only a seed's low 16 bits count, as for the program's seeds: a seed outside 0 to 65535 warns
+// with the seed it acts as.
+int seedUsed(long long seed) {
+    const int used = static_cast<int>(seed & 0xffff);
+    if (used != seed)
+        warn("seed " + std::to_string(seed) + " acts as " + std::to_string(used) +
+             ": only the low 16 bits of a seed are used");
+    return used;
+}
+
+py::array_t<double> landscape(unsigned int n, unsigned int k, long long seed, double stretch,
+                              const std::string& components) {
+    LandscapeSettings s(n, k, seedUsed(seed), stretch, components);
     auto fitness = std::make_unique<std::vector<double>>();
     {
         py::gil_scoped_release released;
@@ -349,8 +316,12 @@ py::dict figuresDict(const analysis::LandscapeFigures& f, unsigned int n) {
 // One seed: its figures. Several: each landscape's, with the mean and standard error of each
 // figure over them, as nkanalyze's "mean" and "s.e." rows.
 py::dict analyze(unsigned int n, unsigned int k, py::handle seed, double stretch, const std::string& components) {
-    const bool one = py::isinstance<py::int_>(seed);
-    std::vector<int> seeds = one ? std::vector<int>{seed.cast<int>()} : seed.cast<std::vector<int>>();
+    const bool one = !py::isinstance<py::sequence>(seed);
+    std::vector<int> seeds;
+    if (one)
+        seeds.push_back(seedUsed(wholeOf(seed).cast<long long>()));
+    else
+        for (py::handle sd : seed.cast<py::sequence>()) seeds.push_back(seedUsed(wholeOf(sd).cast<long long>()));
     LandscapeSettings s(n, k, 0, stretch, components);
     std::vector<analysis::LandscapeFigures> all;
     {
@@ -404,7 +375,7 @@ void bindConfig(py::module_& m) {
              })
         .def("update", &configUpdate, py::arg("values"),
              "Sets several keywords at once (None removes one) and reads the result.")
-        .def("copy", [](const ModuleConfig& c) { return configFromText(c.text(), c.name()); })
+        .def("copy", &ModuleConfig::copy, "The same configuration, its warnings not raised again.")
         .def("__repr__", [](const ModuleConfig& c) { return "<nkswarm.Config " + c.name() + ">"; });
 }
 
@@ -416,13 +387,19 @@ void bindRun(py::module_& m) {
         .def_readonly("evaluations", &RunResult::evaluations, "Per run and fitness group, the counted evaluations.")
         .def_readonly("counted_steps", &RunResult::countedSteps, "Per run, the scored steps.")
         .def_readonly("series", &RunResult::series, "The per-step series as columns (series=True), else None.")
+        .def_readonly("scoring", &RunResult::scoring,
+                      "Per fitness group, how its score was made: \"mean\" (the mean agent per counted step), "
+                      "\"max\" (the best agent), \"sum/11\" (the agents' sum divided by 11: group 0 with "
+                      "stats=False and agentsFitnessUseMax 0), or None (not scored: 0).")
         .def_readonly("report", &RunResult::report, "The plain report, as the program prints it.")
         .def_readonly("seconds", &RunResult::seconds, "Time spent reading the configuration and running.");
     m.def("run", &run, py::arg("cfg"), py::arg("num_runs") = py::none(), py::arg("extra") = py::none(),
-          py::arg("compare") = py::none(), py::arg("stats") = false, py::arg("step_evals") = py::none(),
+          py::arg("compare") = py::none(), py::arg("stats") = true, py::arg("step_evals") = py::none(),
           py::arg("series") = false,
           "Runs a batch as `nkswarm CFG [--num-runs N] [--extra-cfg EXTRA] [--compare-strategies ...] "
-          "[--print-stats] [--step-evals X]` would; configurations are Config objects or file paths.");
+          "[--print-stats] [--step-evals X]` would; configurations are Config objects or file paths. "
+          "stats=True (--print-stats, the default) scores every fitness group by its mean or best agent; "
+          "stats=False scores as the program does without --print-stats (see Result.scoring).");
 }
 
 #ifdef __GLIBC__

@@ -2,9 +2,11 @@
 #include "moduleconfig.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "configdump.h"
 #include "configfile.h"
+#include "util.h"
 
 namespace {
 
@@ -50,11 +52,70 @@ std::unique_ptr<SimuParameters> read(const std::string& name, const std::string*
     return std::make_unique<SimuParameters>(std::vector<std::string>{name}, comparedNames, 0, 0.0, texts);
 }
 
+// Every keyword's words on one line, comments dropped: the reader reads words, so the run is the
+// same, and the only line its messages can name is line 1.
+std::string oneLine(const std::string& text) {
+    std::string words;
+    for (const Line& l : linesOf(text)) {
+        const size_t first = l.text.find_first_not_of(" \t");
+        if (first != std::string::npos && l.text[first] != '#') words += (words.empty() ? "" : " ") + l.text;
+    }
+    return words + "\n";
+}
+
+std::string readNameOf(const std::string& name, const std::vector<int>& setFromPython) {
+    if (setFromPython.empty()) return name;
+    std::string keys;
+    for (int rank : setFromPython) keys += (keys.empty() ? "" : ", ") + std::string(keywordTable()[rank].name);
+    return name + " with " + keys + " set from Python";
+}
+
+// A reader's message without the place it starts with ("basic.cfg:51: " or "basic.cfg: "), so
+// that the same warning read from the file and from an edited text compares equal.
+std::string withoutPlace(const std::string& message, const std::string& file) {
+    if (message.compare(0, file.size(), file) != 0) return message;
+    size_t at = file.size();
+    if (message.compare(at, 1, ":") == 0) {
+        size_t digits = at + 1;
+        while (digits < message.size() && isdigit(static_cast<unsigned char>(message[digits]))) digits++;
+        if (digits > at + 1) at = digits;
+    }
+    return message.compare(at, 2, ": ") == 0 ? message.substr(at + 2) : message;
+}
+
+// The warnings of `after` that `before` did not have: a warning is raised once, though the same
+// one comes from every reading of the configuration, under another name after an edit.
+std::vector<std::string> addedWarnings(const ModuleConfig& before, const ModuleConfig& after) {
+    std::vector<std::string> had;
+    for (const std::string& w : before.params().warnings) had.push_back(withoutPlace(w, before.readName()));
+    std::vector<std::string> added;
+    for (const std::string& w : after.params().warnings) {
+        const auto seen = std::find(had.begin(), had.end(), withoutPlace(w, after.readName()));
+        if (seen == had.end())
+            added.push_back(w);
+        else
+            had.erase(seen);
+    }
+    return added;
+}
+
 }  // namespace
 
-ModuleConfig::ModuleConfig(std::string name, std::string text)
-    : name_(std::move(name)), text_(std::move(text)), comparedNames_(std::make_unique<std::vector<std::string>>()) {
-    params_ = read(name_, &text_, *comparedNames_);
+ModuleConfig::ModuleConfig(std::string name, std::string text) : ModuleConfig(std::move(name), std::move(text), {}) {}
+
+ModuleConfig::ModuleConfig(std::string name, std::string text, std::vector<int> setFromPython)
+    : name_(std::move(name)),
+      text_(std::move(text)),
+      readName_(readNameOf(name_, setFromPython)),
+      readText_(setFromPython.empty() ? text_ : oneLine(text_)),
+      setFromPython_(std::move(setFromPython)),
+      comparedNames_(std::make_unique<std::vector<std::string>>()) {
+    try {
+        params_ = read(readName_, &readText_, *comparedNames_);
+    } catch (const FatalExit& e) {
+        throw FatalExit(e.kind, e.status, located(e.what()));
+    }
+    for (std::string& w : params_->warnings) w = located(w);
 }
 
 ModuleConfig ModuleConfig::fromFile(const std::string& path) {
@@ -68,6 +129,8 @@ ModuleConfig ModuleConfig::fromFile(const std::string& path) {
     return ModuleConfig(path, file.text());
 }
 
+ModuleConfig ModuleConfig::copy() const { return ModuleConfig(name_, text_, setFromPython_); }
+
 std::vector<std::string> ModuleConfig::keywords() const {
     std::vector<std::string> names;
     for (const Line& l : linesOf(configDump(*params_, ""))) {
@@ -77,14 +140,28 @@ std::vector<std::string> ModuleConfig::keywords() const {
     return names;
 }
 
-void ModuleConfig::edit(const std::vector<Edit>& edits) {
+std::vector<std::string> ModuleConfig::edit(const std::vector<Edit>& edits) {
     std::vector<Line> lines = linesOf(configDump(*params_, ""));
-    for (const Edit& e : edits) applyEdit(lines, e);
+    std::vector<int> ranks = setFromPython_;
+    for (const Edit& e : edits) {
+        applyEdit(lines, e);
+        ranks.push_back(keywordRank(*e.first));
+    }
+    std::sort(ranks.begin(), ranks.end());
+    ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
     std::string text;
     for (const Line& l : lines) text += l.text + "\n";
-    auto names = std::make_unique<std::vector<std::string>>();
-    std::unique_ptr<SimuParameters> params = read(name_, &text, *names);
-    text_ = std::move(text);
-    comparedNames_ = std::move(names);
-    params_ = std::move(params);
+    ModuleConfig edited(name_, std::move(text), std::move(ranks));
+    std::vector<std::string> added = addedWarnings(*this, edited);
+    *this = std::move(edited);
+    return added;
+}
+
+std::string ModuleConfig::located(const std::string& message) const {
+    if (setFromPython_.empty()) return message;
+    const std::string lineOne = readName_ + ":1: ";
+    std::string out = message;
+    for (size_t at = out.find(lineOne); at != std::string::npos; at = out.find(lineOne, at))
+        out.replace(at, lineOne.size(), readName_ + ": ");
+    return out;
 }

@@ -20,19 +20,33 @@ public:
     ModuleConfig(std::string name, std::string text);
     // Reads the file, with the program's message when it cannot be read.
     static ModuleConfig fromFile(const std::string& path);
+    // The same configuration, read again (its warnings are this one's, already raised).
+    ModuleConfig copy() const;
 
     const std::string& name() const { return name_; }
     const std::string& text() const { return text_; }
+    // What the reader is given: the name and the text until the first edit; after it, the name
+    // with the keywords set from Python, and the text on one line, so that no message names a
+    // line of a text the user never saw.
+    const std::string& readName() const { return readName_; }
+    const std::string& readText() const { return readText_; }
     SimuParameters& params() const { return *params_; }
     // The keywords the configuration states, in its order, each once.
     std::vector<std::string> keywords() const;
     // Writes the configuration back with each edit's lines in place of the keyword's (where the
-    // keyword has no line, in table order) and reads the result. A reader error throws
-    // FatalExit and leaves the configuration as it was.
-    void edit(const std::vector<Edit>& edits);
+    // keyword has no line, in table order) and reads the result. Returns the reader's warnings
+    // that the configuration did not have before. A reader error throws FatalExit and leaves the
+    // configuration as it was.
+    std::vector<std::string> edit(const std::vector<Edit>& edits);
+    // A reader's message about this configuration as the user is shown it: after an edit, without
+    // the line number 1 of the one-line text.
+    std::string located(const std::string& message) const;
 
 private:
-    std::string name_, text_;
+    ModuleConfig(std::string name, std::string text, std::vector<int> setFromPython);
+
+    std::string name_, text_, readName_, readText_;
+    std::vector<int> setFromPython_;  // the table ranks of the keywords edited, ascending
     // The parameters refer to it, so it stays where it is when the configuration moves.
     std::unique_ptr<std::vector<std::string>> comparedNames_;
     std::unique_ptr<SimuParameters> params_;

@@ -16,8 +16,9 @@ GOLDEN = ROOT / "tests/system/golden"
 
 
 def options(args):
-    """run()'s keyword arguments for a batch command line (options in their positional order); None for another."""
-    kw, rest = {}, args[1:]
+    """run()'s keyword arguments for a batch command line (options in their positional order); None for another.
+    Without --print-stats, stats=False: run() itself scores as --print-stats does unless told."""
+    kw, rest = {"stats": False}, args[1:]
     if rest[:1] == ["--extra-cfg"]:
         kw["extra"], rest = rest[1], rest[2:]
     if rest[:1] == ["--compare-strategies"]:
@@ -54,10 +55,13 @@ def test_runs_and_errors_equal_the_program(folder, args, tmp_path, monkeypatch, 
         assert capfd.readouterr() == ("", "") and nkswarm.run(GOLDEN / "t01_table_basic/m.cfg").report.startswith("0.")
         return
     prog = subprocess.run([PROGRAM, *args, "--report", "json", "--series", tmp_path / "s.csv"], capture_output=True, text=True, check=True)
-    groups = json.loads(prog.stdout)["groups"]
+    report = json.loads(prog.stdout)
+    groups = report["groups"]
     r = nkswarm.run(args[0], series=True, **options(args))
     assert "".join(f"warning: {w.message}\n" for w in recwarn) == prog.stderr
     assert r.scores.tolist() == [g["score"] for g in groups] and r.std.tolist() == [g["sd"] for g in groups]
+    best, stats = report["agents_fitness_use_max"], report["print_stats"]  # the scoring the report documents
+    assert r.scoring == tuple(None if g and not stats else "max" if best else "mean" if stats else "sum/11" for g in range(len(groups)))
     assert r.per_run.T.tolist() == [g["values"] for g in groups] and r.evaluations.T.tolist() == [g["evaluations"] for g in groups]
     assert series_csv(r.series) == (tmp_path / "s.csv").read_text().splitlines()
     if (folder / "expected.out").exists():
@@ -78,11 +82,13 @@ def test_threads_give_the_numbers_of_sequential_runs():
 
 
 @pytest.mark.parametrize("n,k,seed,stretch,components", [(10, 4, 7, 1.0, "seeded"), (12, 3, 5, 0.8, "independent"), (6, 0, 70000, 1.5, "seeded")])
-def test_landscape_and_figures_equal_nkanalyze(n, k, seed, stretch, components):
+def test_landscape_and_figures_equal_nkanalyze(n, k, seed, stretch, components, recwarn):
     line = subprocess.run([ANALYZE, "--n", str(n), "--k", str(k), "--seeds", str(seed), "--stretch", str(stretch), "--csv",
                            "--components", "1" if components == "independent" else "0"], capture_output=True, text=True, check=True).stdout.split("\n")[1]
     f, a = nkswarm.analyze(n, k, seed, stretch, components), nkswarm.landscape(n, k, seed, stretch=stretch, components=components)
-    assert line == "%d,%d,%d,%.12g,%d,%d,%d,%s,%.12g,%d,%.12g,%.12g,%.12g" % (f["seed"], n, k, stretch, components == "independent", *list(f.values())[1:])
+    # nkanalyze prints the seed as given; the module the seed its low 16 bits make, with a warning
+    assert line == "%d,%d,%d,%.12g,%d,%d,%d,%s,%.12g,%d,%.12g,%.12g,%.12g" % (seed, n, k, stretch, components == "independent", *list(f.values())[1:])
+    assert f["seed"] == seed % 65536 and {str(w.message) for w in recwarn} == ({f"seed {seed} acts as {seed % 65536}: only the low 16 bits of a seed are used"} if seed > 65535 else set())
     assert a.shape == (2**n,) and (a.argmax(), a.max(), a.argmin(), a.min()) == (f["global_max_point"], f["global_max"], f["min_point"], f["minimum"])
     assert nkswarm.analyze(n, k, [seed, seed], stretch, components)["landscapes"] == [f, f]
     with pytest.raises(ValueError, match="k below n"):

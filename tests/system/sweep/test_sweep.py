@@ -227,25 +227,27 @@ class Directory(unittest.TestCase):
 
     def test_collect_reports_every_row_whatever_became_of_it(self):
         self.finish(0, 0, "0.5 0.25 \n0.1 0.0 \n0.4 0.25 \n0.6 0.25 \n")
-        self.finish(1, 1, "", "ERROR at src/core/simuparameters.cpp:146:\nn=12 or k=12 out of bounds\n\n")
+        self.finish(1, 1, "", "warning: sim.cfg:9: searchseed 65536 acts as 0: only the low 16 bits of a seed are used\n"
+                    "ERROR at src/core/simuparameters.cpp:146:\nn=12 or k=12 out of bounds\n\n")
         self.finish(2, 139, "")
         self.finish(3, 0, "error", "cannot read pop.xml\n")
         self.finish(4, 1, "flag=2 incorrect\n", "ERROR at src/core/simuparameters.cpp:30:\n\n")
         csv_path = os.path.join(self.tmp, "r.csv")
         _, err = self.run_tool("collect", self.dir, "-o", csv_path)
-        self.assertEqual(err, "6 rows: 1 ok, 4 failed, 1 not run\n")
+        self.assertEqual(err, "6 rows: 1 ok, 0 ok with warnings, 4 failed, 1 not run\n")
         with open(csv_path) as f:
             got = f.read()
         self.assertEqual(got, "".join([
-            "row,--print-stats,searchseed,landscapeseed,changeseed,startseed,version,status,ok,message,run,"
+            "row,--print-stats,searchseed,landscapeseed,changeseed,startseed,version,status,ok,message,warnings,run,"
             "mean_g0,mean_g1,sd_g0,sd_g1,value_g0,value_g1\n",
-            "0,1,1,1,0,2,v1-2-gabc,0,1,,0,0.5,0.25,0.1,0.0,0.4,0.25\n",
-            "0,1,1,1,0,2,v1-2-gabc,0,1,,1,0.5,0.25,0.1,0.0,0.6,0.25\n",
-            "1,1,2,1,0,2,v1-2-gabc,1,0,ERROR at src/core/simuparameters.cpp:146: n=12 or k=12 out of bounds,,,,,,,\n",
-            "2,1,3,1,0,2,v1-2-gabc,139,0,killed by SIGSEGV,,,,,,,\n",
-            "3,1,4,1,0,2,v1-2-gabc,0,0,no report: error (cannot read pop.xml),,,,,,,\n",
-            "4,1,5,1,0,2,v1-2-gabc,1,0,ERROR at src/core/simuparameters.cpp:30: flag=2 incorrect,,,,,,,\n",
-            "5,1,6,1,0,2,,,0,not run,,,,,,,\n",
+            "0,1,1,1,0,2,v1-2-gabc,0,1,,,0,0.5,0.25,0.1,0.0,0.4,0.25\n",
+            "0,1,1,1,0,2,v1-2-gabc,0,1,,,1,0.5,0.25,0.1,0.0,0.6,0.25\n",
+            "1,1,2,1,0,2,v1-2-gabc,1,0,ERROR at src/core/simuparameters.cpp:146: n=12 or k=12 out of bounds,"
+            "sim.cfg:9: searchseed 65536 acts as 0: only the low 16 bits of a seed are used,,,,,,,\n",
+            "2,1,3,1,0,2,v1-2-gabc,139,0,killed by SIGSEGV,,,,,,,,\n",
+            "3,1,4,1,0,2,v1-2-gabc,0,0,no report: error (cannot read pop.xml),,,,,,,,\n",
+            "4,1,5,1,0,2,v1-2-gabc,1,0,ERROR at src/core/simuparameters.cpp:30: flag=2 incorrect,,,,,,,,\n",
+            "5,1,6,1,0,2,,,0,not run,,,,,,,,\n",
         ]))
 
     def test_expanding_again_keeps_results_of_unchanged_rows_only(self):
