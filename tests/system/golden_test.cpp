@@ -1,6 +1,7 @@
 // Whole runs compared with their expected output, one case folder each: the golden cases (the
 // exact output of an independent implementation) and the bad inputs of tests/system/badinput. A folder
-// holds the files, the arguments and the expected output, messages and exit status.
+// holds the files, the arguments and the expected output, messages and exit status; an argument
+// may name a shared file of tests/data as <data>/FILE instead of a copy in the folder.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -15,6 +16,8 @@
 #include "run_program.h"
 
 namespace {
+
+const std::string kDataDir = std::string(NK_TESTS_DIR) + "/data";
 
 std::string goldenRoot() {
     // The shared copy is authoritative when it sits beside the checkout; the repository
@@ -53,6 +56,7 @@ std::vector<std::string> readArgs(const std::string& path) {
     std::string line;
     while (std::getline(ss, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("<data>/", 0) == 0) line = kDataDir + line.substr(6);
         if (!line.empty()) args.push_back(line);
     }
     return args;
@@ -74,10 +78,11 @@ std::string errorBody(const std::string& err) {
 }
 
 // Standard error with what differs from run to run replaced: the source location of an error
-// (which must be a path in the repository) and the directory the case ran in.
+// (which must be a path in the repository), the directory the case ran in and the shared files'.
 std::string normalizedErr(std::string err, const std::string& work) {
     err = std::regex_replace(err, std::regex("ERROR at src/[a-z_/]+\\.cpp:[0-9]+:"), "ERROR at <location>:");
     for (size_t at; (at = err.find(work)) != std::string::npos;) err.replace(at, work.size(), "<dir>");
+    for (size_t at; (at = err.find(kDataDir)) != std::string::npos;) err.replace(at, kDataDir.size(), "<data>");
     return err;
 }
 
