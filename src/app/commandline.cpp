@@ -1,40 +1,65 @@
 // Parsing the command line by position, with a warning for every argument left unused.
 #include "commandline.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 
 namespace {
 
-// Numbers are read as "%ld", "%d" and "%lf" read them (leading blanks, a sign, then digits;
-// trailing text ignored), but a value that does not fit, or is not finite, does not
-// convert and leaves the variable as it was; sscanf's behaviour there is undefined.
-bool parseLong(const char* text, long* value) {
+// Numbers are read as "%ld", "%d" and "%lf" read them: leading blanks, a sign, then digits, and
+// whatever follows is left unread. A value that does not fit, or is not finite, does not
+// convert and leaves the variable as it was (sscanf's behaviour there is undefined).
+// How much of its word a conversion took: nothing, the whole word (trailing blanks aside), or
+// only its start ("%d" reads "2.5" as 2 and "0x10" as 0), which the user is told about.
+enum class Taken { Nothing, Whole, Start };
+
+Taken takenUpTo(const char* text, const char* end) {
+    if (end == text) return Taken::Nothing;
+    while (isspace(static_cast<unsigned char>(*end))) end++;
+    return *end ? Taken::Start : Taken::Whole;
+}
+
+Taken parseLong(const char* text, long* value) {
     char* end;
     errno = 0;
     const long v = strtol(text, &end, 10);
-    if (end == text || errno == ERANGE) return false;
+    if (end == text || errno == ERANGE) return Taken::Nothing;
     *value = v;
-    return true;
+    return takenUpTo(text, end);
 }
 
-bool parseInt(const char* text, int* value) {
-    long v;
-    if (!parseLong(text, &v) || v < INT_MIN || v > INT_MAX) return false;
+Taken parseInt(const char* text, int* value) {
+    long v = 0;
+    const Taken taken = parseLong(text, &v);
+    if (taken == Taken::Nothing || v < INT_MIN || v > INT_MAX) return Taken::Nothing;
     *value = static_cast<int>(v);
-    return true;
+    return taken;
 }
 
-bool parseDouble(const char* text, double* value) {
+Taken parseDouble(const char* text, double* value) {
     char* end;
     const double v = strtod(text, &end);
-    if (end == text || !std::isfinite(v)) return false;
+    if (end == text || !std::isfinite(v)) return Taken::Nothing;
     *value = v;
-    return true;
+    return takenUpTo(text, end);
+}
+
+// A number as the warnings show what was read: the shortest text that reads back the same.
+std::string shown(double v) {
+    char buf[40];
+    for (int digits = 6; digits <= 17; digits++) {
+        snprintf(buf, sizeof buf, "%.*g", digits, v);
+        if (strtod(buf, nullptr) == v) break;
+    }
+    return buf;
 }
 
 class Parser {
@@ -65,10 +90,7 @@ private:
     void leadingOptions() {
         if (is(2, "--num-runs")) {
             take(2, 2);
-            if (!parseInt(argv[3], &cl.nRunsOverride))
-                warn("--num-runs " + quoted(3) + " is not a whole number: the configured nRuns is used");
-            else if (cl.nRunsOverride < 0)
-                warn("--num-runs " + quoted(3) + " is not above 0: the configured nRuns is used");
+            numRuns(3);
             argi = 4;
             // After --num-runs the other files are looked at only when both words of --extra-cfg follow.
             if (argc <= 5) return;
@@ -79,6 +101,18 @@ private:
             argi += 2;
         }
         if (argc > argi + 5 && is(argi, "--compare-strategies")) compareStrategies();
+    }
+
+    // N above 0 replaces the configured runs; anything else leaves them, with a warning.
+    void numRuns(int i) {
+        const std::string typed = "--num-runs " + quoted(i), kept = ": the configured nRuns is used";
+        const Taken taken = parseInt(argv[i], &cl.nRunsOverride);
+        if (taken == Taken::Nothing)
+            warn(typed + " is not a whole number" + kept);
+        else if (taken == Taken::Start)
+            warn(typed + " is read as " + std::to_string(cl.nRunsOverride) + (cl.nRunsOverride > 0 ? "" : kept));
+        else if (cl.nRunsOverride <= 0)
+            warn(typed + " is not above 0" + kept);
     }
 
     void compareStrategies() {
@@ -101,12 +135,21 @@ private:
         }
         if (argc > argi + 1 && is(argi, "--step-evals")) {
             take(argi, 2);
-            if (!parseDouble(argv[argi + 1], &cl.evalsPerStepLimit))
-                warn("--step-evals " + quoted(argi + 1) + " is not a finite number: no evaluation budget per step");
-            else if (cl.evalsPerStepLimit <= 0)
-                warn("--step-evals " + quoted(argi + 1) + " is not above 0: no evaluation budget per step");
+            stepEvals(argi + 1);
             argi += 2;
         }
+    }
+
+    // X above 0 is the budget; anything else leaves none, with a warning.
+    void stepEvals(int i) {
+        const std::string typed = "--step-evals " + quoted(i), none = ": no evaluation budget per step";
+        const Taken taken = parseDouble(argv[i], &cl.evalsPerStepLimit);
+        if (taken == Taken::Nothing)
+            warn(typed + " is not a finite number" + none);
+        else if (taken == Taken::Start)
+            warn(typed + " is read as " + shown(cl.evalsPerStepLimit) + (cl.evalsPerStepLimit > 0 ? "" : none));
+        else if (cl.evalsPerStepLimit <= 0)
+            warn(typed + " is not above 0" + none);
     }
 
     void visualOptions() {
@@ -142,21 +185,26 @@ private:
                 return;
             }
         }
-        if (!parseLong(argv[i], &cl.startingPoint))
+        const Taken taken = parseLong(argv[i], &cl.startingPoint);
+        if (taken == Taken::Nothing)
             warn(quoted(i) +
                  " after --visual-spherical is neither a follow switch nor a point number: the view "
                  "starts at point 0");
+        else if (taken == Taken::Start)
+            warn("POINT " + quoted(i) + " is read as " + std::to_string(cl.startingPoint));
     }
 
     // The word at the position is parsed as SEED and may still be the switch of the next step.
     void startSeed(int i) {
-        long seed;
-        if (!parseLong(argv[i], &seed)) {
+        long seed = 0;
+        const Taken taken = parseLong(argv[i], &seed);
+        if (taken == Taken::Nothing) {
             seedWarning = "SEED " + quoted(i) + " is not a whole number: the configured startseed is used";
         } else if (seed > INT_MAX || seed < INT_MIN) {
             seedWarning = "SEED " + quoted(i) + " does not fit an int: the configured startseed is used";
         } else {
             cl.startSeed = static_cast<int>(seed);
+            if (taken == Taken::Start) warn("SEED " + quoted(i) + " is read as " + std::to_string(seed));
             if (seed < 0) warn("SEED " + quoted(i) + " is below 0: the configured startseed is used");
             if (seed > 65535)
                 warn("SEED " + quoted(i) + " acts as " + std::to_string(seed & 0xffff) +
@@ -175,16 +223,25 @@ private:
         }
         cl.actionProbs = true;
         take(argi, 3);
-        if (!parseInt(argv[argi + 1], &cl.agentId))
-            warn("AGENT " + quoted(argi + 1) + " is not a whole number: -1 is used");
-        if (!parseInt(argv[argi + 2], &cl.outputId))
-            warn("OUTPUT " + quoted(argi + 2) + " is not a whole number: -1 is used");
+        agentOrOutput(argi + 1, "AGENT", &cl.agentId);
+        agentOrOutput(argi + 2, "OUTPUT", &cl.outputId);
         for (int i = argi + 3; i < argc; i++) {
             double v;
-            if (!parseDouble(argv[i], &v)) break;
+            const Taken taken = parseDouble(argv[i], &v);
+            if (taken == Taken::Nothing) break;
             take(i, 1);
             cl.stateInputs.push_back(v);
+            if (taken == Taken::Start)
+                warn("V" + std::to_string(cl.stateInputs.size()) + " " + quoted(i) + " is read as " + shown(v));
         }
+    }
+
+    // AGENT and OUTPUT stay -1 unless a whole number is given.
+    void agentOrOutput(int i, const char* label, int* value) {
+        const std::string typed = label + (" " + quoted(i));
+        const Taken taken = parseInt(argv[i], value);
+        if (taken == Taken::Nothing) warn(typed + " is not a whole number: -1 is used");
+        if (taken == Taken::Start) warn(typed + " is read as " + std::to_string(*value));
     }
 
     void warnUnused() {
@@ -203,34 +260,46 @@ private:
     CommandLine cl;
 };
 
+// Sets one result option from its value; says what is wrong with the value, or "".
+std::string setResultOption(CommandLine& cl, const std::string& option, const char* value) {
+    const bool report = option == "--report";
+    if (!value) return option + (report ? " needs json, csv or plain" : " needs a file name");
+    const std::string v = value;
+    if (option == "--series") {
+        cl.seriesFile = v;
+    } else if (option == "--dump-config") {
+        cl.dumpConfigFile = v;
+    } else if (v == "json" || v == "csv" || v == "plain") {
+        cl.report = v == "json"  ? CommandLine::Report::Json
+                    : v == "csv" ? CommandLine::Report::Csv
+                                 : CommandLine::Report::Plain;
+    } else {
+        return "--report needs json, csv or plain, not \"" + v + "\"";
+    }
+    return "";
+}
+
 // Takes the result options and their values out of the command line, so that the positional
-// rules see exactly the words they would see without them.
+// rules see exactly the words they would see without them. Each may be given once: a second
+// would silently replace the first. The first problem found is the one reported.
 std::vector<char*> takeResultOptions(int argc, char** argv, CommandLine& cl) {
+    static const char* const options[] = {"--series", "--report", "--dump-config"};
+    std::map<std::string, std::string> given;  // each option with its first value
     std::vector<char*> rest;
     if (argc > 0) rest.push_back(argv[0]);
     for (int i = 1; i < argc; i++) {
-        const bool series = strcmp(argv[i], "--series") == 0, report = strcmp(argv[i], "--report") == 0,
-                   dump = strcmp(argv[i], "--dump-config") == 0;
-        if (!(series || report || dump)) {
+        const std::string option = argv[i];
+        if (std::find(std::begin(options), std::end(options), option) == std::end(options)) {
             rest.push_back(argv[i]);
             continue;
         }
-        if (i + 1 >= argc) {
-            cl.error = std::string(argv[i]) + (report ? " needs json, csv or plain" : " needs a file name");
-            continue;
-        }
-        const std::string value = argv[++i];
-        if (series) {
-            cl.seriesFile = value;
-        } else if (dump) {
-            cl.dumpConfigFile = value;
-        } else if (value == "json" || value == "csv" || value == "plain") {
-            cl.report = value == "json"  ? CommandLine::Report::Json
-                        : value == "csv" ? CommandLine::Report::Csv
-                                         : CommandLine::Report::Plain;
-        } else {
-            cl.error = "--report needs json, csv or plain, not \"" + value + "\"";
-        }
+        const char* value = i + 1 < argc ? argv[++i] : nullptr;
+        const auto first = given.find(option);
+        const std::string problem = first != given.end() && value ? option + " is given twice (\"" + first->second +
+                                                                        "\", then \"" + value + "\"): give it once"
+                                                                  : setResultOption(cl, option, value);
+        if (value) given.emplace(option, value);
+        if (cl.error.empty()) cl.error = problem;
     }
     rest.push_back(nullptr);
     return rest;
@@ -294,7 +363,8 @@ void printHelp(const char* programName) {
         "nkswarm --help | -h | --version | --keywords\n"
         "\n"
         "Options are recognised only in this order and at these positions (the result options\n"
-        "anywhere); any other argument is ignored with a warning on standard error.\n"
+        "anywhere); any other argument is ignored with a warning on standard error. A number\n"
+        "that converts only in part (1e2, 2.5) is used as far as it reads, with a warning.\n"
         "  --num-runs N          replaces the configured number of runs when N > 0 (right after the file)\n"
         "  --extra-cfg FILE      strategy and agent parameter blocks read beside the main file\n"
         "  --compare-strategies  compared strategies (after --extra-cfg); CFG2 may be 0 for one\n"
@@ -303,7 +373,7 @@ void printHelp(const char* programName) {
         "  --visual-rect, --visual-spherical   one run in a window\n"
         "  --print-action-probs  a network's action probabilities for state values V1 V2 ...\n"
         "  --keywords            the keyword table of configuration files (docs/keywords.md)\n"
-        "Result options, anywhere on the command line:\n"
+        "Result options, anywhere on the command line, each at most once:\n"
         "  --series FILE         CSV: per run, step and fitness group the agents' mean and best fitness,\n"
         "                        the evaluations so far and the public memory's best\n"
         "  --report json|csv     the report with labels, files, seeds and version, instead of the plain lines\n"

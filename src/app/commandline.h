@@ -35,10 +35,11 @@ struct CommandLine {
     std::string seriesFile;
     Report report = Report::Plain;
     std::string dumpConfigFile;
-    // A result option without a valid value; the program stops with it.
+    // A result option without a valid value, or given twice; the program stops with it.
     std::string error;
 
-    // One line each for arguments the rules leave unused and values that do not convert.
+    // One line each for arguments the rules leave unused and values that do not convert, or
+    // convert only in part (what is used then).
     std::vector<std::string> warnings;
     // The whole command line, for the window toolkit.
     int argc = 0;
