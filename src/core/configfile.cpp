@@ -2,6 +2,7 @@
 #include "configfile.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +23,24 @@ bool isSpace(char c) { return isspace(static_cast<unsigned char>(c)) != 0; }
 size_t skipSpaces(const std::string& text, size_t pos) {
     while (pos < text.size() && isSpace(text[pos])) pos++;
     return pos;
+}
+
+// Editors that write one put it in front of the first keyword, where it would be read as part
+// of the first word.
+bool skipByteOrderMark(std::string& text) {
+    if (text.compare(0, 3, "\xEF\xBB\xBF") != 0) return false;
+    text.erase(0, 3);
+    return true;
+}
+
+// Old Mac editors end lines with a carriage return alone, and such a file has no line feed at
+// all. A comment runs to the next line feed, so there the first comment would take the rest of
+// the file, and every message would name line 1. (A file with line feeds keeps its carriage
+// returns as white space, CR LF files included.)
+bool readCarriageReturnsAsLineEnds(std::string& text) {
+    if (text.find('\r') == std::string::npos || text.find('\n') != std::string::npos) return false;
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    return true;
 }
 
 }  // namespace
@@ -73,10 +92,16 @@ bool ConfigFile::load(const std::string& name, std::string* reason) {
         *reason = strerror(errno);
         return false;
     }
+    // A directory opens, but reads as no words at all.
+    struct stat st;
+    if (fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode)) {
+        fclose(fp);
+        *reason = "is a directory";
+        return false;
+    }
     char buffer[65536];
     size_t got;
     while ((got = fread(buffer, 1, sizeof buffer, fp)) > 0 && text_.size() <= kMaxFileBytes) text_.append(buffer, got);
-    // A directory opens but yields no words, as the C library would read it.
     const bool tooLarge = text_.size() > kMaxFileBytes;
     fclose(fp);
     if (tooLarge) {
@@ -90,6 +115,11 @@ bool ConfigFile::load(const std::string& name, std::string* reason) {
 void ConfigFile::setText(const std::string& name, const std::string& text) {
     name_ = name;
     if (&text != &text_) text_ = text;
+    notes_.clear();
+    if (skipByteOrderMark(text_)) notes_.push_back(name + ": starts with a UTF-8 byte-order mark, which is skipped");
+    if (readCarriageReturnsAsLineEnds(text_))
+        notes_.push_back(name +
+                         ": lines end in a carriage return alone (old Mac line endings); each is read as a line end");
     pos_ = 0;
     lineStarts_.assign(1, 0);
     for (size_t i = 0; i < text_.size(); i++)

@@ -30,10 +30,13 @@ class ConfigFile {
 public:
     // Reads the whole file. False, with the reason, when it cannot be read.
     bool load(const std::string& name, std::string* reason);
-    // Takes the text of a file held in memory; `name` labels the messages.
+    // Takes the text of a file held in memory; `name` labels the messages. A UTF-8 byte-order
+    // mark is skipped and a carriage return alone read as a line end, each with a note.
     void setText(const std::string& name, const std::string& text);
     const std::string& name() const { return name_; }
     const std::string& text() const { return text_; }
+    // What reading the text changed, one warning each, naming the file.
+    const std::vector<std::string>& notes() const { return notes_; }
 
     // Skips comment lines: a word starting with '#' and the rest of its line. Comments may
     // stand only where a keyword is expected.
@@ -53,6 +56,7 @@ private:
 
     std::string name_;
     std::string text_;
+    std::vector<std::string> notes_;
     size_t pos_ = 0;
     std::vector<size_t> lineStarts_;
     std::string lastKeyword_;

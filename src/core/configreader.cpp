@@ -94,12 +94,12 @@ ConfigReader::ConfigReader(SimuParameters& params, const std::vector<std::string
 
 void ConfigReader::open(ConfigFile& file, size_t index, const std::string& role) {
     const std::string& name = fileNames[index];
-    if (index < texts.size() && texts[index]) {
-        file.setText(name, *texts[index]);
-        return;
-    }
     std::string why;
-    if (!file.load(name, &why)) specError("Cannot open " + name, name + ": " + why + " (" + role + ")");
+    if (index < texts.size() && texts[index])
+        file.setText(name, *texts[index]);
+    else if (!file.load(name, &why))
+        specError("Cannot open " + name, name + ": " + why + " (" + role + ")");
+    for (const std::string& note : file.notes()) warn(note);
 }
 
 void ConfigReader::warn(const std::string& text) {
