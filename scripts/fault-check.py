@@ -152,7 +152,7 @@ FAULTS = [
       "if (params.maxTotalSteps - params.lastStepsUsedForFitness >= curStep) return;",
       "if (params.maxTotalSteps - params.lastStepsUsedForFitness > curStep) return;",
       "one step more is counted"),
-    F("driver", "divisor-eleven", "src/core/simulation.cpp", "totalFitnessForAllRuns[0] += sum / 11;",
+    F("driver", "divisor-eleven", "src/core/simulation.cpp", "totalFitnessForAllRuns[0] += sum / kGroupZeroDivisor;",
       "totalFitnessForAllRuns[0] += sum / 10;", "group-0 sum divided by 10"),
     F("driver", "budget-strict", "src/core/simulation.cpp", "countedEvals[0] <= budget) {",
       "countedEvals[0] < budget) {", "agent 0 stops when its count equals the budget"),

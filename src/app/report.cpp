@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "scoring.h"
 #include "simulation.h"
 #include "version.h"
 
@@ -72,6 +73,7 @@ std::string ReportCollector::json(const Simulation& sim, const CommandLine& cl) 
                           {"last_agent", last},
                           {"agents", last >= first ? last - first + 1 : 0},
                           {"score", sim.groupAverage(g)},
+                          {"scoring", scoringName(groupScoring(p, sim.fitnessStatsPrinted, g))},
                           {"sd", sim.groupDeviation(g)},
                           {"values", sim.fitnessForRuns[g]},
                           {"evaluations", evaluations[g]}});
@@ -102,14 +104,16 @@ std::string ReportCollector::csv(const Simulation& sim, const CommandLine& cl) c
                              std::to_string(p.changeseed) + "," + std::to_string(p.startseed) + "," +
                              std::to_string(p.searchseed) + "\n";
     std::string out =
-        "group,first_agent,last_agent,agents,score,sd,runs,run,value,counted_steps,evaluations,version,main_config,"
+        "group,first_agent,last_agent,agents,score,scoring,sd,runs,run,value,counted_steps,evaluations,version,main_"
+        "config,"
         "extra_config,compared_configs,compared_strategies,landscapeseed,changeseed,startseed,searchseed\n";
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
         const std::string lead = std::to_string(g) + "," + std::to_string(first) + "," + std::to_string(last) + "," +
                                  std::to_string(last >= first ? last - first + 1 : 0) + "," +
-                                 number(sim.groupAverage(g)) + "," + number(sim.groupDeviation(g)) + "," +
-                                 std::to_string(p.nRuns) + ",";
+                                 number(sim.groupAverage(g)) + "," +
+                                 scoringName(groupScoring(p, sim.fitnessStatsPrinted, g)) + "," +
+                                 number(sim.groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
         for (size_t r = 0; r < sim.fitnessForRuns[g].size(); r++)
             out += lead + std::to_string(r) + "," + number(sim.fitnessForRuns[g][r]) + "," +
                    std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + "," +

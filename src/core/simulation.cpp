@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "NetworkActivator.h"
 #include "agent.h"
 #include "rng.h"
+#include "scoring.h"
 #include "util.h"
 
 namespace {
@@ -133,8 +135,9 @@ void Simulation::accountStepFitness() {
         double sum = 0.0;
         for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
             sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
-        totalFitnessForAllRuns[0] += sum / 11;
-        runFitnessOfGroup[0] += sum / 11;
+        // The fixed divisor, not the group's size: intended (see scoring.h).
+        totalFitnessForAllRuns[0] += sum / kGroupZeroDivisor;
+        runFitnessOfGroup[0] += sum / kGroupZeroDivisor;
     }
 }
 
@@ -250,6 +253,7 @@ void Simulation::runBatch() {
 
     progressStart = std::chrono::steady_clock::now();
     progressShown = false;
+    mostCountedSteps = 0;
     for (curRun = 0; curRun < params.nRuns; curRun++) {
         initRun();
         // An evaluation budget, when set, ends the run instead of the step count.
@@ -259,6 +263,7 @@ void Simulation::runBatch() {
             showProgress(false);
         }
         accountRunEnd();
+        mostCountedSteps = std::max(mostCountedSteps, countedStepsInRun);
         for (BatchObserver* o : observers) o->afterRun(*this);
         finishRun();
     }

@@ -73,6 +73,9 @@ public:
     double groupDeviation(int g) const;
     // Steps of the current run that were scored so far.
     unsigned int getCountedStepsInRun() const { return countedStepsInRun; }
+    // The most steps any run of the last batch scored: more than lastStepsUsedForFitness when
+    // an evaluation budget ran past maxTotalSteps.
+    unsigned int getMostCountedSteps() const { return mostCountedSteps; }
 
     // Runs the network scoring of one agent for given state values; no step is made.
     void printNNStrategyActionProbs(int agentId, int outputId, std::vector<double> stateInputs);
@@ -93,6 +96,7 @@ private:
     // agentsFitnessUseMax (group means with statistics, group 0's sum / 11 without).
     double runFitnessOfGroup[kMaxFitnessGroups] = {};
     unsigned int countedStepsInRun = 0;
+    unsigned int mostCountedSteps = 0;
     std::chrono::steady_clock::time_point progressStart, lastProgress;
     bool progressShown = false;
 
