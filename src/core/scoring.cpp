@@ -25,14 +25,14 @@ std::string scoringName(Scoring scoring) {
 std::string fixedDivisorWarning(const SimuParameters& p, bool fitnessStatsPrinted) {
     // Without fitness groups the report has no score at all.
     if (p.nFitnessGroups < 1 || groupScoring(p, fitnessStatsPrinted, 0) != Scoring::SumOverFixedDivisor) return "";
-    const int agents = p.lastFitnessAgent[0] >= p.firstFitnessAgent[0]
-                           ? p.lastFitnessAgent[0] - p.firstFitnessAgent[0] + 1
-                           : 0;
+    const int agents =
+        p.lastFitnessAgent[0] >= p.firstFitnessAgent[0] ? p.lastFitnessAgent[0] - p.firstFitnessAgent[0] + 1 : 0;
     // An empty group scores 0 either way.
     if (agents == kGroupZeroDivisor || agents == 0) return "";
     return "fitness group 0 has " + std::to_string(agents) + (agents == 1 ? " agent" : " agents") +
            ", but without --print-stats its score is their fitness summed and divided by " +
-           std::to_string(kGroupZeroDivisor) + " (agentsFitnessUseMax 0), not their mean; --print-stats scores the mean";
+           std::to_string(kGroupZeroDivisor) +
+           " (agentsFitnessUseMax 0), not their mean; --print-stats scores the mean";
 }
 
 std::string scoredStepsWarning(const SimuParameters& p, unsigned int mostScoredSteps) {
