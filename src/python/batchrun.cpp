@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "report.h"
+#include "scoring.h"
 #include "simulation.h"
 
 namespace {
@@ -48,6 +49,10 @@ void collect(const Simulation& sim, const ReportCollector& collector, BatchResul
         }
     }
     r.warnings = sim.params.warnings;
+    // The program's scoring warnings, in its order: the fixed divisor, then the steps scored.
+    for (const std::string& w : {fixedDivisorWarning(sim.params, sim.fitnessStatsPrinted),
+                                 scoredStepsWarning(sim.params, sim.getMostCountedSteps())})
+        if (!w.empty()) r.warnings.push_back(w);
     r.report = sim.formatReport();
 }
 
