@@ -50,6 +50,12 @@ std::string field(const std::string& text) {
     return out + "\"";
 }
 
+// How the group's score was made; null for a group that is not scored.
+Json scoring(const Simulation& sim, int g) {
+    const std::string name = scoringName(groupScoring(sim.params, sim.fitnessStatsPrinted, g));
+    return name.empty() ? Json() : Json(name);
+}
+
 std::string joined(const std::vector<std::string>& words, size_t from = 0) {
     std::string out;
     for (size_t i = from; i < words.size(); i++) out += (i > from ? " " : "") + words[i];
@@ -73,7 +79,7 @@ std::string ReportCollector::json(const Simulation& sim, const CommandLine& cl) 
                           {"last_agent", last},
                           {"agents", last >= first ? last - first + 1 : 0},
                           {"score", sim.groupAverage(g)},
-                          {"scoring", scoringName(groupScoring(p, sim.fitnessStatsPrinted, g))},
+                          {"scoring", scoring(sim, g)},
                           {"sd", sim.groupDeviation(g)},
                           {"values", sim.fitnessForRuns[g]},
                           {"evaluations", evaluations[g]}});
@@ -112,7 +118,7 @@ std::string ReportCollector::csv(const Simulation& sim, const CommandLine& cl) c
         const std::string lead = std::to_string(g) + "," + std::to_string(first) + "," + std::to_string(last) + "," +
                                  std::to_string(last >= first ? last - first + 1 : 0) + "," +
                                  number(sim.groupAverage(g)) + "," +
-                                 scoringName(groupScoring(p, sim.fitnessStatsPrinted, g)) + "," +
+                                 field(scoringName(groupScoring(p, sim.fitnessStatsPrinted, g))) + "," +
                                  number(sim.groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
         for (size_t r = 0; r < sim.fitnessForRuns[g].size(); r++)
             out += lead + std::to_string(r) + "," + number(sim.fitnessForRuns[g][r]) + "," +

@@ -11,7 +11,7 @@ Scoring groupScoring(const SimuParameters& p, bool fitnessStatsPrinted, int grou
 std::string scoringName(Scoring scoring) {
     switch (scoring) {
         case Scoring::BestAgent:
-            return "best_agent";
+            return "max";
         case Scoring::Mean:
             return "mean";
         case Scoring::SumOverFixedDivisor:
@@ -19,7 +19,7 @@ std::string scoringName(Scoring scoring) {
         case Scoring::None:
             break;
     }
-    return "none";
+    return "";
 }
 
 std::string fixedDivisorWarning(const SimuParameters& p, bool fitnessStatsPrinted) {

@@ -17,7 +17,8 @@ enum class Scoring { None, BestAgent, Mean, SumOverFixedDivisor };
 constexpr int kGroupZeroDivisor = 11;
 
 Scoring groupScoring(const SimuParameters& params, bool fitnessStatsPrinted, int group);
-// Its name in the labelled reports: "none", "best_agent", "mean" or "sum/11".
+// Its name in the labelled reports and the Python module: "max", "mean" or "sum/11"; "" for a
+// group that is not scored.
 std::string scoringName(Scoring scoring);
 
 // Said before a batch whose group 0 is scored with the fixed divisor but has another number of

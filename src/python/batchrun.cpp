@@ -22,15 +22,6 @@ private:
     std::vector<SeriesRow>& rows;
 };
 
-// As Simulation::accountStepFitness scores: with statistics every group, by its mean or its best
-// agent; without, group 0 only, by its best agent or by its agents' sum divided by 11 (kept so for
-// the program's own report).
-std::string scoringOf(const Simulation& sim, int group) {
-    if (!sim.fitnessStatsPrinted && group > 0) return "";
-    if (sim.params.agentsFitnessUseMax) return "max";
-    return sim.fitnessStatsPrinted ? "mean" : "sum/11";
-}
-
 void collect(const Simulation& sim, const ReportCollector& collector, BatchResult& r) {
     r.groups = sim.params.nFitnessGroups;
     r.runs = sim.params.nRuns;
@@ -38,7 +29,7 @@ void collect(const Simulation& sim, const ReportCollector& collector, BatchResul
     for (int g = 0; g < r.groups; g++) {
         r.scores.push_back(sim.groupAverage(g));
         r.deviations.push_back(sim.groupDeviation(g));
-        r.scoring.push_back(scoringOf(sim, g));
+        r.scoring.push_back(scoringName(groupScoring(sim.params, sim.fitnessStatsPrinted, g)));
     }
     for (unsigned int run = 0; run < r.runs; run++) {
         for (int g = 0; g < r.groups; g++) {
