@@ -124,8 +124,9 @@ def group_mean(stats):
 def program_report_line(*options):
     def expected(tmp):
         (tmp / "mean.cfg").write_text(BASIC.replace("agentsFitnessUseMax 1", "agentsFitnessUseMax 0").replace("nRuns 10", "nRuns 2"))
-        line = subprocess.run([PROGRAM, "mean.cfg", *options], cwd=tmp, capture_output=True, text=True, check=True).stdout.splitlines()[0]
-        return f"""({"'mean'" if options else "'sum/11'"},) {line}"""
+        prog = subprocess.run([PROGRAM, "mean.cfg", *options], cwd=tmp, capture_output=True, text=True, check=True)
+        warned = "".join(f"ConfigWarning: {w.removeprefix('warning: ')}\n" for w in prog.stderr.splitlines())
+        return f"""{warned}({"'mean'" if options else "'sum/11'"},) {prog.stdout.splitlines()[0]}"""
     return expected
 
 
