@@ -241,8 +241,8 @@ FAULTS = [
       "\"Usage: %s <config> [--extra-cfg", "the usage line changes"),
     F("cli", "partial-as-whole", "src/app/commandline.cpp", "return *end ? Taken::Start : Taken::Whole;",
       "return Taken::Whole;", "a number read only in part gets no warning"),
-    F("cli", "result-option-twice", "src/app/commandline.cpp", "first != given.end() && value ?",
-      "false && value ?", "a result option given twice: the second silently wins"),
+    F("cli", "result-option-twice", "src/app/commandline.cpp", "if (first != given.end() && value)",
+      "if (false && value)", "a result option given twice: the second silently wins"),
     # --- views' geometry -------------------------------------------------------------------
     F("geometry", "gray-parity", "src/visual/visualgeometry.cpp", "        parity ^= in;\n", "",
       "Gray decoding without the running parity"),

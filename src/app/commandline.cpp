@@ -17,6 +17,7 @@ namespace {
 // Numbers are read as "%ld", "%d" and "%lf" read them: leading blanks, a sign, then digits, and
 // whatever follows is left unread. A value that does not fit, or is not finite, does not
 // convert and leaves the variable as it was (sscanf's behaviour there is undefined).
+//
 // How much of its word a conversion took: nothing, the whole word (trailing blanks aside), or
 // only its start ("%d" reads "2.5" as 2 and "0x10" as 0), which the user is told about.
 enum class Taken { Nothing, Whole, Start };
@@ -295,9 +296,11 @@ std::vector<char*> takeResultOptions(int argc, char** argv, CommandLine& cl) {
         }
         const char* value = i + 1 < argc ? argv[++i] : nullptr;
         const auto first = given.find(option);
-        const std::string problem = first != given.end() && value ? option + " is given twice (\"" + first->second +
-                                                                        "\", then \"" + value + "\"): give it once"
-                                                                  : setResultOption(cl, option, value);
+        std::string problem;
+        if (first != given.end() && value)
+            problem = option + " is given twice (\"" + first->second + "\", then \"" + value + "\"): give it once";
+        else
+            problem = setResultOption(cl, option, value);
         if (value) given.emplace(option, value);
         if (cl.error.empty()) cl.error = problem;
     }
