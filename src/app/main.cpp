@@ -48,8 +48,9 @@ void runBatch(Simulation& simu, const CommandLine& cl) {
     simu.observers.push_back(&collector);
     simu.runBatch();
     simu.observers.clear();
-    const std::string report = cl.report == CommandLine::Report::Json  ? collector.json(simu, cl)
-                               : cl.report == CommandLine::Report::Csv ? collector.csv(simu, cl)
+    const RunLabels labels{cl.simuCfgFileNames, cl.comparedStrategyNames, cl.fitnessStatsPrinted};
+    const std::string report = cl.report == CommandLine::Report::Json  ? collector.json(simu, labels)
+                               : cl.report == CommandLine::Report::Csv ? collector.csv(simu, labels)
                                                                        : simu.formatReport();
     fputs(report.c_str(), stdout);
     printWarning(scoredStepsWarning(simu.params, simu.getMostCountedSteps()));

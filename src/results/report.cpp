@@ -69,7 +69,7 @@ void ReportCollector::afterRun(Simulation& sim) {
     for (int g = 0; g < sim.params.nFitnessGroups; g++) evaluations[g].push_back(sim.countedEvals[g]);
 }
 
-std::string ReportCollector::json(const Simulation& sim, const CommandLine& cl) const {
+std::string ReportCollector::json(const Simulation& sim, const RunLabels& cl) const {
     const SimuParameters& p = sim.params;
     Json groups = Json::array();
     for (int g = 0; g < p.nFitnessGroups; g++) {
@@ -86,13 +86,13 @@ std::string ReportCollector::json(const Simulation& sim, const CommandLine& cl) 
     }
     const Json report = {{"program", "nkswarm"},
                          {"version", NK_VERSION},
-                         {"config_files", configFiles(cl.simuCfgFileNames)},
+                         {"config_files", configFiles(cl.configFiles)},
                          {"compared_strategies", cl.comparedStrategyNames},
                          {"seeds", seeds(p)},
                          {"runs", p.nRuns},
                          {"last_steps_used_for_fitness", p.lastStepsUsedForFitness},
                          {"counted_steps", countedSteps},
-                         {"print_stats", cl.fitnessStatsPrinted},
+                         {"print_stats", cl.printStats},
                          {"agents_fitness_use_max", p.agentsFitnessUseMax},
                          {"sd_kind", kDeviationKind},
                          {"groups", groups}};
@@ -100,9 +100,9 @@ std::string ReportCollector::json(const Simulation& sim, const CommandLine& cl) 
     return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-std::string ReportCollector::csv(const Simulation& sim, const CommandLine& cl) const {
+std::string ReportCollector::csv(const Simulation& sim, const RunLabels& cl) const {
     const SimuParameters& p = sim.params;
-    const std::vector<std::string>& files = cl.simuCfgFileNames;
+    const std::vector<std::string>& files = cl.configFiles;
     // What every row repeats, so that rows of many reports can be stacked.
     const std::string tail = "," + field(NK_VERSION) + "," + field(files.empty() ? "" : files[0]) + "," +
                              field(files.size() > 1 ? files[1] : "") + "," + field(joined(files, 2)) + "," +

@@ -163,15 +163,11 @@ void checkStrategies(const SimuParameters& p, const std::string& file) {
 
 }  // namespace
 
-SimuParameters::SimuParameters(std::vector<std::string>& names) : comparedStrategyNames(names) {}
-
 SimuParameters::SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
                                int nRunsOverride, double evalsPerStepLimit_, const ConfigTexts& texts)
     : evalsPerStepLimit(evalsPerStepLimit_), comparedStrategyNames(names) {
     readFromFile(simuCfgFileNames, nRunsOverride, texts);
 }
-
-SimuParameters::~SimuParameters() = default;
 
 void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride,
                                   const ConfigTexts& texts) {

@@ -103,8 +103,8 @@ private:
     std::deque<PointInfo> entries;  // by slot (not "slots": a Qt keyword); a deque keeps addresses
     std::vector<uint32_t> freeSlots;
     PointTable<uint32_t> index;  // point -> slot
-    OrderHeap best{false, entries};
-    OrderHeap worst{true, entries};  // empty until the memory is first full
+    OrderHeap best{false};
+    OrderHeap worst{true};  // empty until the memory is first full
     bool worstKept = false;
     std::deque<PooledVisit> visitPool;
     uint32_t freeVisits = 0;  // pool index + 1 of the first free record, 0 for none

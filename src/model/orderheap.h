@@ -3,15 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <vector>
-
-struct PointInfo;
 
 // Keys are (fitness, slot) of the entries in a memory's slots, ordered by fitness
 // descending, then earlier write (the entry's smaller seq) first; a slot has at most one
-// key. Ties are rare, so the seq is read from the entry only for them, which keeps a key
-// at 16 bytes. With the best entry on top the heap serves a
+// key. Ties are rare, so the seq is kept beside the keys, by slot, and read only for them,
+// which keeps a key at 16 bytes. With the best entry on top the heap serves a
 // memory's best point, with the last entry on top its eviction. Knowing each slot's
 // position, a rewrite moves the entry's key up or down and an eviction takes it out,
 // each in O(log n), and the heap never holds more keys than entries.
@@ -22,28 +19,36 @@ public:
         uint32_t slot;
     };
 
-    OrderHeap(bool lastOnTop, const std::deque<PointInfo>& entries) : lastOnTop(lastOnTop), entries(entries) {}
+    explicit OrderHeap(bool lastOnTop) : lastOnTop(lastOnTop) {}
 
     bool empty() const { return heap.empty(); }
     size_t size() const { return heap.size(); }
     const Key& top() const { return heap.front(); }
     const std::vector<Key>& keys() const { return heap; }
 
-    // Adds the key of a slot that has none.
-    void push(const Key& key);
-    // Replaces the key of a slot that has one (after its entry's seq changed).
-    void update(const Key& key);
+    // Adds the key of a slot that has none; `seq` orders it among equal fitness.
+    void push(const Key& key, uint64_t seq);
+    // Replaces the key and seq of a slot that has one.
+    void update(const Key& key, uint64_t seq);
     // Removes a slot's key.
     void erase(uint32_t slot);
-    // Replaces the whole heap (in O(n)).
-    void assign(const std::vector<Key>& keys);
+    // The keys and seqs of `other`, in this heap's order (in O(n)).
+    void assign(const OrderHeap& other);
 
 private:
     static constexpr uint32_t kAbsent = 0xffffffffu;
     bool lastOnTop;
-    const std::deque<PointInfo>& entries;
     std::vector<Key> heap;
     std::vector<uint32_t> position;  // by slot; kAbsent for a slot without a key
+    std::vector<uint64_t> seqOf;     // by slot: the write order of the slot's entry
+
+    // Room for a slot's position and seq.
+    void reserveSlot(uint32_t slot) {
+        if (slot >= position.size()) {
+            position.resize((size_t)slot + 1, kAbsent);
+            seqOf.resize((size_t)slot + 1, 0);
+        }
+    }
 
     // Whether `a` belongs above `b`.
     bool above(const Key& a, const Key& b) const;

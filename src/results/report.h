@@ -6,10 +6,16 @@
 #include <vector>
 
 #include "batchobserver.h"
-#include "commandline.h"
 #include "params.h"
 
 class Simulation;
+
+// What a labelled report records of how the batch was started.
+struct RunLabels {
+    std::vector<std::string> configFiles;  // the main file, the extra file, the compared strategies' files
+    std::vector<std::string> comparedStrategyNames;
+    bool printStats = false;  // --print-stats
+};
 
 class ReportCollector : public BatchObserver {
 public:
@@ -17,9 +23,9 @@ public:
     // Keeps what the simulation does not: each run's scored steps and evaluations.
     void afterRun(Simulation& simulation) override;
 
-    std::string json(const Simulation& simulation, const CommandLine& cl) const;
+    std::string json(const Simulation& simulation, const RunLabels& labels) const;
     // One row per fitness group and run.
-    std::string csv(const Simulation& simulation, const CommandLine& cl) const;
+    std::string csv(const Simulation& simulation, const RunLabels& labels) const;
 
     const std::vector<unsigned int>& getCountedSteps() const { return countedSteps; }
     const std::vector<long long>& getEvaluations(int group) const { return evaluations[group]; }

@@ -1,21 +1,21 @@
 // Indexed binary heap of memory order keys.
 #include "orderheap.h"
 
-#include "memory.h"
-
 bool OrderHeap::above(const Key& a, const Key& b) const {
-    const bool aFirst = a.fitness != b.fitness ? a.fitness > b.fitness : entries[a.slot].seq < entries[b.slot].seq;
+    const bool aFirst = a.fitness != b.fitness ? a.fitness > b.fitness : seqOf[a.slot] < seqOf[b.slot];
     return aFirst != lastOnTop;
 }
 
-void OrderHeap::push(const Key& key) {
-    // The vector grows its capacity geometrically; only the positions in use are written.
-    if (key.slot >= position.size()) position.resize((size_t)key.slot + 1, kAbsent);
+void OrderHeap::push(const Key& key, uint64_t seq) {
+    // The vectors grow their capacity geometrically; only the slots in use are written.
+    reserveSlot(key.slot);
+    seqOf[key.slot] = seq;
     heap.push_back(key);
     siftUp(heap.size() - 1, key);
 }
 
-void OrderHeap::update(const Key& key) {
+void OrderHeap::update(const Key& key, uint64_t seq) {
+    seqOf[key.slot] = seq;
     const size_t i = position[key.slot];
     if (i > 0 && above(key, heap[(i - 1) / 2]))
         siftUp(i, key);
@@ -36,13 +36,11 @@ void OrderHeap::erase(uint32_t slot) {
         siftDown(i, last);
 }
 
-void OrderHeap::assign(const std::vector<Key>& keys) {
-    heap = keys;
-    position.assign(position.size(), kAbsent);
-    for (size_t i = 0; i < heap.size(); i++) {
-        if (heap[i].slot >= position.size()) position.resize((size_t)heap[i].slot + 1, kAbsent);
-        position[heap[i].slot] = (uint32_t)i;
-    }
+void OrderHeap::assign(const OrderHeap& other) {
+    heap = other.heap;
+    seqOf = other.seqOf;
+    position.assign(seqOf.size(), kAbsent);
+    for (size_t i = 0; i < heap.size(); i++) position[heap[i].slot] = (uint32_t)i;
     for (size_t i = heap.size() / 2; i-- > 0;) siftDown(i, heap[i]);
 }
 

@@ -50,11 +50,11 @@ bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
     recordVisit(entry.visits, Visit(curStep, type));
     const OrderHeap::Key key{fitness, slot};
     if (held) {
-        best.update(key);
-        if (worstKept) worst.update(key);
+        best.update(key, entry.seq);
+        if (worstKept) worst.update(key, entry.seq);
     } else {
-        best.push(key);
-        if (worstKept) worst.push(key);
+        best.push(key, entry.seq);
+        if (worstKept) worst.push(key, entry.seq);
     }
     lastUpdateStep = curStep;
     orderedStale = true;
@@ -69,7 +69,7 @@ bool Memory::evictBelow(double fitness) {
     if (numPoints == 0) return false;  // a capacity of 0
     if (!worstKept) {
         worstKept = true;
-        worst.assign(best.keys());
+        worst.assign(best);
     }
     const OrderHeap::Key last = worst.top();
     if (last.fitness >= fitness) return false;

@@ -1,0 +1,9 @@
+// The record's own lifecycle: the defaults of every field are in its declaration; the
+// NEAT objects it owns are complete here.
+#include "NEAT_Globals.h"
+#include "NetworkActivator.h"
+#include "params.h"
+
+SimuParameters::SimuParameters(std::vector<std::string>& names) : comparedStrategyNames(names) {}
+
+SimuParameters::~SimuParameters() = default;
