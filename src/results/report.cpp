@@ -69,7 +69,7 @@ void ReportCollector::afterRun(Simulation& sim) {
     for (int g = 0; g < sim.params.nFitnessGroups; g++) evaluations[g].push_back(sim.countedEvals[g]);
 }
 
-std::string ReportCollector::json(const Simulation& sim, const RunLabels& cl) const {
+std::string ReportCollector::json(const Simulation& sim, const RunLabels& labels) const {
     const SimuParameters& p = sim.params;
     Json groups = Json::array();
     for (int g = 0; g < p.nFitnessGroups; g++) {
@@ -86,13 +86,13 @@ std::string ReportCollector::json(const Simulation& sim, const RunLabels& cl) co
     }
     const Json report = {{"program", "nkswarm"},
                          {"version", NK_VERSION},
-                         {"config_files", configFiles(cl.configFiles)},
-                         {"compared_strategies", cl.comparedStrategyNames},
+                         {"config_files", configFiles(labels.configFiles)},
+                         {"compared_strategies", labels.comparedStrategyNames},
                          {"seeds", seeds(p)},
                          {"runs", p.nRuns},
                          {"last_steps_used_for_fitness", p.lastStepsUsedForFitness},
                          {"counted_steps", countedSteps},
-                         {"print_stats", cl.printStats},
+                         {"print_stats", labels.printStats},
                          {"agents_fitness_use_max", p.agentsFitnessUseMax},
                          {"sd_kind", kDeviationKind},
                          {"groups", groups}};
@@ -100,13 +100,13 @@ std::string ReportCollector::json(const Simulation& sim, const RunLabels& cl) co
     return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-std::string ReportCollector::csv(const Simulation& sim, const RunLabels& cl) const {
+std::string ReportCollector::csv(const Simulation& sim, const RunLabels& labels) const {
     const SimuParameters& p = sim.params;
-    const std::vector<std::string>& files = cl.configFiles;
+    const std::vector<std::string>& files = labels.configFiles;
     // What every row repeats, so that rows of many reports can be stacked.
     const std::string tail = "," + field(NK_VERSION) + "," + field(files.empty() ? "" : files[0]) + "," +
                              field(files.size() > 1 ? files[1] : "") + "," + field(joined(files, 2)) + "," +
-                             field(joined(cl.comparedStrategyNames)) + "," + std::to_string(p.landscapeseed) + "," +
+                             field(joined(labels.comparedStrategyNames)) + "," + std::to_string(p.landscapeseed) + "," +
                              std::to_string(p.changeseed) + "," + std::to_string(p.startseed) + "," +
                              std::to_string(p.searchseed) + "\n";
     std::string out =
@@ -120,10 +120,14 @@ std::string ReportCollector::csv(const Simulation& sim, const RunLabels& cl) con
                                  number(sim.groupAverage(g)) + "," +
                                  field(scoringName(groupScoring(p, sim.fitnessStatsPrinted, g))) + "," +
                                  number(sim.groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
-        for (size_t r = 0; r < sim.fitnessForRuns[g].size(); r++)
-            out += lead + std::to_string(r) + "," + number(sim.fitnessForRuns[g][r]) + "," +
-                   std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + "," +
-                   std::to_string(r < evaluations[g].size() ? evaluations[g][r] : 0) + tail;
+        for (size_t r = 0; r < sim.fitnessForRuns[g].size(); r++) {
+            out += lead;
+            out += std::to_string(r) + ",";
+            out += number(sim.fitnessForRuns[g][r]) + ",";
+            out += std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + ",";
+            out += std::to_string(r < evaluations[g].size() ? evaluations[g][r] : 0);
+            out += tail;
+        }
     }
     return out;
 }
