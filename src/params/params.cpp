@@ -1,8 +1,8 @@
 // The record's own lifecycle: the defaults of every field are in its declaration; the
 // NEAT objects it owns are complete here.
+#include "params.h"
 #include "NEAT_Globals.h"
 #include "NetworkActivator.h"
-#include "params.h"
 
 SimuParameters::SimuParameters(std::vector<std::string>& names) : comparedStrategyNames(names) {}
 
