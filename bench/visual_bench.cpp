@@ -72,9 +72,9 @@ struct Scene {
     Simulation sim;
     std::unique_ptr<TerrainVisualization> view;
     std::unique_ptr<QVTKOpenGLNativeWidget> widget;
-    Scene(unsigned int n, bool shown) : sim(names, [n](SimuParameters& p) { setup(p, n); }) {
-        sim.visualizationOn = true;
-        sim.params.runExternally = false;
+    Scene(unsigned int n, bool shown)
+        : sim(
+              names, [n](SimuParameters& p) { setup(p, n); }, false, SimulationMode::Visual) {
         sim.initRun();
         view.reset(new TerrainVisualization(sim));
         // The view prints its grid size and fitness range; keep the benchmark's output clean.

@@ -86,8 +86,9 @@ int main(int argc, char** argv) {
 
     // All configuration reading and checking happens here, before any visual or probability option counts.
     std::vector<std::string> comparedStrategyNames = cl.comparedStrategyNames;
+    const SimulationMode mode = cl.visual != CommandLine::Visual::None ? SimulationMode::Visual : SimulationMode::Batch;
     Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.fitnessStatsPrinted,
-                    cl.evalsPerStepLimit);
+                    cl.evalsPerStepLimit, {}, mode);
     if (!cl.dumpConfigFile.empty()) writeConfigDump(cl.dumpConfigFile, simu.params);
     if (cl.actionProbs) {
         simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);

@@ -12,7 +12,7 @@
 // of a run's last step are read when the run ends.
 void SeriesRecorder::afterStep(Simulation& sim) {
     run = sim.curRun;
-    step = sim.curStep;
+    step = sim.getCurrentStep();
     // The public memory holds its points with the fitness they were stored with; reading it
     // evaluates nothing.
     const Memory* pub = sim.getPublicMemory();

@@ -1,7 +1,6 @@
 // An agent: its memories, strategy decisions, search methods and fitness measures.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -9,88 +8,74 @@
 #include "inline.h"
 #include "memory.h"
 #include "params.h"
-#include "pointtable.h"
+#include "runcontext.h"
 #include "search.h"
+#include "searchsubject.h"
 #include "strategy.h"
-
-class Simulation;
-class Landscape;
 
 class Agent {
 public:
-    int id;
-    Simulation& simulation;
-    const SimuParameters& params;
-    Landscape& landscape;
-    std::vector<Memory*> memory;  // indexed by MemType: public, private, group (or null)
-    Memory privateMemory;
-    AgentStrategy strategy;
-    AgentStrategy strategyOthers[2];
-    unsigned short* initMemRandomState;
-    unsigned short* searchRandomState;
-    std::unique_ptr<SearchMethod> searchMethods[SearchTypeNum];
-    SearchMethod* curSearchMethod;  // one of searchMethods
-    const unsigned int& curStep;
-    double sumRealFitWithinPhase;
-    double lastFitness[FitTypeNum];
-    std::vector<double> fitnessValues;  // the shown fitness after each step (visual mode's plot)
-    double totalRunFitness;
-    std::vector<Point> pointHistory;
-    std::vector<Point> searchPoints;
-    std::vector<Point> searchPointsOthers[2];
-    SearchPhase phase;
-
-    Agent(int id, Simulation& simulation, const SimuParameters& params, Landscape& landscape, Memory* publicMemory,
-          Memory* groupMemory, unsigned short* initMemRandomState, unsigned short* searchRandomState,
-          const unsigned int& curStep);
+    // `publicMemory` and `groupMemory` (null without groups) are the run's, shared with others.
+    Agent(int id, RunContext& run, Memory* publicMemory, Memory* groupMemory);
     ~Agent();
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;
 
     void initRun();
     void step(int stgId);
+    // The next step decides its search afresh, as the first step of a run does.
+    void forgetDecision() { curSearchMethod = nullptr; }
     void postStep();
 
-    const Memory& getMemory(MemType type) const { return *memory[type]; }
     double calcFitness(FitType type);
     void calcAddToRunFitness(FitType type) { totalRunFitness += calcFitness(type); }
     void updateFitnessValues() { fitnessValues.push_back(lastFitness[FitTypeMaxInCurStepReal]); }
-
-    void addSearchPoint(const Point& p);
-    void addSearchPointOthers(const Point& p, int i);
 
     // Scores every action of the agent's network strategy for the given state values;
     // returns false (after a message) when the request is invalid.
     bool printNNStrategyActionProbs(int outputId, std::vector<double> stateInputs);
 
-    int getId() const { return id; }
-    unsigned short* getSearchRandomState() const { return searchRandomState; }
+    int getId() const { return subject.id; }
+    // What the searches share with the agent; tests set up states through it.
+    SearchSubject& searchSubject() { return subject; }
+    SearchPhase& phase() { return subject.phase; }
+    const SearchPhase& phase() const { return subject.phase; }
+    Memory& getPrivateMemory() { return privateMemory; }
+    const Memory& getMemory(MemType type) const { return *subject.memory[type]; }
+    SearchMethod* getCurSearchMethod() const { return curSearchMethod; }
+    SearchMethod* getSearchMethod(SearchType type) const { return searchMethods[type].get(); }
     SearchType getCurSearchType() const { return curSearchMethod ? curSearchMethod->type : SearchTypeExploit; }
-    const Point& getBestPointInPhase() const { return phase.bestPointWithinPhase; }
-    double getBestFitnessInPhase() const { return phase.bestFitWithinPhase; }
-    const Point& getLastPoint() const { return phase.lastPoint; }
-    double getLastPointFitness() const { return phase.lastPointFitness; }
-    const Point& getPrevLastPoint() const { return phase.lastPointPrev; }
-    const Point& getSearchStartPoint() const { return phase.searchStartPoint; }
+    const Point& getBestPointInPhase() const { return subject.phase.bestPointWithinPhase; }
+    double getBestFitnessInPhase() const { return subject.phase.bestFitWithinPhase; }
+    const Point& getLastPoint() const { return subject.phase.lastPoint; }
+    double getLastPointFitness() const { return subject.phase.lastPointFitness; }
+    const Point& getPrevLastPoint() const { return subject.phase.lastPointPrev; }
+    const Point& getSearchStartPoint() const { return subject.phase.searchStartPoint; }
     const std::vector<Point>& getPointHistory() const { return pointHistory; }
-    const std::vector<Point>& getSearchPoints() const { return searchPoints; }
-    const std::vector<Point>& getSearchPointsOfOthers(int i) const { return searchPointsOthers[i]; }
-    const AgentStrategy& getStrategy() const { return strategy; }
-    const AgentStrategyS2& getStrategyS2() const { return strategy.s2; }
+    const std::vector<Point>& getSearchPoints() const { return subject.searchPoints; }
+    const std::vector<Point>& getSearchPointsOfOthers(int i) const { return subject.searchPointsOthers[i]; }
+    const AgentStrategy& getStrategy() const { return subject.strategy; }
+    const AgentStrategyS2& getStrategyS2() const { return subject.strategy.s2; }
     const std::vector<double>& getFitnessValues() const { return fitnessValues; }
     double getTotalRunFitness() const { return totalRunFitness; }
     double getLastFitness(FitType t) const { return lastFitness[t]; }
-    bool wasWaiting() const { return phase.wasWaitingLastStep; }
+    bool wasWaiting() const { return subject.phase.wasWaitingLastStep; }
 
     // What the agent's network decisions see besides fitness: its progress through the phase
     // and its position in its group. The caller adds the fitness inputs.
-    strategy::NetworkState networkContext() const;
+    strategy::NetworkState networkContext() const { return subject.networkContext(run.params().groupSize); }
 
 private:
-    // Distinct-point indexes beside searchPoints and searchPointsOthers, for lists too long
-    // to search (addDistinct).
-    PointTable<uint8_t> searchPointSet;
-    PointTable<uint8_t> searchPointSetOthers[2];
+    RunContext& run;
+    Memory privateMemory;
+    SearchSubject subject;
+    std::unique_ptr<SearchMethod> searchMethods[SearchTypeNum];
+    SearchMethod* curSearchMethod = nullptr;  // one of searchMethods
+    double sumRealFitWithinPhase = 0.0;
+    double lastFitness[FitTypeNum] = {};
+    std::vector<double> fitnessValues;  // the shown fitness after each step (visual mode's plot)
+    double totalRunFitness = 0.0;
+    std::vector<Point> pointHistory;  // kept in visual mode only
 
     // Chooses search method and source memory from the acting strategy (network or table).
     void decide(const AgentStrategy& s);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "agent.h"
 #include "landscape.h"
 #include "memory.h"
 #include "strategy.h"
@@ -24,49 +23,17 @@ const PointInfo& bestOf(const Memory* m) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
-// SearchPhase
-
-SearchPhase::SearchPhase(int numSteps, const SimuParameters& params)
-    : numSteps((unsigned int)numSteps),
-      waiting(false),
-      wasWaitingLastStep(false),
-      inPhaseSteps(0),
-      lastPointFitness(0.0),
-      bestFitWithinPhase(0.0),
-      params(params) {}
-
-void SearchPhase::preStep() {
-    if (inPhaseSteps == 0) {
-        bestFitWithinPhase = 0.0;
-        bestPointWithinPhase = Point(0L);
-    }
-}
-
-void SearchPhase::postStep(bool improvedThisStep) {
-    wasWaitingLastStep = waiting;
-    if (params.waitingEnabled && !waiting && !improvedThisStep && inPhaseSteps < numSteps) waiting = true;
-    inPhaseSteps++;
-    if (inPhaseSteps >= numSteps) {
-        inPhaseSteps = 0;
-        waiting = false;
-    }
-}
-
-// ---------------------------------------------------------------------------------------
 // SearchMethod: the frame and the place decision
 
-SearchMethod::SearchMethod(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
-                           const std::vector<Memory*>& memoryVector, const unsigned int& curStep, SearchPhase& phase)
-    : evalCounter(evalCounter),
-      landscape(landscape),
-      owner(owner),
+SearchMethod::SearchMethod(RunContext& run, SearchSubject& subject)
+    : run(run),
+      subject(subject),
+      landscape(run.landscape()),
       type(SearchTypeExploit),
-      params(params),
-      memoryVector(memoryVector),
+      params(run.params()),
       srcMemory(nullptr),
       srcMemory2(nullptr),
-      curStep(curStep),
-      phase(phase),
+      phase(subject.phase),
       alwaysStartWithNewPoint(false) {}
 
 void SearchMethod::step() {
@@ -76,28 +43,28 @@ void SearchMethod::step() {
 
 void SearchMethod::stepOtherStrategies(int /*stgId*/) {}
 
-void SearchMethod::setSrcMemory(MemType memType) { srcMemory = memoryVector[memType]; }
+void SearchMethod::setSrcMemory(MemType memType) { srcMemory = subject.memory[memType]; }
 
 void SearchMethod::setSrcMemories(MemType memType1, MemType memType2) {
-    srcMemory = memoryVector[memType1];
-    srcMemory2 = memoryVector[memType2];
+    srcMemory = subject.memory[memType1];
+    srcMemory2 = subject.memory[memType2];
 }
 
 MemType SearchMethod::probSelectMem(double pointFitness) {
-    const AgentStrategy& s = owner.strategy;
+    const AgentStrategy& s = subject.strategy;
     const int numActions = s.getNumMemTypesS2();
     double probs[3] = {0.0, 0.0, 0.0};
     if (params.usingNNStrategy)
         networkPlaceWeights(s, pointFitness, probs);
     else
         tablePlaceWeights(s, pointFitness, probs);
-    const int action = strategy::chooseAction(numActions, probs, params.deterministicActions, owner.searchRandomState);
+    const int action = strategy::chooseAction(numActions, probs, params.deterministicActions, run.searchStream());
     return strategy::actionMemTypeMapS2[s.type][action];
 }
 
 void SearchMethod::networkPlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const {
     strategy::requireNetworkType(s.type);
-    strategy::NetworkState state = owner.networkContext();
+    strategy::NetworkState state = subject.networkContext(params.groupSize);
     state.fitness[0] = strategy::fitnessInput(pointFitness, params.NNFitnessDiscreteSteps);
     strategy::scoreActions(s, strategy::OutputPlace, state, s.getNumMemTypesS2(), probs);
 }
@@ -113,15 +80,15 @@ void SearchMethod::tablePlaceWeights(const AgentStrategy& s, double pointFitness
     for (int i = 0; i < numActions; i++) probs[i] = row[i];
     if (params.secondProbsStep == 0) return;
     if (params.secondProbsInterpolate) {
-        const double progress = std::min((double)curStep / params.secondProbsStep, 1.0);
+        const double progress = std::min((double)run.step() / params.secondProbsStep, 1.0);
         for (int i = 0; i < numActions; i++) probs[i] = row[i] * (1 - progress) + row2[i] * progress;
-    } else if (curStep >= params.secondProbsStep) {
+    } else if (run.step() >= params.secondProbsStep) {
         for (int i = 0; i < numActions; i++) probs[i] = row2[i];
     }
 }
 
 void SearchMethod::queuePoint(const Point& point, double fitness, VisitType visitType) {
-    Memory* target = memoryVector[probSelectMem(fitness)];
+    Memory* target = subject.memory[probSelectMem(fitness)];
     if (target == nullptr) NK_FATAL(Config, "A point was placed into a group memory, but agents form no groups\n");
     target->queueAddPoint(point, fitness, visitType);
 }
@@ -139,7 +106,7 @@ bool SearchMethod::prepareStartPoint(Point& curPoint, double& curFitness) {
 
     if (params.alwaysUseUpToDateFitness || (newStart && params.alwaysUpdateSourceMem)) {
         curFitness = landscape.getFitnessValue(curPoint);
-        owner.addSearchPoint(curPoint);
+        subject.addSearchPoint(curPoint);
     }
 
     if (curFitness > phase.bestFitWithinPhase) {
@@ -153,7 +120,7 @@ bool SearchMethod::prepareStartPoint(Point& curPoint, double& curFitness) {
     return newStart;
 }
 
-void SearchMethod::countEvaluations() { evalCounter.addCountedEvals(owner.id, (int)owner.searchPoints.size()); }
+void SearchMethod::countEvaluations() { run.evals().addCountedEvals(subject.id, (int)subject.searchPoints.size()); }
 
 void SearchMethod::acceptImprovement(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness) {
     landscape.queueVisit(bestPoint);
@@ -196,13 +163,8 @@ bool SearchMethod::waitingStep() {
 // ---------------------------------------------------------------------------------------
 // Exploit: neighbour scan with optional exhaustive look-ahead
 
-SearchRandomLocal::SearchRandomLocal(EvalCounter& evalCounter, Landscape& landscape, Agent& owner,
-                                     const SimuParameters& params, const SearchPhaseConfig& phaseConfig,
-                                     const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
-                                     SearchPhase& phase)
-    : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase),
-      phaseConfig(phaseConfig),
-      bestValue(0.0) {
+SearchRandomLocal::SearchRandomLocal(RunContext& run, SearchSubject& subject, const SearchPhaseConfig& phaseConfig)
+    : SearchMethod(run, subject), phaseConfig(phaseConfig), bestValue(0.0) {
     type = SearchTypeExploit;
 }
 
@@ -214,7 +176,7 @@ void SearchRandomLocal::step() {
     double curFitness = 0.0;
     if (prepareStartPoint(curPoint, curFitness)) phase.searchStartPoint = curPoint;
 
-    const CustomParameters& cp = params.getCustomParams(owner.id);
+    const CustomParameters& cp = params.getCustomParams(subject.id);
     const bool useAll = cp.exploitSearchConfig.useAllAttempts;
     const int maxDepth = cp.exploitSearchConfig.maxTreeDepth;
 
@@ -223,7 +185,7 @@ void SearchRandomLocal::step() {
     for (unsigned int i = 0; i < params.n; i++) {
         const Point neighbour(curPoint, (unsigned int)i);
         const double f = landscape.getFitnessValue(neighbour);
-        if (maxDepth <= 1) owner.addSearchPoint(neighbour);
+        if (maxDepth <= 1) subject.addSearchPoint(neighbour);
         if (f > bestFitness) {
             bestFitness = f;
             bestPoint = neighbour;
@@ -269,7 +231,7 @@ void SearchRandomLocal::stepOtherStrategies(int stgId) {
     }
     if (params.alwaysUseUpToDateFitness || (newStart && params.alwaysUpdateSourceMem)) {
         startFitness = landscape.getFitnessValue(startPoint);
-        owner.addSearchPointOthers(startPoint, stgId - 1);
+        subject.addSearchPointOthers(startPoint, stgId - 1);
     }
 
     const CustomParameters& cp = params.getCustomParams(stgId + params.nAgents - 1);
@@ -279,7 +241,7 @@ void SearchRandomLocal::stepOtherStrategies(int stgId) {
     for (unsigned int i = 0; i < params.n; i++) {
         const Point neighbour(startPoint, (unsigned int)i);
         const double f = landscape.getFitnessValue(neighbour);
-        if (maxDepth <= 1) owner.addSearchPointOthers(neighbour, stgId - 1);
+        if (maxDepth <= 1) subject.addSearchPointOthers(neighbour, stgId - 1);
         if (!useAll && f > startFitness) break;
     }
 
@@ -294,9 +256,9 @@ double SearchRandomLocal::treeSearch(const Point& curPoint, int depth, double ac
     if (curPointFitness < 0) {
         curPointFitness = landscape.getFitnessValue(curPoint);
         if (stgId > 0)
-            owner.addSearchPointOthers(curPoint, stgId - 1);
+            subject.addSearchPointOthers(curPoint, stgId - 1);
         else
-            owner.addSearchPoint(curPoint);
+            subject.addSearchPoint(curPoint);
     }
     accumRewards = accumRewards + curPointFitness;
 
@@ -324,12 +286,9 @@ void SearchRandomLocal::considerPoint(const Point& searchPoint, int depth, doubl
 // ---------------------------------------------------------------------------------------
 // Explore: random jumps within a distance range
 
-SearchRandomJump::SearchRandomJump(EvalCounter& evalCounter, Landscape& landscape, Agent& owner,
-                                   const SimuParameters& params, const SearchPhaseConfigRange& phaseConfigRange,
-                                   const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
-                                   SearchPhase& phase)
-    : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase),
-      phaseConfigRange(phaseConfigRange) {
+SearchRandomJump::SearchRandomJump(RunContext& run, SearchSubject& subject,
+                                   const SearchPhaseConfigRange& phaseConfigRange)
+    : SearchMethod(run, subject), phaseConfigRange(phaseConfigRange) {
     type = SearchTypeExplore;
 }
 
@@ -342,7 +301,7 @@ void SearchRandomJump::step() {
     double rangeHigh = phaseConfigRange.rangeHigh;
     const SearchPhaseConfigRange& second = params.exploreSearchConfig2;
     if (second.maxSteps != 0) {
-        const double progress = std::min((double)curStep / second.maxSteps, 1.0);
+        const double progress = std::min((double)run.step() / second.maxSteps, 1.0);
         rangeLow = (1 - progress) * rangeLow + progress * second.rangeLow;
         rangeHigh = (1 - progress) * rangeHigh + progress * second.rangeHigh;
     }
@@ -359,9 +318,9 @@ void SearchRandomJump::step() {
     double bestFitness = -1;
     Point bestPoint;
     for (unsigned int attempt = 0; attempt < maxJumps; attempt++) {
-        const Point candidate(curPoint, minJumpDist, maxJumpDist, params.n, owner.searchRandomState);
+        const Point candidate(curPoint, minJumpDist, maxJumpDist, params.n, run.searchStream());
         const double f = landscape.getFitnessValue(candidate);
-        owner.addSearchPoint(candidate);
+        subject.addSearchPoint(candidate);
         if (f > bestFitness) {
             bestFitness = f;
             bestPoint = candidate;
@@ -386,11 +345,9 @@ void SearchRandomJump::step() {
 // ---------------------------------------------------------------------------------------
 // Recombination: children of the best points of two memories
 
-SearchRecombination::SearchRecombination(EvalCounter& evalCounter, Landscape& landscape, Agent& owner,
-                                         const SimuParameters& params, const SearchPhaseConfigRecomb& phaseConfig,
-                                         const std::vector<Memory*>& memoryVector, const unsigned int& curStep,
-                                         SearchPhase& phase)
-    : SearchMethod(evalCounter, landscape, owner, params, memoryVector, curStep, phase), phaseConfig(phaseConfig) {
+SearchRecombination::SearchRecombination(RunContext& run, SearchSubject& subject,
+                                         const SearchPhaseConfigRecomb& phaseConfig)
+    : SearchMethod(run, subject), phaseConfig(phaseConfig) {
     type = SearchTypeRecombination;
 }
 
@@ -418,9 +375,9 @@ void SearchRecombination::step() {
     double bestFitness = -1;
     Point bestPoint;
     for (unsigned int attempt = 0; attempt < maxJumps; attempt++) {
-        const Point child(p1, p2, params.n, owner.searchRandomState);
+        const Point child(p1, p2, params.n, run.searchStream());
         const double f = landscape.getFitnessValue(child);
-        owner.addSearchPoint(child);
+        subject.addSearchPoint(child);
         if (f > bestFitness) {
             bestFitness = f;
             bestPoint = child;

@@ -1,53 +1,31 @@
-// Search phases and the three search methods: exploit (local tree search), explore
-// (random jump) and recombination.
+// The step frame shared by the search methods and the three search methods: exploit (local
+// tree search), explore (random jump) and recombination.
 #pragma once
 
 #include <vector>
 
 #include "constants.h"
-#include "evalcounter.h"
 #include "inline.h"
 #include "params.h"
+#include "runcontext.h"
+#include "searchsubject.h"
 
 class Landscape;
 class Memory;
-class Agent;
-
-class SearchPhase {
-public:
-    unsigned int numSteps;
-    bool waiting;
-    bool wasWaitingLastStep;
-    unsigned int inPhaseSteps;
-    Point lastPoint;
-    Point lastPointPrev;
-    double lastPointFitness;
-    Point searchStartPoint;
-    Point bestPointWithinPhase;
-    double bestFitWithinPhase;
-    const SimuParameters& params;
-
-    SearchPhase(int numSteps, const SimuParameters& params);
-    void preStep();
-    void postStep(bool improvedThisStep);
-};
 
 class SearchMethod {
 public:
-    EvalCounter& evalCounter;
+    RunContext& run;
+    SearchSubject& subject;
     Landscape& landscape;
-    Agent& owner;
     SearchType type;
     const SimuParameters& params;
-    const std::vector<Memory*>& memoryVector;
     Memory* srcMemory;
     Memory* srcMemory2;
-    const unsigned int& curStep;
     SearchPhase& phase;
     bool alwaysStartWithNewPoint;
 
-    SearchMethod(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
-                 const std::vector<Memory*>& memoryVector, const unsigned int& curStep, SearchPhase& phase);
+    SearchMethod(RunContext& run, SearchSubject& subject);
     virtual ~SearchMethod() = default;
     virtual void step();
     virtual void stepOtherStrategies(int stgId);
@@ -89,9 +67,7 @@ public:
     double bestValue;
     Point bestTreePoint;
 
-    SearchRandomLocal(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
-                      const SearchPhaseConfig& phaseConfig, const std::vector<Memory*>& memoryVector,
-                      const unsigned int& curStep, SearchPhase& phase);
+    SearchRandomLocal(RunContext& run, SearchSubject& subject, const SearchPhaseConfig& phaseConfig);
     void step() override;
     void stepOtherStrategies(int stgId) override;
     double treeSearch(const Point& curPoint, int depth, double accumRewards, const CustomParameters& cp, int stgId,
@@ -104,9 +80,7 @@ class SearchRandomJump : public SearchMethod {
 public:
     const SearchPhaseConfigRange& phaseConfigRange;
 
-    SearchRandomJump(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
-                     const SearchPhaseConfigRange& phaseConfigRange, const std::vector<Memory*>& memoryVector,
-                     const unsigned int& curStep, SearchPhase& phase);
+    SearchRandomJump(RunContext& run, SearchSubject& subject, const SearchPhaseConfigRange& phaseConfigRange);
     void step() override;
 };
 
@@ -114,8 +88,6 @@ class SearchRecombination : public SearchMethod {
 public:
     const SearchPhaseConfigRecomb& phaseConfig;
 
-    SearchRecombination(EvalCounter& evalCounter, Landscape& landscape, Agent& owner, const SimuParameters& params,
-                        const SearchPhaseConfigRecomb& phaseConfig, const std::vector<Memory*>& memoryVector,
-                        const unsigned int& curStep, SearchPhase& phase);
+    SearchRecombination(RunContext& run, SearchSubject& subject, const SearchPhaseConfigRecomb& phaseConfig);
     void step() override;
 };

@@ -25,37 +25,48 @@ SimuParameters& applySetup(SimuParameters& p, const std::function<void(SimuParam
 }  // namespace
 
 Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
-                       int nRunsOverride, bool statsPrinted, double evalsPerStepLimit, const ConfigTexts& texts)
+                       int nRunsOverride, bool statsPrinted, double evalsPerStepLimit, const ConfigTexts& texts,
+                       SimulationMode mode)
     : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit, texts),
-      landscape(params, curStep),
-      fitnessStatsPrinted(statsPrinted) {}
+      run(params, *this, mode == SimulationMode::Visual),
+      landscape(params, run.stepClock()),
+      fitnessStatsPrinted(statsPrinted) {
+    enterMode(mode);
+}
 
 Simulation::Simulation(std::vector<std::string>& names, const std::function<void(SimuParameters&)>& setup,
-                       bool statsPrinted)
-    : params(names), landscape(applySetup(params, setup), curStep), fitnessStatsPrinted(statsPrinted) {}
+                       bool statsPrinted, SimulationMode mode)
+    : params(names),
+      run(params, *this, mode == SimulationMode::Visual),
+      landscape(applySetup(params, setup), run.stepClock()),
+      fitnessStatsPrinted(statsPrinted) {
+    enterMode(mode);
+}
+
+void Simulation::enterMode(SimulationMode mode) {
+    run.setLandscape(landscape);
+    // A visual run is stepped by the window and never scored.
+    if (mode == SimulationMode::Visual) params.runExternally = false;
+}
 
 Simulation::~Simulation() { agents.clear(); }
 
 void Simulation::initRun() {
     landscape.initRun(curRun);
-    if (curRun == 0) {
-        rng48::seedState(initMemRandomState, params.startseed);
-        rng48::seedState(searchRandomState, params.searchseed);
-    }
-    publicMemory = std::make_unique<Memory>(params.maxMemSize, curStep);
-    publicMemory->populate(params.initialPublicMemSize, params.nPoints, initMemRandomState, landscape);
+    if (curRun == 0) run.seedStreams(params.startseed, params.searchseed);
+    publicMemory = std::make_unique<Memory>(params.maxMemSize, run.stepClock());
+    publicMemory->populate(params.initialPublicMemSize, params.nPoints, run.initMemStream(), landscape);
     if (params.groupSize > 1) createGroupMemories();
 
     for (int i = 0; i < params.nAgents; i++) {
         // Agents beyond the last whole group have no group memory.
         const size_t g = groupsMemory.empty() ? 0 : (size_t)(i / params.groupSize);
         Memory* groupMemory = g < groupsMemory.size() ? groupsMemory[g].get() : nullptr;
-        agents.push_back(std::make_unique<Agent>(i, *this, params, landscape, publicMemory.get(), groupMemory,
-                                                 initMemRandomState, searchRandomState, curStep));
+        agents.push_back(std::make_unique<Agent>(i, run, publicMemory.get(), groupMemory));
     }
     for (auto& a : agents) a->initRun();
 
-    curStep = 0;
+    run.setStep(0);
     countedStepsInRun = 0;
     for (int g = 0; g < kMaxFitnessGroups; g++) {
         countedEvals[g] = 0;
@@ -65,9 +76,10 @@ void Simulation::initRun() {
 
 void Simulation::createGroupMemories() {
     const int nGroups = params.nAgents / params.groupSize;
-    for (int g = 0; g < nGroups; g++) groupsMemory.push_back(std::make_unique<Memory>(params.maxMemSize, curStep));
+    for (int g = 0; g < nGroups; g++)
+        groupsMemory.push_back(std::make_unique<Memory>(params.maxMemSize, run.stepClock()));
     for (auto& m : groupsMemory)
-        m->populate(params.initialGroupsMemSize, params.nPoints, initMemRandomState, landscape);
+        m->populate(params.initialGroupsMemSize, params.nPoints, run.initMemStream(), landscape);
 }
 
 void Simulation::executeOneStep() {
@@ -79,7 +91,7 @@ void Simulation::executeOneStep() {
     else
         stepAllAgents();
 
-    if (visualizationOn) refreshAgentFitness();
+    if (run.recordsHistory()) refreshAgentFitness();
 
     for (BatchObserver* o : observers) o->beforeVisits(*this);
     postStep();
@@ -92,14 +104,14 @@ void Simulation::executeOneStep() {
         for (auto& a : agents) a->postStep();
     }
 
-    curStep++;
+    run.advanceStep();
     if (params.runExternally) accountStepFitness();
 }
 
 void Simulation::stepWithBudget() {
     groupActedThisStep[0] = false;
     // Compared as a double: the budget of a long run need not fit an int.
-    const double budget = params.evalsPerStepLimit * curStep;
+    const double budget = params.evalsPerStepLimit * run.step();
     if (!agents.empty() && countedEvals[0] <= budget) {
         groupActedThisStep[0] = true;
         agents[0]->step(0);
@@ -123,7 +135,7 @@ void Simulation::stepAllAgents() {
 void Simulation::accountStepFitness() {
     // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
     // the run's length, and then no step counts.
-    if (params.maxTotalSteps - params.lastStepsUsedForFitness >= curStep) return;
+    if (params.maxTotalSteps - params.lastStepsUsedForFitness >= run.step()) return;
     countedStepsInRun++;
 
     if (fitnessStatsPrinted) {
@@ -257,7 +269,7 @@ void Simulation::runBatch() {
     for (curRun = 0; curRun < params.nRuns; curRun++) {
         initRun();
         // An evaluation budget, when set, ends the run instead of the step count.
-        while (params.maxTotalEvals > 0 ? countedEvals[0] < params.maxTotalEvals : curStep < params.maxTotalSteps) {
+        while (params.maxTotalEvals > 0 ? countedEvals[0] < params.maxTotalEvals : run.step() < params.maxTotalSteps) {
             executeOneStep();
             for (BatchObserver* o : observers) o->afterStep(*this);
             showProgress(false);
@@ -345,11 +357,11 @@ void Simulation::showProgress(bool force) {
         if (params.maxTotalEvals > 0)
             within = std::min(1.0, (double)countedEvals[0] / params.maxTotalEvals);
         else if (params.maxTotalSteps > 0)
-            within = std::min(1.0, (double)curStep / params.maxTotalSteps);
+            within = std::min(1.0, (double)run.step() / params.maxTotalSteps);
         done = (curRun + within) / params.nRuns;
     }
     const double left = done > 0 ? elapsed * (1.0 - done) / done : 0.0;
-    fprintf(stderr, "\r\033[Krun %u/%u  step %u  elapsed %.0fs  left ~%.0fs", curRun + 1, params.nRuns, curStep,
+    fprintf(stderr, "\r\033[Krun %u/%u  step %u  elapsed %.0fs  left ~%.0fs", curRun + 1, params.nRuns, run.step(),
             elapsed, left);
     fflush(stderr);
     progressShown = true;

@@ -14,22 +14,29 @@
 #include "landscape.h"
 #include "memory.h"
 #include "params.h"
+#include "runcontext.h"
 
 class Agent;
+
+// Batch: the runs are scored and reported. Visual: one run shown step by step, each agent
+// keeping its path, nothing scored.
+enum class SimulationMode { Batch, Visual };
 
 class Simulation : public EvalCounter {
 public:
     SimuParameters params;
+
+private:
+    // What the agents use of the run: declared before the landscape, which reads its step.
+    RunContext run;
+
+public:
     Landscape landscape;
     std::vector<std::unique_ptr<Agent>> agents;
     unsigned int curRun = 0;
-    unsigned int curStep = 0;
     std::int64_t countedEvals[kMaxFitnessGroups] = {};  // a long run counts past 2^31
-    bool visualizationOn = false;
     std::unique_ptr<Memory> publicMemory;
     std::vector<std::unique_ptr<Memory>> groupsMemory;  // one per group; empty without groups
-    unsigned short initMemRandomState[3] = {};
-    unsigned short searchRandomState[3] = {};
     int chosenAgentId = 0;
     double totalFitnessForAllRuns[kMaxFitnessGroups] = {};
     bool groupActedThisStep[kMaxFitnessGroups] = {};
@@ -43,11 +50,12 @@ public:
     bool progressLine = true;
 
     Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
-               int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit, const ConfigTexts& texts = {});
+               int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit, const ConfigTexts& texts = {},
+               SimulationMode mode = SimulationMode::Batch);
     // Builds a simulation without configuration files: `setup` fills the default parameters
     // before the landscape is made. For tests and tools.
     Simulation(std::vector<std::string>& comparedStrategyNames, const std::function<void(SimuParameters&)>& setup,
-               bool fitnessStatsPrinted = false);
+               bool fitnessStatsPrinted = false, SimulationMode mode = SimulationMode::Batch);
     ~Simulation();
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;
@@ -82,13 +90,15 @@ public:
 
     void setChosenAgent(int id) { chosenAgentId = id; }
     int getChosenAgent() const { return chosenAgentId; }
-    unsigned int getCurrentStep() const { return curStep; }
+    unsigned int getCurrentStep() const { return run.step(); }
     unsigned int getCurrentRun() const { return curRun; }
     const SimuParameters& getParameters() const { return params; }
     Landscape& getLandscape() { return landscape; }
     const std::vector<std::unique_ptr<Agent>>& getAgents() const { return agents; }
     const Memory* getPublicMemory() const { return publicMemory.get(); }
-    bool isVisualizationOn() const { return visualizationOn; }
+    bool isVisualizationOn() const { return run.recordsHistory(); }
+    // The agents' view of the run (tests step agents and searches through it).
+    RunContext& context() { return run; }
     const std::vector<double>& getChosenAgentFitnessValues() const;
 
 private:
@@ -113,5 +123,6 @@ private:
     void accountRunEnd();
     // Progress line on a terminal's standard error; silent otherwise.
     void showProgress(bool force);
+    void enterMode(SimulationMode mode);
     void clearProgress();
 };

@@ -69,9 +69,9 @@ int runVisualized(Simulation& sim, int argc, char** argv, VisualizationType visT
                  "configuration has N = %u. Use --visual-spherical, which works for every N.\n",
                  visgeom::kMaxTerrainDims, sim.params.n);
     requireDisplay();
+    if (!sim.isVisualizationOn())
+        NK_FATAL(Internal, "Internal error: a simulation shown in the window must be made in visual mode\n");
 
-    sim.visualizationOn = true;
-    sim.params.runExternally = false;
     sim.params.print();
     if (startSeed >= 0) sim.params.startseed = startSeed;
     sim.curRun = 0;

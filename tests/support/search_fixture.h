@@ -73,19 +73,18 @@ struct World {
             p.nContexts = 1UL << p.k;
         });
         sim->landscape.initRun(0);
-        rng48::seedState(sim->searchRandomState, sim->params.searchseed);
-        pub = std::make_unique<Memory>(sim->params.maxMemSize, sim->curStep);
-        if (withGroup) grp = std::make_unique<Memory>(sim->params.maxMemSize, sim->curStep);
-        agent = std::make_unique<Agent>(agentId, *sim, sim->params, sim->landscape, pub.get(), grp.get(),
-                                        sim->initMemRandomState, sim->searchRandomState, sim->curStep);
+        sim->context().seedStreams(sim->params.startseed, sim->params.searchseed);
+        pub = std::make_unique<Memory>(sim->params.maxMemSize, sim->context().stepClock());
+        if (withGroup) grp = std::make_unique<Memory>(sim->params.maxMemSize, sim->context().stepClock());
+        agent = std::make_unique<Agent>(agentId, sim->context(), pub.get(), grp.get());
         agent->initRun();
     }
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
     Landscape& land() { return sim->landscape; }
-    unsigned short* rs() { return sim->searchRandomState; }
-    SearchMethod& method(SearchType t) { return *agent->searchMethods[t]; }
+    unsigned short* rs() { return sim->context().searchStream(); }
+    SearchMethod& method(SearchType t) { return *agent->getSearchMethod(t); }
     SearchRandomLocal& exploit() { return static_cast<SearchRandomLocal&>(method(SearchTypeExploit)); }
     // Fitness without crowding; no evaluation is counted.
     double f(const Point& p) const { return sim->landscape.getBaseFitness(p); }

@@ -59,12 +59,13 @@ struct VisualSim {
     std::vector<std::string> names;
     Simulation sim;
     explicit VisualSim(unsigned int n, const std::function<void(SimuParameters&)>& extra = nullptr)
-        : sim(names, [&](SimuParameters& p) {
-              smallSetup(p, n);
-              if (extra) extra(p);
-          }) {
-        sim.visualizationOn = true;
-        sim.params.runExternally = false;
+        : sim(
+              names,
+              [&](SimuParameters& p) {
+                  smallSetup(p, n);
+                  if (extra) extra(p);
+              },
+              false, SimulationMode::Visual) {
         sim.initRun();
     }
     ~VisualSim() { sim.finishRun(); }

@@ -19,7 +19,7 @@ const MemType Pub = MemTypePublic, Priv = MemTypePrivate, Grp = MemTypeGroup;
 // Gives the agent's memories one point each with the given best fitness.
 void fillMemories(World& w, double pub, double priv, double grp = 0.5) {
     w.pub->addPoint(Point(3), pub, VisitTypeInit);
-    w.agent->privateMemory.addPoint(Point(12), priv, VisitTypeInit);
+    w.agent->getPrivateMemory().addPoint(Point(12), priv, VisitTypeInit);
     if (w.grp) w.grp->addPoint(Point(33), grp, VisitTypeInit);
 }
 
@@ -27,11 +27,11 @@ void fillMemories(World& w, double pub, double priv, double grp = 0.5) {
 // the number of memory writes the step queued.
 int fullStep(World& w) {
     w.agent->step(0);
-    const int writes = (int)(w.pub->queuedPoints.size() + w.agent->privateMemory.queuedPoints.size());
+    const int writes = (int)(w.pub->queuedPoints.size() + w.agent->getPrivateMemory().queuedPoints.size());
     w.land().visitQueuedPoints();
     w.pub->addQueuedPoints();
     w.agent->postStep();
-    w.sim->curStep++;
+    w.sim->context().advanceStep();
     return writes;
 }
 
@@ -65,12 +65,13 @@ World decisionWorld(StrategyType t, const std::function<void(SimuParameters&)>& 
 void expectAction(World& w, StrategyType t, int action) {
     static const MemType kSource[7][3] = {{Pub, Priv}, {Pub, Pub, Priv}, {Pub, Grp, Priv}, {Pub, Priv},
                                           {Pub, Pub},  {Pub, Pub},       {Pub, Pub}};
-    const SearchMethod* m = w.agent->curSearchMethod;
+    const SearchMethod* m = w.agent->getCurSearchMethod();
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->type, action / kNumMemActions[t] == 0 ? SearchTypeExploit : SearchTypeExplore);
-    EXPECT_EQ(m->srcMemory, w.agent->memory[t == StrategyType3 ? Pub : kSource[t][action % kNumMemActions[t]]]);
+    EXPECT_EQ(m->srcMemory,
+              w.agent->searchSubject().memory[t == StrategyType3 ? Pub : kSource[t][action % kNumMemActions[t]]]);
     if (t == StrategyType3) {
-        EXPECT_EQ(m->srcMemory2, w.agent->memory[Priv]);
+        EXPECT_EQ(m->srcMemory2, w.agent->searchSubject().memory[Priv]);
     }
 }
 
@@ -81,7 +82,7 @@ TEST(TableDecisionTest, EveryActionOfEveryTypeFromTheBlockOfTheMemoryLevels) {
         const StrategyType t = (StrategyType)ti;
         World w = decisionWorld(t);
         fillMemories(w, 0.5, 0.3);  // public best exactly 0.5 is level Hi, private 0.3 Lo: block [1][0]
-        AgentStrategy& s = w.agent->strategyOthers[0];
+        AgentStrategy& s = w.agent->searchSubject().strategyOthers[0];
         for (int a = 0; a < kNumActions[t]; a++) {
             // Action a alone in block [1][0]; every other block names another action.
             const int other = kNumActions[t] - 1 - a;
@@ -91,7 +92,7 @@ TEST(TableDecisionTest, EveryActionOfEveryTypeFromTheBlockOfTheMemoryLevels) {
                     const int x = (cp == 1 && cq == 0) ? a : other;
                     s.s1.searchProbs[cp][cq][x / kNumMemActions[t]][x % kNumMemActions[t]] = 1;
                 }
-            w.agent->curSearchMethod = nullptr;
+            w.agent->forgetDecision();
             const uint64_t expectedState = stateAfterDraws(w.rs(), 1);
             w.agent->step(1);
             SCOPED_TRACE("type " + std::to_string(ti) + " action " + std::to_string(a));
@@ -116,7 +117,8 @@ TEST(TableDecisionTest, BestMemoryMeansPrivateUnlessPublicIsBetterAndNearTiesKee
         });
         fillMemories(w, c.pub, c.priv);
         w.agent->step(1);
-        EXPECT_EQ(w.agent->curSearchMethod->srcMemory, w.agent->memory[c.expected]) << c.pub << " vs " << c.priv;
+        EXPECT_EQ(w.agent->getCurSearchMethod()->srcMemory, w.agent->searchSubject().memory[c.expected])
+            << c.pub << " vs " << c.priv;
     }
     for (double second : {0.500005, 0.50002}) {
         World w = decisionWorld(StrategyType0, [&](SimuParameters& p) {
@@ -127,7 +129,8 @@ TEST(TableDecisionTest, BestMemoryMeansPrivateUnlessPublicIsBetterAndNearTiesKee
         fillMemories(w, 0.1, 0.1);
         const uint64_t state0 = stateOf(w.rs());
         w.agent->step(1);
-        EXPECT_EQ(w.agent->curSearchMethod->srcMemory, w.agent->memory[second > 0.50001 ? Priv : Pub]);
+        EXPECT_EQ(w.agent->getCurSearchMethod()->srcMemory,
+                  w.agent->searchSubject().memory[second > 0.50001 ? Priv : Pub]);
         EXPECT_EQ(stateOf(w.rs()), state0);
     }
 }
@@ -162,7 +165,7 @@ TEST(AgentDecisionTest, TablesDecideAtPhaseStartsOrEveryStepNetworksOfTypeFourAn
             EXPECT_EQ(testkit::drawsBetween(before, stateOf(w.rs())), decides + writes)
                 << "type " << c.t << (c.network ? " network" : " table") << (c.everyStep ? " every step" : "")
                 << ", step " << step;
-            EXPECT_EQ(w.agent->curSearchMethod->alwaysStartWithNewPoint, c.everyStep || c.network);
+            EXPECT_EQ(w.agent->getCurSearchMethod()->alwaysStartWithNewPoint, c.everyStep || c.network);
         }
     }
 }
@@ -239,22 +242,22 @@ TEST(NetworkDecisionTest, EveryTypeFeedsItsInputsAndDrawsFromTheScores) {
         SCOPED_TRACE("type " + std::to_string(t));
         World w = networkWorld(t);
         fillMemories(w, 0.7, 0.3, 0.55);
-        w.agent->phase.inPhaseSteps = 3;
-        w.agent->phase.lastPoint = Point(5);
-        w.agent->phase.lastPointFitness = w.f(Point(5));
+        w.agent->phase().inPhaseSteps = 3;
+        w.agent->phase().lastPoint = Point(5);
+        w.agent->phase().lastPointFitness = w.f(Point(5));
         // Search decisions of the compared strategy (step(1)).
         const auto inputs = inputsOf(t, strategy::OutputSearch, Y0, kNumActions[t]);
         auto probs = testkit::expectedProbs(kW0, kB0, inputs);
         for (double r : boundaryDraws(probs)) {
             testkit::setNextDraw(w.rs(), r);
             const uint64_t expectedState = stateAfterDraws(w.rs(), 1);
-            w.agent->curSearchMethod = nullptr;
+            w.agent->forgetDecision();
             w.agent->step(1);
             expectAction(w, t, rouletteAction(probs, r));
             EXPECT_EQ(stateOf(w.rs()), expectedState);
         }
         // The network still holds the inputs of the last action it scored.
-        EXPECT_EQ(testkit::sensors(w.agent->strategyOthers[0].nn), padded(inputs.back()));
+        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategyOthers[0].nn), padded(inputs.back()));
         // Place decisions: fitness 0.62 with four levels is floor(2.48) = 2, input 3.
         const auto place = inputsOf(t, strategy::OutputPlace, 3, t == StrategyType2 ? 3 : 2);
         probs = testkit::expectedProbs(kW1, kB1, place);
@@ -264,9 +267,9 @@ TEST(NetworkDecisionTest, EveryTypeFeedsItsInputsAndDrawsFromTheScores) {
             EXPECT_EQ(w.exploit().probSelectMem(0.62), places[t][rouletteAction(probs, r)]) << "r " << r;
             EXPECT_EQ(stateOf(w.rs()), expectedState);
         }
-        EXPECT_EQ(testkit::sensors(w.agent->strategy.nn), padded(place.back()));
+        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategy.nn), padded(place.back()));
         w.exploit().probSelectMem(1.3);  // above 1 counts as 0.999: floor(3.996) = 3, input 5
-        EXPECT_EQ(testkit::sensors(w.agent->strategy.nn)[0], 5);
+        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategy.nn)[0], 5);
     }
 }
 
@@ -290,8 +293,8 @@ TEST(ComparedStrategyTest, ReplaysTheNeighbourhoodWithItsOwnParametersAndWritesN
         for (long v = 0; v < 64 && s == Point(); v++)
             if (w.f(Point(v, 0)) > w.f(Point(v))) s = Point(v);
         w.pub->addPoint(Point(50), 0.4, VisitTypeInit);
-        w.agent->privateMemory.addPoint(s, 0.9, VisitTypeInit);
-        w.agent->searchPoints = {Point(61)};
+        w.agent->getPrivateMemory().addPoint(s, 0.9, VisitTypeInit);
+        w.agent->searchSubject().searchPoints = {Point(61)};
         const int stamp0 = w.stamp();
         const uint64_t expectedState = stateAfterDraws(w.rs(), 1);  // the decision only
         w.agent->step(1);
@@ -300,15 +303,15 @@ TEST(ComparedStrategyTest, ReplaysTheNeighbourhoodWithItsOwnParametersAndWritesN
         std::set<int> expected;
         for (long q = 0; q < 64; q++)
             if (Point(q).hammingDist(s, 6) <= depth) expected.insert((int)q);
-        const auto got = values(w.agent->searchPointsOthers[0]);
+        const auto got = values(w.agent->searchSubject().searchPointsOthers[0]);
         EXPECT_EQ(std::set<int>(got.begin(), got.end()), expected);
         EXPECT_TRUE(got.size() == expected.size() && got.front() == s.values);
         EXPECT_EQ(w.stamp() - stamp0, 1 + 6 + (depth == 2 ? 6 + 6 * 7 : 0));
         EXPECT_EQ(stateOf(w.rs()), expectedState);
         // Nothing of the agent's own changes: no points, writes, visits or counts.
-        EXPECT_EQ(values(w.agent->searchPoints), std::vector<int>{61});
-        EXPECT_TRUE(w.pub->queuedPoints.empty() && w.agent->privateMemory.queuedPoints.empty() &&
+        EXPECT_EQ(values(w.agent->searchSubject().searchPoints), std::vector<int>{61});
+        EXPECT_TRUE(w.pub->queuedPoints.empty() && w.agent->getPrivateMemory().queuedPoints.empty() &&
                     w.land().queuedVisitPoints.empty() && w.sim->countedEvals[0] == 0);
-        EXPECT_TRUE(w.agent->phase.inPhaseSteps == 0u && w.agent->phase.lastPoint == Point());
+        EXPECT_TRUE(w.agent->phase().inPhaseSteps == 0u && w.agent->phase().lastPoint == Point());
     }
 }

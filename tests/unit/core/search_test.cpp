@@ -31,10 +31,10 @@ void startFromPublic(World& w, const Point& s, double recordedFitness, SearchMet
 
 // Makes the next step continue from `s` without a new start.
 void continueFrom(World& w, const Point& s) {
-    w.agent->phase.inPhaseSteps = 1;
-    w.agent->phase.lastPoint = s;
-    w.agent->phase.lastPointFitness = w.f(s);
-    w.agent->searchPoints.clear();
+    w.agent->phase().inPhaseSteps = 1;
+    w.agent->phase().lastPoint = s;
+    w.agent->phase().lastPointFitness = w.f(s);
+    w.agent->searchSubject().searchPoints.clear();
 }
 
 // Index of the first neighbour of s strictly better than s (-1: none); the first best neighbour.
@@ -73,7 +73,7 @@ void expectStep(World& w, SearchMethod& m, const StepOutcome& e) {
     const uint64_t state = stateAfterDraws(w.rs(), e.draws);
     const int stamp0 = w.stamp();
     m.step();
-    EXPECT_EQ(w.agent->phase.lastPoint, e.at);
+    EXPECT_EQ(w.agent->phase().lastPoint, e.at);
     EXPECT_EQ(values(w.land().queuedVisitPoints), e.visits);
     EXPECT_EQ(queued(*w.pub), e.writes);
     EXPECT_EQ(stateOf(w.rs()), state);
@@ -107,9 +107,9 @@ TEST(ExploitSearchTest, ScanStopsAtTheFirstBetterNeighbourUnlessAllAreTried) {
         startFromPublic(w, s, w.f(s), w.exploit());
         // One place draw per write; the start is refreshed, then the neighbours are evaluated.
         expectStep(w, w.exploit(), {moved, {moved.values}, writes, checks + 1, 1 + tried});
-        EXPECT_EQ(values(w.agent->searchPoints), points);
+        EXPECT_EQ(values(w.agent->searchSubject().searchPoints), points);
         EXPECT_EQ(w.sim->countedEvals[0], tried + 1);
-        const SearchPhase& ph = w.agent->phase;
+        const SearchPhase& ph = w.agent->phase();
         EXPECT_TRUE(ph.lastPointFitness == w.f(moved) && ph.lastPointPrev == Point() && ph.searchStartPoint == s);
         EXPECT_TRUE(ph.bestPointWithinPhase == moved && ph.bestFitWithinPhase == w.f(moved));
         EXPECT_TRUE(ph.inPhaseSteps == 1u && !ph.waiting);  // an improving step never waits
@@ -160,9 +160,9 @@ TEST(ExploitSearchTest, FailureRevisitsFirstOrMovesLaterallyWithinAQuantizationL
                                                     : std::vector<int>{};
         expectStep(w, w.exploit(),
                    {c.moves ? best : s, visits, c.moves ? Queue{{best.values, VisitTypeStep}} : Queue{}, c.moves, 9});
-        EXPECT_EQ(w.agent->phase.lastPointFitness, w.f(c.moves ? best : s));
-        EXPECT_TRUE(w.agent->phase.waiting);  // a lateral move is no improvement
-        EXPECT_EQ(w.agent->phase.bestPointWithinPhase, s);
+        EXPECT_EQ(w.agent->phase().lastPointFitness, w.f(c.moves ? best : s));
+        EXPECT_TRUE(w.agent->phase().waiting);  // a lateral move is no improvement
+        EXPECT_EQ(w.agent->phase().bestPointWithinPhase, s);
     }
 }
 
@@ -207,13 +207,13 @@ TEST(ExploitSearchTest, TreeSearchMatchesBruteForceOverAllPaths) {
             // Refresh, neighbour scan, the tree, and the final look-up of the chosen move.
             EXPECT_EQ(w.stamp() - stamp0, 1 + (int)n + treeEvals + 1);
             // Each distinct point within the tree's reach once, the start first.
-            const auto got = values(w.agent->searchPoints);
+            const auto got = values(w.agent->searchSubject().searchPoints);
             std::set<int> expected;
             for (long q = 0; q < (1L << n); q++)
                 if (Point(q).hammingDist(s, n) <= depth) expected.insert((int)q);
             EXPECT_EQ(std::set<int>(got.begin(), got.end()), expected);
             EXPECT_TRUE(got.size() == expected.size() && got.front() == s.values);
-            EXPECT_EQ(w.agent->phase.lastPoint, w.f(firstMove) > w.f(s) ? firstMove : s);
+            EXPECT_EQ(w.agent->phase().lastPoint, w.f(firstMove) > w.f(s) ? firstMove : s);
         }
     }
 }
@@ -233,12 +233,12 @@ TEST(SearchFrameTest, NewStartRefreshesTheStartAndStoresItAtOnceInTheSourceMemor
         EXPECT_EQ(w.pub->getBestPoint().point, t);
         const PointInfo* entry = *std::next(w.pub->getPoints().begin());
         EXPECT_TRUE(entry->point == s && entry->fitness == w.f(s) && entry->visits.front().type == VisitTypeRevisit);
-        EXPECT_EQ(w.agent->searchPoints.front(), s);
+        EXPECT_EQ(w.agent->searchSubject().searchPoints.front(), s);
         // Continuing (no new start) refreshes only when fitness is kept up to date.
-        const Point here = w.agent->phase.lastPoint;
-        w.agent->searchPoints.clear();
+        const Point here = w.agent->phase().lastPoint;
+        w.agent->searchSubject().searchPoints.clear();
         w.exploit().step();
-        EXPECT_EQ(w.agent->searchPoints.front() == here, upToDate);
+        EXPECT_EQ(w.agent->searchSubject().searchPoints.front() == here, upToDate);
     }
     // Without any refresh the recorded fitness is the bar, and the start is not evaluated.
     World w([](SimuParameters& p) {
@@ -247,8 +247,8 @@ TEST(SearchFrameTest, NewStartRefreshesTheStartAndStoresItAtOnceInTheSourceMemor
     });
     startFromPublic(w, Point(9), 0.99, w.exploit());
     expectStep(w, w.exploit(), {Point(9), {}, {}, 0, 6});
-    EXPECT_EQ(w.agent->searchPoints.size(), 6u);
-    EXPECT_TRUE(w.agent->phase.lastPointFitness == 0.99 && w.agent->phase.bestFitWithinPhase == 0.99);
+    EXPECT_EQ(w.agent->searchSubject().searchPoints.size(), 6u);
+    EXPECT_TRUE(w.agent->phase().lastPointFitness == 0.99 && w.agent->phase().bestFitWithinPhase == 0.99);
 }
 
 TEST(SearchFrameTest, PhaseBestIsLoweredOnlyOnANewStart) {
@@ -256,7 +256,7 @@ TEST(SearchFrameTest, PhaseBestIsLoweredOnlyOnANewStart) {
         World w([](SimuParameters& p) { p.rememberChecked = false; });
         const Point s = localMax(w, 1, true);  // no neighbour is better: the step cannot improve
         startFromPublic(w, s, 0.99, w.exploit());
-        SearchPhase& ph = w.agent->phase;
+        SearchPhase& ph = w.agent->phase();
         ph.inPhaseSteps = 2;
         ph.lastPoint = ph.bestPointWithinPhase = s;
         ph.lastPointFitness = ph.bestFitWithinPhase = 0.99;
@@ -316,8 +316,8 @@ TEST(ExploreSearchTest, CandidatesComeFromTheSearchStreamAndStopAtTheFirstBetter
                     writes,
                     testkit::drawsBetween(stateOf(w.rs()), stateOf(copy)),
                     1 + (int)tried.size()});
-        EXPECT_EQ(values(w.agent->searchPoints), points);
-        EXPECT_EQ(w.agent->phase.searchStartPoint, Point()) << "explore does not record a search start";
+        EXPECT_EQ(values(w.agent->searchSubject().searchPoints), points);
+        EXPECT_EQ(w.agent->phase().searchStartPoint, Point()) << "explore does not record a search start";
     }
 }
 
@@ -366,7 +366,7 @@ struct Recombination : World {
           p1(a),
           p2(b) {
         pub->addPoint(p1, f1 < 0 ? f(p1) : f1, VisitTypeInit);
-        agent->privateMemory.addPoint(p2, f2 < 0 ? f(p2) : f2, VisitTypeInit);
+        agent->getPrivateMemory().addPoint(p2, f2 < 0 ? f(p2) : f2, VisitTypeInit);
         method(SearchTypeRecombination).setSrcMemories(MemTypePublic, MemTypePrivate);
     }
     // The distinct children of `attempts` draws from a copy of the search stream, and its draws.
@@ -392,7 +392,7 @@ TEST(RecombinationSearchTest, FitterParentOrOnTiesTheSecondIsTheCurrentPoint) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.f1) + " " + std::to_string(c.f2));
         Recombination r(Point(0b000111), c.f1, Point(0b110100), c.f2, 3);
-        SearchPhase& ph = r.agent->phase;
+        SearchPhase& ph = r.agent->phase();
         ph.inPhaseSteps = 3;  // the phase best, if it is the current point, is lowered to its fitness
         ph.bestPointWithinPhase = r.p2;
         ph.bestFitWithinPhase = 0.995;
@@ -401,7 +401,7 @@ TEST(RecombinationSearchTest, FitterParentOrOnTiesTheSecondIsTheCurrentPoint) {
         const Point current = c.second ? r.p2 : r.p1;
         // Children only are evaluated: no refresh of the parents; no child beats them.
         expectStep(r, r.method(SearchTypeRecombination), {current, {current.values}, {}, draws, 3});
-        EXPECT_EQ(values(r.agent->searchPoints), children);
+        EXPECT_EQ(values(r.agent->searchSubject().searchPoints), children);
         EXPECT_EQ(ph.lastPointFitness, std::max(c.f1, c.f2));
         EXPECT_EQ(ph.bestFitWithinPhase, c.second ? 0.99 : 0.995);
     }
@@ -431,7 +431,7 @@ TEST(PlaceDecisionTest, SecondTableReplacesTheFirstAtItsStepOrIsBlendedIn) {
         const double cases[][2] = {
             {0, 0.2}, {50, interpolate ? 0.4 : 0.2}, {99, interpolate ? 0.596 : 0.2}, {100, 0.6}, {300, 0.6}};
         for (const auto& c : cases) {
-            w.sim->curStep = (unsigned int)c[0];
+            w.sim->context().setStep((unsigned int)c[0]);
             for (double delta : {-1e-9, 1e-9}) {
                 testkit::setNextDraw(w.rs(), c[1] + delta);
                 const uint64_t expectedState = stateAfterDraws(w.rs(), 1);
@@ -441,4 +441,74 @@ TEST(PlaceDecisionTest, SecondTableReplacesTheFirstAtItsStepOrIsBlendedIn) {
             }
         }
     }
+}
+
+namespace {
+
+// Counts what a search reports, in place of a run driver.
+struct CountingEvals : EvalCounter {
+    int agent = -1, evals = 0;
+    void addCountedEvals(int agentId, int numEvals) override {
+        agent = agentId;
+        evals += numEvals;
+    }
+};
+
+}  // namespace
+
+TEST(SearchContextTest, OneExploitStepRunsOnAContextOfItsOwnWithoutASimulation) {
+    // N = 6 without crowding; the agent's table exploits from the public memory and places
+    // every point there. No simulation, no agent: the parameters, a landscape, two memories,
+    // a counter and the search's own share of an agent.
+    std::vector<std::string> names;
+    SimuParameters params(names);
+    params.n = 6;
+    params.k = 2;
+    params.nAgents = 1;
+    params.maxMemSize = 2147483647;
+    params.landscapeseed = 11;
+    params.nPoints = 1UL << params.n;
+    params.nContexts = 1UL << params.k;
+    params.generalStrategy.s2.placeProbs[0][0] = params.generalStrategy.s2.placeProbs[1][0] = 1;
+    CountingEvals counter;
+    RunContext run(params, counter);
+    Landscape landscape(params, run.stepClock());
+    run.setLandscape(landscape);
+    run.seedStreams(12, 13);
+    landscape.initRun(0);
+    Memory pub(params.maxMemSize, run.stepClock()), priv(params.maxMemSize, run.stepClock());
+    SearchSubject subject(7, params, &pub, &priv, nullptr);
+    SearchPhaseConfig config;
+    config.maxSteps = 5;
+    config.useAllAttempts = true;  // every neighbour is tried: the best one is taken
+    params.generalCustomParams.exploitSearchConfig = config;
+    SearchRandomLocal exploit(run, subject, config);
+
+    // The brute-force best neighbour of a start point that has a better one.
+    Point start(0L), best;
+    double bestFitness = -1;
+    for (long p = 0; p < 64 && bestFitness <= landscape.getBaseFitness(start); p++) {
+        start = Point(p);
+        bestFitness = -1;
+        for (unsigned int d = 0; d < params.n; d++)
+            if (landscape.getBaseFitness(Point(start, d)) > bestFitness) {
+                best = Point(start, d);
+                bestFitness = landscape.getBaseFitness(best);
+            }
+    }
+    pub.addPoint(start, landscape.getBaseFitness(start), VisitTypeInit);
+    exploit.setSrcMemory(MemTypePublic);
+    exploit.step();
+
+    EXPECT_EQ(subject.phase.lastPoint, best);
+    EXPECT_EQ(subject.phase.lastPointFitness, bestFitness);
+    // The start point, evaluated afresh (alwaysUseUpToDateFitness), and its six neighbours.
+    EXPECT_EQ(subject.searchPoints.size(), 7u);
+    EXPECT_EQ(counter.agent, 7);
+    EXPECT_EQ(counter.evals, 7);
+    // Every neighbour checked is remembered (rememberChecked), then the step's point.
+    Queue expected;
+    for (unsigned int d = 0; d < params.n; d++) expected.emplace_back(Point(start, d).values, VisitTypeCheck);
+    expected.emplace_back(best.values, VisitTypeStep);
+    EXPECT_EQ(queued(pub), expected);
 }

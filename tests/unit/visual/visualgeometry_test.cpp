@@ -260,13 +260,14 @@ struct RunningSim {
     std::vector<std::string> names;
     Simulation sim;
     explicit RunningSim(int steps, int extraStrategies = 0)
-        : sim(names, [&](SimuParameters& p) {
-              smallSimulationSetup(p, 8, 4);
-              p.nExtraStrategies = extraStrategies;
-              for (int i = 0; i < extraStrategies; i++) p.agentStrategies[p.nAgents + i] = p.generalStrategy;
-          }) {
-        sim.visualizationOn = true;
-        sim.params.runExternally = false;
+        : sim(
+              names,
+              [&](SimuParameters& p) {
+                  smallSimulationSetup(p, 8, 4);
+                  p.nExtraStrategies = extraStrategies;
+                  for (int i = 0; i < extraStrategies; i++) p.agentStrategies[p.nAgents + i] = p.generalStrategy;
+              },
+              false, SimulationMode::Visual) {
         sim.initRun();
         for (int i = 0; i < steps; i++) {
             sim.executeOneStep();

@@ -1,0 +1,52 @@
+// What an agent and its search methods use of the run they take part in.
+#pragma once
+
+#include "evalcounter.h"
+#include "params.h"
+#include "rng.h"
+
+class Landscape;
+
+// The parameters, the landscape, where evaluations are counted, the two random streams, the
+// step and whether agents keep their paths (visual mode). The run driver owns it and advances
+// the step; agents and search methods hold it instead of the driver, so that one search step
+// can run with a context of its own.
+class RunContext {
+public:
+    RunContext(const SimuParameters& params, EvalCounter& evals, bool recordsHistory = false)
+        : params_(params), evals_(evals), recordsHistory_(recordsHistory) {}
+    RunContext(const RunContext&) = delete;
+    RunContext& operator=(const RunContext&) = delete;
+
+    // The landscape is made after the context, which lends it the step clock.
+    void setLandscape(Landscape& landscape) { landscape_ = &landscape; }
+
+    const SimuParameters& params() const { return params_; }
+    Landscape& landscape() const { return *landscape_; }
+    EvalCounter& evals() const { return evals_; }
+
+    // The initial memories draw from one stream, every decision and search from the other.
+    unsigned short* initMemStream() { return initMemState_; }
+    unsigned short* searchStream() { return searchState_; }
+    void seedStreams(int startSeed, int searchSeed) {
+        rng48::seedState(initMemState_, startSeed);
+        rng48::seedState(searchState_, searchSeed);
+    }
+
+    unsigned int step() const { return step_; }
+    // The step as the landscape and the memories read it when they stamp a visit.
+    const unsigned int& stepClock() const { return step_; }
+    void setStep(unsigned int step) { step_ = step; }
+    void advanceStep() { step_++; }
+
+    bool recordsHistory() const { return recordsHistory_; }
+
+private:
+    const SimuParameters& params_;
+    Landscape* landscape_ = nullptr;
+    EvalCounter& evals_;
+    unsigned short initMemState_[3] = {};
+    unsigned short searchState_[3] = {};
+    unsigned int step_ = 0;
+    bool recordsHistory_;
+};
