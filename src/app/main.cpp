@@ -22,7 +22,7 @@ void printWarning(const std::string& warning) {
     if (!warning.empty()) fprintf(stderr, "warning: %s\n", warning.c_str());
 }
 
-void writeConfigDump(const std::string& fileName, SimuParameters& params) {
+void writeConfigDump(const std::string& fileName, const SimuParameters& params) {
     const std::string text = configDump(
         params, std::string("Effective configuration, written by nkswarm ") + NK_VERSION +
                     " (--dump-config):\nevery keyword in reading order with the value in effect, "
@@ -39,21 +39,16 @@ void writeConfigDump(const std::string& fileName, SimuParameters& params) {
 // divisor before the runs, and runs scored past their window (known only once they ran) after.
 void runBatch(Simulation& simu, const CommandLine& cl) {
     std::unique_ptr<SeriesWriter> series;
-    if (!cl.seriesFile.empty()) {
-        series = std::make_unique<SeriesWriter>(cl.seriesFile);
-        simu.observers.push_back(series.get());
-    }
-    printWarning(fixedDivisorWarning(simu.params, simu.fitnessStatsPrinted));
+    if (!cl.seriesFile.empty()) series = std::make_unique<SeriesWriter>(cl.seriesFile);
+    printWarning(fixedDivisorWarning(simu.getParameters(), simu.statsPrinted()));
     ReportCollector collector;
-    simu.observers.push_back(&collector);
-    simu.runBatch();
-    simu.observers.clear();
+    runBatchFor(simu, collector, series.get());
     const RunLabels labels{cl.simuCfgFileNames, cl.comparedStrategyNames, cl.fitnessStatsPrinted};
     const std::string report = cl.report == CommandLine::Report::Json  ? collector.json(simu, labels)
                                : cl.report == CommandLine::Report::Csv ? collector.csv(simu, labels)
                                                                        : simu.formatReport();
     fputs(report.c_str(), stdout);
-    printWarning(scoredStepsWarning(simu.params, simu.getMostCountedSteps()));
+    printWarning(scoredStepsWarning(simu.getParameters(), simu.scores().mostCountedSteps()));
 }
 
 }  // namespace
@@ -89,7 +84,7 @@ int main(int argc, char** argv) {
     const SimulationMode mode = cl.visual != CommandLine::Visual::None ? SimulationMode::Visual : SimulationMode::Batch;
     Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.fitnessStatsPrinted,
                     cl.evalsPerStepLimit, {}, mode);
-    if (!cl.dumpConfigFile.empty()) writeConfigDump(cl.dumpConfigFile, simu.params);
+    if (!cl.dumpConfigFile.empty()) writeConfigDump(cl.dumpConfigFile, simu.getParameters());
     if (cl.actionProbs) {
         simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
     } else if (cl.visual != CommandLine::Visual::None) {

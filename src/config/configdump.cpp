@@ -32,7 +32,10 @@ std::string line(const std::string& keyword, const std::vector<std::string>& wor
 
 }  // namespace
 
-std::string configDump(SimuParameters& p, const std::string& header) {
+std::string configDump(const SimuParameters& params, const std::string& header) {
+    // The table's field accessors serve the reader too, which writes through them; the dump
+    // only reads.
+    SimuParameters& p = const_cast<SimuParameters&>(params);
     std::string out;
     size_t start = 0;
     for (size_t end; (end = header.find('\n', start)) != std::string::npos; start = end + 1)

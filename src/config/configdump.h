@@ -9,4 +9,4 @@
 // then the blocks of the main and extra files as read: a main file that reads back to the
 // same settings. Compared strategies are not included; they keep their own files.
 // `header` is put first, as comment lines.
-std::string configDump(SimuParameters& p, const std::string& header);
+std::string configDump(const SimuParameters& params, const std::string& header);

@@ -52,7 +52,7 @@ std::string field(const std::string& text) {
 
 // How the group's score was made; null for a group that is not scored.
 Json scoring(const Simulation& sim, int g) {
-    const std::string name = scoringName(groupScoring(sim.params, sim.fitnessStatsPrinted, g));
+    const std::string name = scoringName(groupScoring(sim.getParameters(), sim.statsPrinted(), g));
     return name.empty() ? Json() : Json(name);
 }
 
@@ -64,13 +64,20 @@ std::string joined(const std::vector<std::string>& words, size_t from = 0) {
 
 }  // namespace
 
+void runBatchFor(Simulation& simulation, ReportCollector& collector, BatchObserver* series) {
+    std::vector<BatchObserver*> observers;
+    if (series) observers.push_back(series);
+    observers.push_back(&collector);
+    simulation.runBatch(observers);
+}
+
 void ReportCollector::afterRun(Simulation& sim) {
-    countedSteps.push_back(sim.getCountedStepsInRun());
-    for (int g = 0; g < sim.params.nFitnessGroups; g++) evaluations[g].push_back(sim.countedEvals[g]);
+    countedSteps.push_back(sim.scores().countedStepsInRun());
+    for (int g = 0; g < sim.getParameters().nFitnessGroups; g++) evaluations[g].push_back(sim.getCountedEvals(g));
 }
 
 std::string ReportCollector::json(const Simulation& sim, const RunLabels& labels) const {
-    const SimuParameters& p = sim.params;
+    const SimuParameters& p = sim.getParameters();
     Json groups = Json::array();
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
@@ -78,10 +85,10 @@ std::string ReportCollector::json(const Simulation& sim, const RunLabels& labels
                           {"first_agent", first},
                           {"last_agent", last},
                           {"agents", last >= first ? last - first + 1 : 0},
-                          {"score", sim.groupAverage(g)},
+                          {"score", sim.scores().groupAverage(g)},
                           {"scoring", scoring(sim, g)},
-                          {"sd", sim.groupDeviation(g)},
-                          {"values", sim.fitnessForRuns[g]},
+                          {"sd", sim.scores().groupDeviation(g)},
+                          {"values", sim.scores().runValues(g)},
                           {"evaluations", evaluations[g]}});
     }
     const Json report = {{"program", "nkswarm"},
@@ -101,7 +108,7 @@ std::string ReportCollector::json(const Simulation& sim, const RunLabels& labels
 }
 
 std::string ReportCollector::csv(const Simulation& sim, const RunLabels& labels) const {
-    const SimuParameters& p = sim.params;
+    const SimuParameters& p = sim.getParameters();
     const std::vector<std::string>& files = labels.configFiles;
     // What every row repeats, so that rows of many reports can be stacked.
     const std::string tail = "," + field(NK_VERSION) + "," + field(files.empty() ? "" : files[0]) + "," +
@@ -117,13 +124,13 @@ std::string ReportCollector::csv(const Simulation& sim, const RunLabels& labels)
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
         const std::string lead = std::to_string(g) + "," + std::to_string(first) + "," + std::to_string(last) + "," +
                                  std::to_string(last >= first ? last - first + 1 : 0) + "," +
-                                 number(sim.groupAverage(g)) + "," +
-                                 field(scoringName(groupScoring(p, sim.fitnessStatsPrinted, g))) + "," +
-                                 number(sim.groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
-        for (size_t r = 0; r < sim.fitnessForRuns[g].size(); r++) {
+                                 number(sim.scores().groupAverage(g)) + "," +
+                                 field(scoringName(groupScoring(p, sim.statsPrinted(), g))) + "," +
+                                 number(sim.scores().groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
+        for (size_t r = 0; r < sim.scores().runValues(g).size(); r++) {
             out += lead;
             out += std::to_string(r) + ",";
-            out += number(sim.fitnessForRuns[g][r]) + ",";
+            out += number(sim.scores().runValues(g)[r]) + ",";
             out += std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + ",";
             out += std::to_string(r < evaluations[g].size() ? evaluations[g][r] : 0);
             out += tail;

@@ -17,6 +17,13 @@ struct RunLabels {
     bool printStats = false;  // --print-stats
 };
 
+class ReportCollector;
+
+// The one way a batch is run for its results: every run, with the series (when given) and
+// then the report collector as observers, in this order. The program and the Python module
+// both run batches through it.
+void runBatchFor(Simulation& simulation, ReportCollector& collector, BatchObserver* series = nullptr);
+
 class ReportCollector : public BatchObserver {
 public:
     void afterStep(Simulation&) override {}

@@ -11,15 +11,16 @@
 // costs a look-up where it would otherwise repeat the crowding of a whole step. The values
 // of a run's last step are read when the run ends.
 void SeriesRecorder::afterStep(Simulation& sim) {
-    run = sim.curRun;
+    run = sim.getCurrentRun();
     step = sim.getCurrentStep();
     // The public memory holds its points with the fitness they were stored with; reading it
     // evaluates nothing.
     const Memory* pub = sim.getPublicMemory();
     publicBest = pub && pub->getNumPoints() > 0 ? pub->getBestPoint().fitness : 0.0;
-    evaluations.assign(sim.countedEvals, sim.countedEvals + sim.params.nFitnessGroups);
+    evaluations.clear();
+    for (int g = 0; g < sim.getParameters().nFitnessGroups; g++) evaluations.push_back(sim.getCountedEvals(g));
     points.clear();
-    for (const auto& a : sim.agents) points.push_back(a->getLastPoint());
+    for (const auto& a : sim.getAgents()) points.push_back(a->getLastPoint());
     pending = true;
 }
 
@@ -33,7 +34,7 @@ void SeriesRecorder::afterRun(Simulation& sim) {
 }
 
 void SeriesRecorder::addRows(Simulation& sim) {
-    const SimuParameters& p = sim.params;
+    const SimuParameters& p = sim.getParameters();
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
         SeriesRow row{
@@ -45,7 +46,7 @@ void SeriesRecorder::addRows(Simulation& sim) {
             const Point& point = points[static_cast<size_t>(i)];
             // An agent on no point would read the landscape at point -1 (all bits set).
             if (point.values < 0) row.hasFitness = false;
-            const double f = row.hasFitness ? sim.landscape.peekFitnessValue(point) : 0.0;
+            const double f = row.hasFitness ? sim.getLandscape().peekFitnessValue(point) : 0.0;
             sum += f;
             if (i == first || f > row.bestFitness) row.bestFitness = f;
         }

@@ -26,4 +26,3 @@ void SearchPhase::postStep(bool improvedThisStep) {
         waiting = false;
     }
 }
-

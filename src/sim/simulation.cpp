@@ -12,7 +12,6 @@
 #include "NetworkActivator.h"
 #include "agent.h"
 #include "rng.h"
-#include "scoring.h"
 #include "util.h"
 
 namespace {
@@ -30,7 +29,7 @@ Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::ve
     : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit, texts),
       run(params, *this, mode == SimulationMode::Visual),
       landscape(params, run.stepClock()),
-      fitnessStatsPrinted(statsPrinted) {
+      scorer(params, statsPrinted) {
     enterMode(mode);
 }
 
@@ -39,7 +38,7 @@ Simulation::Simulation(std::vector<std::string>& names, const std::function<void
     : params(names),
       run(params, *this, mode == SimulationMode::Visual),
       landscape(applySetup(params, setup), run.stepClock()),
-      fitnessStatsPrinted(statsPrinted) {
+      scorer(params, statsPrinted) {
     enterMode(mode);
 }
 
@@ -67,11 +66,8 @@ void Simulation::initRun() {
     for (auto& a : agents) a->initRun();
 
     run.setStep(0);
-    countedStepsInRun = 0;
-    for (int g = 0; g < kMaxFitnessGroups; g++) {
-        countedEvals[g] = 0;
-        runFitnessOfGroup[g] = 0.0;
-    }
+    scorer.startRun();
+    for (std::int64_t& evals : countedEvals) evals = 0;
 }
 
 void Simulation::createGroupMemories() {
@@ -105,7 +101,7 @@ void Simulation::executeOneStep() {
     }
 
     run.advanceStep();
-    if (params.runExternally) accountStepFitness();
+    if (params.runExternally) scorer.accountStep(agents, groupActedThisStep, run.step());
 }
 
 void Simulation::stepWithBudget() {
@@ -129,27 +125,6 @@ void Simulation::stepAllAgents() {
     for (auto& a : agents) {
         for (int s = 1; s <= params.nExtraStrategies; s++) a->step(s);
         a->step(0);
-    }
-}
-
-void Simulation::accountStepFitness() {
-    // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
-    // the run's length, and then no step counts.
-    if (params.maxTotalSteps - params.lastStepsUsedForFitness >= run.step()) return;
-    countedStepsInRun++;
-
-    if (fitnessStatsPrinted) {
-        calcStepFitnessForExternalRun2();
-    } else if (params.agentsFitnessUseMax) {
-        for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
-            agents[i]->calcAddToRunFitness(FitTypeMaxInCurStepReal);
-    } else {
-        double sum = 0.0;
-        for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
-            sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
-        // The fixed divisor, not the group's size: intended (see scoring.h).
-        totalFitnessForAllRuns[0] += sum / kGroupZeroDivisor;
-        runFitnessOfGroup[0] += sum / kGroupZeroDivisor;
     }
 }
 
@@ -210,28 +185,6 @@ void Simulation::addCountedEvals(int agentId, int numEvals) {
     }
 }
 
-void Simulation::calcStepFitnessForExternalRun2() {
-    if (params.agentsFitnessUseMax) {
-        for (int g = 0; g < params.nFitnessGroups; g++) {
-            if (!groupActedThisStep[g]) continue;
-            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)
-                agents[i]->calcAddToRunFitness(FitTypeMaxInCurStepReal);
-        }
-        return;
-    }
-    for (int g = 0; g < params.nFitnessGroups; g++) {
-        const int size = params.lastFitnessAgent[g] - params.firstFitnessAgent[g] + 1;
-        // An empty group has no mean; it contributes nothing and reports 0.
-        if (size <= 0) continue;
-        double sum = 0.0;
-        for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)
-            sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
-        const double mean = sum / size;
-        totalFitnessForAllRuns[g] += mean;
-        runFitnessOfGroup[g] += mean;
-    }
-}
-
 void Simulation::refreshAgentFitness() {
     for (auto& a : agents) {
         a->calcFitness(FitTypeMaxInPhaseLast);
@@ -239,33 +192,10 @@ void Simulation::refreshAgentFitness() {
     }
 }
 
-void Simulation::accountRunEnd() {
-    const unsigned int L = params.lastStepsUsedForFitness;
-    // Without statistics only group 0 is scored.
-    const int scored = fitnessStatsPrinted ? params.nFitnessGroups : 1;
-    for (int g = 0; g < params.nFitnessGroups; g++) {
-        double runValue = 0.0;
-        if (g < scored && params.agentsFitnessUseMax) {
-            double m = 0.0;
-            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++) {
-                const double f = agents[i]->getTotalRunFitness();
-                if (f > m) m = f;
-            }
-            totalFitnessForAllRuns[g] += m;
-            runValue = m / L;
-        } else if (g < scored) {
-            runValue = runFitnessOfGroup[g] / L;
-        }
-        fitnessForRuns[g].push_back(runValue);
-    }
-}
-
-void Simulation::runBatch() {
-    for (int g = 0; g < params.nFitnessGroups; g++) fitnessForRuns[g].reserve(params.nRuns);
-
+void Simulation::runBatch(const std::vector<BatchObserver*>& batchObservers) {
+    observers = batchObservers;
     progressStart = std::chrono::steady_clock::now();
     progressShown = false;
-    mostCountedSteps = 0;
     for (curRun = 0; curRun < params.nRuns; curRun++) {
         initRun();
         // An evaluation budget, when set, ends the run instead of the step count.
@@ -274,53 +204,12 @@ void Simulation::runBatch() {
             for (BatchObserver* o : observers) o->afterStep(*this);
             showProgress(false);
         }
-        accountRunEnd();
-        mostCountedSteps = std::max(mostCountedSteps, countedStepsInRun);
+        scorer.accountRunEnd(agents);
         for (BatchObserver* o : observers) o->afterRun(*this);
         finishRun();
     }
     clearProgress();
-}
-
-double Simulation::groupAverage(int g) const {
-    const unsigned int denom = params.lastStepsUsedForFitness * params.nRuns;
-    return totalFitnessForAllRuns[g] / denom;
-}
-
-double Simulation::groupDeviation(int g) const {
-    const double avg = groupAverage(g);
-    double sq = 0.0;
-    for (unsigned int r = 0; r < params.nRuns && r < fitnessForRuns[g].size(); r++) {
-        const double d = fitnessForRuns[g][r] - avg;
-        sq += d * d;
-    }
-    return std::sqrt(sq / params.nRuns);
-}
-
-std::string Simulation::formatReport() const {
-    std::string out;
-    char buf[64];
-    for (int g = 0; g < params.nFitnessGroups; g++) {
-        snprintf(buf, sizeof buf, "%.6f ", groupAverage(g));
-        out += buf;
-    }
-    out += "\n";
-    if (!fitnessStatsPrinted) return out;
-
-    for (int g = 0; g < params.nFitnessGroups; g++) {
-        snprintf(buf, sizeof buf, "%.6f ", groupDeviation(g));
-        out += buf;
-    }
-    out += "\n";
-    for (unsigned int r = 0; r < params.nRuns; r++) {
-        for (int g = 0; g < params.nFitnessGroups; g++) {
-            const double v = r < fitnessForRuns[g].size() ? fitnessForRuns[g][r] : 0.0;
-            snprintf(buf, sizeof buf, "%.6f ", v);
-            out += buf;
-        }
-        out += "\n";
-    }
-    return out;
+    observers.clear();
 }
 
 const std::vector<double>& Simulation::getChosenAgentFitnessValues() const {

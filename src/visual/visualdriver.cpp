@@ -63,18 +63,17 @@ int runVisualized(Simulation& sim, int argc, char** argv, VisualizationType visT
                   bool followAgent, FollowMode followAgentMode) {
     if (visType < VisTypeTerrain || visType > VisTypeSphericalPolar)
         NK_FATAL(Usage, "Unknown landscape view type %d\n", (int)visType);
-    if (visType == VisTypeTerrain && (int)sim.params.n > visgeom::kMaxTerrainDims)
+    if (visType == VisTypeTerrain && (int)sim.getParameters().n > visgeom::kMaxTerrainDims)
         NK_FATAL(Usage,
                  "The terrain view (--visual-rect) draws all 2^N points and is limited to N <= %d; this "
                  "configuration has N = %u. Use --visual-spherical, which works for every N.\n",
-                 visgeom::kMaxTerrainDims, sim.params.n);
+                 visgeom::kMaxTerrainDims, sim.getParameters().n);
     requireDisplay();
     if (!sim.isVisualizationOn())
         NK_FATAL(Internal, "Internal error: a simulation shown in the window must be made in visual mode\n");
 
-    sim.params.print();
-    if (startSeed >= 0) sim.params.startseed = startSeed;
-    sim.curRun = 0;
+    sim.getParameters().print();
+    if (startSeed >= 0) sim.setStartSeed(startSeed);
     sim.initRun();
 
     QSurfaceFormat::setDefaultFormat(QVTKOpenGLNativeWidget::defaultFormat());

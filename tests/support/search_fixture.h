@@ -72,24 +72,24 @@ struct World {
             p.nPoints = 1UL << p.n;
             p.nContexts = 1UL << p.k;
         });
-        sim->landscape.initRun(0);
-        sim->context().seedStreams(sim->params.startseed, sim->params.searchseed);
-        pub = std::make_unique<Memory>(sim->params.maxMemSize, sim->context().stepClock());
-        if (withGroup) grp = std::make_unique<Memory>(sim->params.maxMemSize, sim->context().stepClock());
+        sim->getLandscape().initRun(0);
+        sim->context().seedStreams(sim->getParameters().startseed, sim->getParameters().searchseed);
+        pub = std::make_unique<Memory>(sim->getParameters().maxMemSize, sim->context().stepClock());
+        if (withGroup) grp = std::make_unique<Memory>(sim->getParameters().maxMemSize, sim->context().stepClock());
         agent = std::make_unique<Agent>(agentId, sim->context(), pub.get(), grp.get());
         agent->initRun();
     }
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
-    Landscape& land() { return sim->landscape; }
+    Landscape& land() { return sim->getLandscape(); }
     unsigned short* rs() { return sim->context().searchStream(); }
     SearchMethod& method(SearchType t) { return *agent->getSearchMethod(t); }
     SearchRandomLocal& exploit() { return static_cast<SearchRandomLocal&>(method(SearchTypeExploit)); }
     // Fitness without crowding; no evaluation is counted.
-    double f(const Point& p) const { return sim->landscape.getBaseFitness(p); }
+    double f(const Point& p) const { return sim->getLandscape().getBaseFitness(p); }
     // Evaluations (and visits) made on the landscape so far.
-    int stamp() const { return sim->landscape.curTimeStamp; }
+    int stamp() const { return sim->getLandscape().curTimeStamp; }
 };
 
 typedef std::vector<std::pair<int, VisitType>> Queue;

@@ -311,7 +311,7 @@ TEST(ComparedStrategyTest, ReplaysTheNeighbourhoodWithItsOwnParametersAndWritesN
         // Nothing of the agent's own changes: no points, writes, visits or counts.
         EXPECT_EQ(values(w.agent->searchSubject().searchPoints), std::vector<int>{61});
         EXPECT_TRUE(w.pub->queuedPoints.empty() && w.agent->getPrivateMemory().queuedPoints.empty() &&
-                    w.land().queuedVisitPoints.empty() && w.sim->countedEvals[0] == 0);
+                    w.land().queuedVisitPoints.empty() && w.sim->getCountedEvals(0) == 0);
         EXPECT_TRUE(w.agent->phase().inPhaseSteps == 0u && w.agent->phase().lastPoint == Point());
     }
 }

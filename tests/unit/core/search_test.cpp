@@ -19,7 +19,7 @@ namespace {
 
 std::vector<Point> neighbours(const World& w, const Point& s) {
     std::vector<Point> out;
-    for (unsigned int d = 0; d < w.sim->params.n; d++) out.emplace_back(s, d);
+    for (unsigned int d = 0; d < w.sim->getParameters().n; d++) out.emplace_back(s, d);
     return out;
 }
 
@@ -53,7 +53,7 @@ Point bestNeighbour(const World& w, const Point& s) {
 
 // A local maximum whose best neighbour falls into the same (or a different) quantization level.
 Point localMax(const World& w, int levels, bool sameLevel) {
-    for (long v = 0; v < (1L << w.sim->params.n); v++) {
+    for (long v = 0; v < (1L << w.sim->getParameters().n); v++) {
         const Point s(v), b = bestNeighbour(w, s);
         if (firstBetter(w, s) < 0 && ((int)(w.f(s) * levels) == (int)(w.f(b) * levels)) == sameLevel) return s;
     }
@@ -108,7 +108,7 @@ TEST(ExploitSearchTest, ScanStopsAtTheFirstBetterNeighbourUnlessAllAreTried) {
         // One place draw per write; the start is refreshed, then the neighbours are evaluated.
         expectStep(w, w.exploit(), {moved, {moved.values}, writes, checks + 1, 1 + tried});
         EXPECT_EQ(values(w.agent->searchSubject().searchPoints), points);
-        EXPECT_EQ(w.sim->countedEvals[0], tried + 1);
+        EXPECT_EQ(w.sim->getCountedEvals(0), tried + 1);
         const SearchPhase& ph = w.agent->phase();
         EXPECT_TRUE(ph.lastPointFitness == w.f(moved) && ph.lastPointPrev == Point() && ph.searchStartPoint == s);
         EXPECT_TRUE(ph.bestPointWithinPhase == moved && ph.bestFitWithinPhase == w.f(moved));
@@ -297,7 +297,7 @@ TEST(ExploreSearchTest, CandidatesComeFromTheSearchStreamAndStopAtTheFirstBetter
             tried.clear();
             found = Point();
             for (unsigned int a = 0; a < c.attempts && (c.useAll || found == Point()); a++) {
-                tried.emplace_back(s, c.minD, c.maxD, w.sim->params.n, copy);
+                tried.emplace_back(s, c.minD, c.maxD, w.sim->getParameters().n, copy);
                 if (w.f(tried.back()) > w.f(found == Point() ? s : found)) found = tried.back();
             }
         }
@@ -374,7 +374,7 @@ struct Recombination : World {
         unsigned short copy[3] = {rs()[0], rs()[1], rs()[2]};
         std::vector<int> out;
         for (int a = 0; a < attempts; a++) {
-            const Point child(p1, p2, sim->params.n, copy);
+            const Point child(p1, p2, sim->getParameters().n, copy);
             if (std::find(out.begin(), out.end(), child.values) == out.end()) out.push_back(child.values);
         }
         draws = testkit::drawsBetween(stateOf(rs()), stateOf(copy));

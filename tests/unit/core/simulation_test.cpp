@@ -23,17 +23,18 @@ TEST(RunDriverTest, GroupTurnsKeepEvaluationCountsLevel) {
     });
     sim.initRun();
     // Counts just below 2^31: a long run's counts pass it.
-    sim.countedEvals[0] = sim.countedEvals[1] = INT32_MAX - 10;
+    sim.addCountedEvals(0, INT32_MAX - 10);  // agent 0 is group 0, agent 1 in group 1
+    sim.addCountedEvals(1, INT32_MAX - 10);
     for (int step = 0; step < 20; step++) {
-        const std::int64_t b0 = sim.countedEvals[0], b1 = sim.countedEvals[1];
+        const std::int64_t b0 = sim.getCountedEvals(0), b1 = sim.getCountedEvals(1);
         sim.executeOneStep();
         const int first = b1 < b0 ? 1 : 0;  // ties go to the lower group
         const int second = 1 - first;
-        EXPECT_TRUE(sim.groupActedThisStep[first]);
+        EXPECT_TRUE(sim.groupActed(first));
         const std::int64_t secondBefore = second == 0 ? b0 : b1;
-        EXPECT_EQ(sim.groupActedThisStep[second], secondBefore < sim.countedEvals[first]) << "step " << step;
+        EXPECT_EQ(sim.groupActed(second), secondBefore < sim.getCountedEvals(first)) << "step " << step;
     }
-    EXPECT_GT(std::min(sim.countedEvals[0], sim.countedEvals[1]), (std::int64_t)INT32_MAX);
+    EXPECT_GT(std::min(sim.getCountedEvals(0), sim.getCountedEvals(1)), (std::int64_t)INT32_MAX);
 }
 
 }  // namespace

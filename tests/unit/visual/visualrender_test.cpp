@@ -54,7 +54,7 @@ TEST_F(VisualRenderTest, TerrainShowsEveryPointAtItsFitnessAndFollowsSteps) {
     view.update();
     for (unsigned long p = 0; p < 256; p++) {
         const unsigned long g = view.pointNDimToGridIndex(p);
-        const double f = vs.sim.landscape.getFitnessValue(Point((long)p));
+        const double f = vs.sim.getLandscape().getFitnessValue(Point((long)p));
         ASSERT_FLOAT_EQ(view.getVertexFitness(g), (float)f) << p;
         ASSERT_FLOAT_EQ(view.getVertex(g)[2], (float)(f / 7));
     }
@@ -197,7 +197,7 @@ TEST_F(VisualRenderTest, FlatPolarViewsDrawTheirWallsFromTheLandscape) {
             const std::vector<long> path = visgeom::polarPathPoints(6, i);
             for (int j = 0; j <= 6; j++) {
                 const int idx = (e + j) * (int)layout.gridResX + 4 * i + 1;
-                const double f = vs.sim.landscape.getFitnessValue(Point(path[j]));
+                const double f = vs.sim.getLandscape().getFitnessValue(Point(path[j]));
                 ASSERT_FLOAT_EQ(view->getVertexScalar(idx), (float)f) << t << " " << i << " " << j;
                 ASSERT_FLOAT_EQ(view->getVertex(idx)[2], (float)(f / 7));
             }

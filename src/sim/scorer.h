@@ -1,0 +1,55 @@
+// The score of a batch: what each scored step and each run add per fitness group, and the
+// report's numbers made from them.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "constants.h"
+#include "params.h"
+
+class Agent;
+
+// Scoring evaluates the agents' points, so it advances the landscape's time stamps: the run
+// driver calls it exactly where the model scores, in agent order.
+class Scorer {
+public:
+    Scorer(const SimuParameters& params, bool statsPrinted) : params(params), statsPrinted_(statsPrinted) {}
+
+    // A run starts: nothing of it is scored yet.
+    void startRun();
+    // The step that just ended, when it is one of the run's last lastStepsUsedForFitness
+    // steps; `groupActed` says which groups took a step.
+    void accountStep(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed, unsigned int step);
+    // After a run's last step.
+    void accountRunEnd(const std::vector<std::unique_ptr<Agent>>& agents);
+
+    bool statsPrinted() const { return statsPrinted_; }
+    // A group's average over the runs (the report's first line) and the population standard
+    // deviation of its run values (divided by the number of runs).
+    double groupAverage(int g) const;
+    double groupDeviation(int g) const;
+    // Per run, a group's value (its share of the average line; 0 for a group not scored).
+    const std::vector<double>& runValues(int g) const { return fitnessForRuns[g]; }
+    // Steps of the current run that were scored so far.
+    unsigned int countedStepsInRun() const { return countedSteps; }
+    // The most steps any run scored: more than lastStepsUsedForFitness when an evaluation
+    // budget ran past maxTotalSteps.
+    unsigned int mostCountedSteps() const { return mostCounted; }
+    // The batch report: averages, and with statistics the deviations and per-run values.
+    std::string formatReport() const;
+
+private:
+    const SimuParameters& params;
+    bool statsPrinted_;
+    double totalFitnessForAllRuns[kMaxFitnessGroups] = {};
+    std::vector<double> fitnessForRuns[kMaxFitnessGroups];
+    // Per group, what the counted steps of the current run added to its total without
+    // agentsFitnessUseMax (group means with statistics, group 0's sum / 11 without).
+    double runFitnessOfGroup[kMaxFitnessGroups] = {};
+    unsigned int countedSteps = 0;
+    unsigned int mostCounted = 0;
+
+    void accountGroupMeans(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed);
+};
