@@ -1,4 +1,4 @@
-// The command line where a case folder cannot show it (tests/system/badinput holds the rest): the
+// The command line where a bad-input case cannot show it (tests/system/badinput holds the rest): the
 // version, a program started without even its name, and visual mode, which depends on the build.
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,6 +1,6 @@
 // The configuration reader: every keyword read into its field and dumped back, the tables,
 // the fitness groups and the network blocks. Expected values are worked out by hand from the
-// files; bad inputs and their messages are case folders of tests/system/badinput.
+// files; bad inputs and their messages are cases of tests/system/badinput/cases.txt.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -1,5 +1,5 @@
 // Reading genome population files: structure, lenient attribute parsing, generations, gzip
-// and the required attributes (the other load errors are case folders of tests/system/badinput).
+// and the required attributes (the other load errors are cases of tests/system/badinput/cases.txt).
 #include <gtest/gtest.h>
 
 #include <filesystem>
