@@ -114,7 +114,7 @@ void Agent::applySearchAction(const AgentStrategy& s, int action, double pubBest
     curSearchMethod = searchMethods[k == SearchTypeExploit ? SearchTypeExploit : SearchTypeExplore].get();
 
     if (params.chooseActionEveryStep || t == StrategyType4 || t == StrategyType5 || t == StrategyType6)
-        curSearchMethod->alwaysStartWithNewPoint = true;
+        curSearchMethod->setStartEveryStepAnew(true);
 
     if (t == StrategyType3) {
         curSearchMethod->setSrcMemories(MemTypePublic, MemTypePrivate);

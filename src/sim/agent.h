@@ -44,7 +44,7 @@ public:
     const Memory& getMemory(MemType type) const { return *subject.memory[type]; }
     SearchMethod* getCurSearchMethod() const { return curSearchMethod; }
     SearchMethod* getSearchMethod(SearchType type) const { return searchMethods[type].get(); }
-    SearchType getCurSearchType() const { return curSearchMethod ? curSearchMethod->type : SearchTypeExploit; }
+    SearchType getCurSearchType() const { return curSearchMethod ? curSearchMethod->getType() : SearchTypeExploit; }
     const Point& getBestPointInPhase() const { return subject.phase.bestPointWithinPhase; }
     double getBestFitnessInPhase() const { return subject.phase.bestFitWithinPhase; }
     const Point& getLastPoint() const { return subject.phase.lastPoint; }

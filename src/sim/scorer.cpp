@@ -13,8 +13,7 @@ void Scorer::startRun() {
     for (double& f : runFitnessOfGroup) f = 0.0;
 }
 
-void Scorer::accountStep(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed,
-                         unsigned int step) {
+void Scorer::accountStep(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed, unsigned int step) {
     // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
     // the run's length, and then no step counts.
     if (params.maxTotalSteps - params.lastStepsUsedForFitness >= step) return;

@@ -15,6 +15,23 @@ class Memory;
 
 class SearchMethod {
 public:
+    SearchMethod(RunContext& run, SearchSubject& subject);
+    virtual ~SearchMethod() = default;
+    virtual void step();
+    virtual void stepOtherStrategies(int stgId);
+
+    void setSrcMemory(MemType memType);
+    void setSrcMemories(MemType memType1, MemType memType2);
+    MemType probSelectMem(double pointFitness);
+
+    SearchType getType() const { return type; }
+    const Memory* getSrcMemory() const { return srcMemory; }
+    const Memory* getSrcMemory2() const { return srcMemory2; }
+    // Whether every step starts from the source memory's best point, not only a phase's first.
+    bool startsEveryStepAnew() const { return alwaysStartWithNewPoint; }
+    void setStartEveryStepAnew(bool anew) { alwaysStartWithNewPoint = anew; }
+
+protected:
     RunContext& run;
     SearchSubject& subject;
     Landscape& landscape;
@@ -25,16 +42,6 @@ public:
     SearchPhase& phase;
     bool alwaysStartWithNewPoint;
 
-    SearchMethod(RunContext& run, SearchSubject& subject);
-    virtual ~SearchMethod() = default;
-    virtual void step();
-    virtual void stepOtherStrategies(int stgId);
-
-    void setSrcMemory(MemType memType);
-    void setSrcMemories(MemType memType1, MemType memType2);
-    MemType probSelectMem(double pointFitness);
-
-protected:
     // A waiting agent only advances its phase (and may mark its point visited). Returns
     // whether the step was such a waiting step.
     bool waitingStep();
@@ -62,14 +69,19 @@ private:
 
 class SearchRandomLocal : public SearchMethod {
 public:
+    SearchRandomLocal(RunContext& run, SearchSubject& subject, const SearchPhaseConfig& phaseConfig);
+    void step() override;
+    void stepOtherStrategies(int stgId) override;
+    // The look-ahead's best first move and the value of its best path, of the last step.
+    const Point& getBestTreePoint() const { return bestTreePoint; }
+    double getBestTreeValue() const { return bestValue; }
+
+private:
     const SearchPhaseConfig& phaseConfig;
     Point chosenPoint;
     double bestValue;
     Point bestTreePoint;
 
-    SearchRandomLocal(RunContext& run, SearchSubject& subject, const SearchPhaseConfig& phaseConfig);
-    void step() override;
-    void stepOtherStrategies(int stgId) override;
     double treeSearch(const Point& curPoint, int depth, double accumRewards, const CustomParameters& cp, int stgId,
                       double curPointFitness);
     void considerPoint(const Point& searchPoint, int depth, double accumRewards, const CustomParameters& cp,
@@ -78,16 +90,18 @@ public:
 
 class SearchRandomJump : public SearchMethod {
 public:
-    const SearchPhaseConfigRange& phaseConfigRange;
-
     SearchRandomJump(RunContext& run, SearchSubject& subject, const SearchPhaseConfigRange& phaseConfigRange);
     void step() override;
+
+private:
+    const SearchPhaseConfigRange& phaseConfigRange;
 };
 
 class SearchRecombination : public SearchMethod {
 public:
-    const SearchPhaseConfigRecomb& phaseConfig;
-
     SearchRecombination(RunContext& run, SearchSubject& subject, const SearchPhaseConfigRecomb& phaseConfig);
     void step() override;
+
+private:
+    const SearchPhaseConfigRecomb& phaseConfig;
 };

@@ -67,11 +67,11 @@ void expectAction(World& w, StrategyType t, int action) {
                                           {Pub, Pub},  {Pub, Pub},       {Pub, Pub}};
     const SearchMethod* m = w.agent->getCurSearchMethod();
     ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->type, action / kNumMemActions[t] == 0 ? SearchTypeExploit : SearchTypeExplore);
-    EXPECT_EQ(m->srcMemory,
+    EXPECT_EQ(m->getType(), action / kNumMemActions[t] == 0 ? SearchTypeExploit : SearchTypeExplore);
+    EXPECT_EQ(m->getSrcMemory(),
               w.agent->searchSubject().memory[t == StrategyType3 ? Pub : kSource[t][action % kNumMemActions[t]]]);
     if (t == StrategyType3) {
-        EXPECT_EQ(m->srcMemory2, w.agent->searchSubject().memory[Priv]);
+        EXPECT_EQ(m->getSrcMemory2(), w.agent->searchSubject().memory[Priv]);
     }
 }
 
@@ -100,8 +100,8 @@ TEST(TableDecisionTest, EveryActionOfEveryTypeFromTheBlockOfTheMemoryLevels) {
             EXPECT_EQ(stateOf(w.rs()), expectedState);
         }
         const bool always = t >= StrategyType4;
-        EXPECT_EQ(w.method(SearchTypeExploit).alwaysStartWithNewPoint, always) << "type " << ti;
-        EXPECT_EQ(w.method(SearchTypeExplore).alwaysStartWithNewPoint, always) << "type " << ti;
+        EXPECT_EQ(w.method(SearchTypeExploit).startsEveryStepAnew(), always) << "type " << ti;
+        EXPECT_EQ(w.method(SearchTypeExplore).startsEveryStepAnew(), always) << "type " << ti;
     }
 }
 
@@ -117,7 +117,7 @@ TEST(TableDecisionTest, BestMemoryMeansPrivateUnlessPublicIsBetterAndNearTiesKee
         });
         fillMemories(w, c.pub, c.priv);
         w.agent->step(1);
-        EXPECT_EQ(w.agent->getCurSearchMethod()->srcMemory, w.agent->searchSubject().memory[c.expected])
+        EXPECT_EQ(w.agent->getCurSearchMethod()->getSrcMemory(), w.agent->searchSubject().memory[c.expected])
             << c.pub << " vs " << c.priv;
     }
     for (double second : {0.500005, 0.50002}) {
@@ -129,7 +129,7 @@ TEST(TableDecisionTest, BestMemoryMeansPrivateUnlessPublicIsBetterAndNearTiesKee
         fillMemories(w, 0.1, 0.1);
         const uint64_t state0 = stateOf(w.rs());
         w.agent->step(1);
-        EXPECT_EQ(w.agent->getCurSearchMethod()->srcMemory,
+        EXPECT_EQ(w.agent->getCurSearchMethod()->getSrcMemory(),
                   w.agent->searchSubject().memory[second > 0.50001 ? Priv : Pub]);
         EXPECT_EQ(stateOf(w.rs()), state0);
     }
@@ -165,7 +165,7 @@ TEST(AgentDecisionTest, TablesDecideAtPhaseStartsOrEveryStepNetworksOfTypeFourAn
             EXPECT_EQ(testkit::drawsBetween(before, stateOf(w.rs())), decides + writes)
                 << "type " << c.t << (c.network ? " network" : " table") << (c.everyStep ? " every step" : "")
                 << ", step " << step;
-            EXPECT_EQ(w.agent->getCurSearchMethod()->alwaysStartWithNewPoint, c.everyStep || c.network);
+            EXPECT_EQ(w.agent->getCurSearchMethod()->startsEveryStepAnew(), c.everyStep || c.network);
         }
     }
 }

@@ -135,8 +135,8 @@ TEST(ExploitSearchTest, TiesNeitherEndTheScanNorReplaceTheFirstBest) {
     World tree(flat(2));
     continueFrom(tree, s);
     tree.exploit().step();
-    EXPECT_EQ(tree.exploit().bestTreePoint, s);
-    EXPECT_EQ(tree.exploit().bestValue, 1.5);
+    EXPECT_EQ(tree.exploit().getBestTreePoint(), s);
+    EXPECT_EQ(tree.exploit().getBestTreeValue(), 1.5);
 }
 
 TEST(ExploitSearchTest, FailureRevisitsFirstOrMovesLaterallyWithinAQuantizationLevel) {
@@ -202,8 +202,8 @@ TEST(ExploitSearchTest, TreeSearchMatchesBruteForceOverAllPaths) {
             w.land().queuedVisitPoints.clear();
             const int stamp0 = w.stamp();
             w.exploit().step();
-            EXPECT_EQ(w.exploit().bestTreePoint, firstMove) << "start " << v;
-            EXPECT_EQ(w.exploit().bestValue, bestScore) << "start " << v;
+            EXPECT_EQ(w.exploit().getBestTreePoint(), firstMove) << "start " << v;
+            EXPECT_EQ(w.exploit().getBestTreeValue(), bestScore) << "start " << v;
             // Refresh, neighbour scan, the tree, and the final look-up of the chosen move.
             EXPECT_EQ(w.stamp() - stamp0, 1 + (int)n + treeEvals + 1);
             // Each distinct point within the tree's reach once, the start first.
@@ -260,7 +260,7 @@ TEST(SearchFrameTest, PhaseBestIsLoweredOnlyOnANewStart) {
         ph.inPhaseSteps = 2;
         ph.lastPoint = ph.bestPointWithinPhase = s;
         ph.lastPointFitness = ph.bestFitWithinPhase = 0.99;
-        w.exploit().alwaysStartWithNewPoint = newStart;
+        w.exploit().setStartEveryStepAnew(newStart);
         w.exploit().step();
         EXPECT_TRUE(ph.lastPoint == s && ph.lastPointFitness == w.f(s)) << "the refreshed fitness";
         EXPECT_EQ(ph.bestFitWithinPhase, newStart ? w.f(s) : 0.99);
