@@ -163,7 +163,7 @@ void checkStrategies(const SimuParameters& p, const std::string& file) {
 
 }  // namespace
 
-SimuParameters::SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
+SimuParameters::SimuParameters(const std::vector<std::string>& simuCfgFileNames, const std::vector<std::string>& names,
                                int nRunsOverride, double evalsPerStepLimit_, const ConfigTexts& texts)
     : evalsPerStepLimit(evalsPerStepLimit_), comparedStrategyNames(names) {
     readFromFile(simuCfgFileNames, nRunsOverride, texts);

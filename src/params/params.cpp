@@ -4,6 +4,6 @@
 #include "NEAT_Globals.h"
 #include "NetworkActivator.h"
 
-SimuParameters::SimuParameters(std::vector<std::string>& names) : comparedStrategyNames(names) {}
+SimuParameters::SimuParameters(const std::vector<std::string>& names) : comparedStrategyNames(names) {}
 
 SimuParameters::~SimuParameters() = default;

@@ -174,7 +174,7 @@ public:
     AgentStrategyMap agentStrategies;
     int NNFitnessDiscreteSteps = 2;
     int nExtraStrategies = 0;
-    std::vector<std::string>& comparedStrategyNames;
+    std::vector<std::string> comparedStrategyNames;  // the names given with --compare-strategies
     bool secondProbsInterpolate = false;
     unsigned int secondProbsStep = 0;
     double searchProbs2[2][2][3][2] = {};
@@ -195,10 +195,11 @@ public:
     std::vector<std::string> warnings;
 
     // Sets the defaults and reads every configuration file (main, extra, compared strategies).
-    SimuParameters(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
-                   int nRunsOverride, double evalsPerStepLimit, const ConfigTexts& texts = {});
+    SimuParameters(const std::vector<std::string>& simuCfgFileNames,
+                   const std::vector<std::string>& comparedStrategyNames, int nRunsOverride, double evalsPerStepLimit,
+                   const ConfigTexts& texts = {});
     // Defaults only, no file read: for tests and tools that fill the fields themselves.
-    explicit SimuParameters(std::vector<std::string>& comparedStrategyNames);
+    explicit SimuParameters(const std::vector<std::string>& comparedStrategyNames);
     ~SimuParameters();
     SimuParameters(const SimuParameters&) = delete;
     SimuParameters& operator=(const SimuParameters&) = delete;

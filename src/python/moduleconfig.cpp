@@ -46,7 +46,7 @@ void applyEdit(std::vector<Line>& lines, const ModuleConfig::Edit& e) {
 }
 
 std::unique_ptr<SimuParameters> read(const std::string& name, const std::string* text,
-                                     std::vector<std::string>& comparedNames) {
+                                     const std::vector<std::string>& comparedNames) {
     ConfigTexts texts;
     if (text) texts.emplace_back(*text);
     return std::make_unique<SimuParameters>(std::vector<std::string>{name}, comparedNames, 0, 0.0, texts);
@@ -108,10 +108,9 @@ ModuleConfig::ModuleConfig(std::string name, std::string text, std::vector<int> 
       text_(std::move(text)),
       readName_(readNameOf(name_, setFromPython)),
       readText_(setFromPython.empty() ? text_ : oneLine(text_)),
-      setFromPython_(std::move(setFromPython)),
-      comparedNames_(std::make_unique<std::vector<std::string>>()) {
+      setFromPython_(std::move(setFromPython)) {
     try {
-        params_ = read(readName_, &readText_, *comparedNames_);
+        params_ = read(readName_, &readText_, {});
     } catch (const FatalExit& e) {
         throw FatalExit(e.kind, e.status, located(e.what()));
     }

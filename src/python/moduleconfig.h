@@ -47,7 +47,5 @@ private:
 
     std::string name_, text_, readName_, readText_;
     std::vector<int> setFromPython_;  // the table ranks of the keywords edited, ascending
-    // The parameters refer to it, so it stays where it is when the configuration moves.
-    std::unique_ptr<std::vector<std::string>> comparedNames_;
     std::unique_ptr<SimuParameters> params_;
 };

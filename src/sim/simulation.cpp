@@ -23,7 +23,7 @@ SimuParameters& applySetup(SimuParameters& p, const std::function<void(SimuParam
 }
 }  // namespace
 
-Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& names,
+Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, const std::vector<std::string>& names,
                        int nRunsOverride, bool statsPrinted, double evalsPerStepLimit, const ConfigTexts& texts,
                        SimulationMode mode)
     : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit, texts),
@@ -33,7 +33,7 @@ Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, std::ve
     enterMode(mode);
 }
 
-Simulation::Simulation(std::vector<std::string>& names, const std::function<void(SimuParameters&)>& setup,
+Simulation::Simulation(const std::vector<std::string>& names, const std::function<void(SimuParameters&)>& setup,
                        bool statsPrinted, SimulationMode mode)
     : params(names),
       run(params, *this, mode == SimulationMode::Visual),

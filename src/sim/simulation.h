@@ -26,12 +26,12 @@ enum class SimulationMode { Batch, Visual };
 
 class Simulation : public EvalCounter {
 public:
-    Simulation(const std::vector<std::string>& simuCfgFileNames, std::vector<std::string>& comparedStrategyNames,
+    Simulation(const std::vector<std::string>& simuCfgFileNames, const std::vector<std::string>& comparedStrategyNames,
                int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit, const ConfigTexts& texts = {},
                SimulationMode mode = SimulationMode::Batch);
     // Builds a simulation without configuration files: `setup` fills the default parameters
     // before the landscape is made. For tests and tools.
-    Simulation(std::vector<std::string>& comparedStrategyNames, const std::function<void(SimuParameters&)>& setup,
+    Simulation(const std::vector<std::string>& comparedStrategyNames, const std::function<void(SimuParameters&)>& setup,
                bool fitnessStatsPrinted = false, SimulationMode mode = SimulationMode::Batch);
     ~Simulation();
     Simulation(const Simulation&) = delete;

@@ -50,7 +50,7 @@ inline void setNextDraw(unsigned short s[3], double r) {
 // optional group memory and one agent with empty memories. Its default table strategy
 // exploits from the public memory and places every point there.
 struct World {
-    std::vector<std::string> names;  // the parameters refer to it, so a world stays where it was built
+    std::vector<std::string> names;  // no compared strategies
     std::unique_ptr<Simulation> sim;
     std::unique_ptr<Memory> pub, grp;
     std::unique_ptr<Agent> agent;
