@@ -522,19 +522,19 @@ void ConfigReader::reportGenomeError(const std::string& what, const std::string&
 }
 
 void ConfigReader::readNetworkType(ConfigFile& file, AgentStrategy& s) {
-    const StrategyType fallback = p.groupSize >= 2 ? StrategyType2 : StrategyType0;
+    const StrategyType fallback = defaultNetworkType(p.groupSize >= 2);
     s.type = fallback;
     if (file.matchKeyword("type")) {
         const Word w = file.peek();
         checkValueText(file, w, "type", valueOf("NNStrategy", 2), FieldRef{}, true);
         const Scan scan = w.atEnd ? Scan{} : scanWhole(w.text);
         file.consume(scan.length);
-        if (scan.length && scan.value >= StrategyType0 && scan.value < StrategyTypeNum)
+        if (scan.length && isStrategyType(scan.value))
             s.type = static_cast<StrategyType>(static_cast<int>(scan.value));
         else if (scan.length)
-            warn(where(file, w.line) + "type " + w.text.substr(0, scan.length) +
-                 " is not a strategy type (0 to 6): the default type " + std::to_string(static_cast<int>(fallback)) +
-                 " is used");
+            warn(where(file, w.line) + "type " + w.text.substr(0, scan.length) + " is not a strategy type (0 to " +
+                 std::to_string(StrategyTypeNum - 1) + "): the default type " +
+                 std::to_string(static_cast<int>(fallback)) + " is used");
     }
     // Written back with the type in effect, so that it reads back the same with any groupSize.
     record("type");

@@ -74,8 +74,8 @@ using K = KeywordKind;
 
 // An entry read by the generic value reader; blocks name their kind.
 KeywordEntry makeEntry(const char* name, Section section, Presence presence, std::vector<ValueRule> values,
-                       const char* meaning, const char* condition = "", KeywordKind kind = K::Values) {
-    return {name, section, presence, condition, kind, std::move(values), meaning};
+                       std::string meaning, const char* condition = "", KeywordKind kind = K::Values) {
+    return {name, section, presence, condition, kind, std::move(values), std::move(meaning)};
 }
 
 // The keyword sequence, part by part, in reading order.
@@ -250,7 +250,10 @@ std::vector<KeywordEntry> strategies() {
     return {
         makeEntry("NNStrategy", S::Strategies, P::Optional, networkValues(),
                   "network strategy of all agents: genome FILE, individual INDEX of its last generation, optional "
-                  "\"type T\" (0 to 6; another number gives the default, 2 with groups, else 0)",
+                  "\"type T\" (0 to " +
+                      std::to_string(StrategyTypeNum - 1) + "; another number gives the default, " +
+                      std::to_string(defaultNetworkType(true)) + " with groups, else " +
+                      std::to_string(defaultNetworkType(false)) + ")",
                   "", K::Network),
         makeEntry("NNStrategySpecificAgents", S::Strategies, P::Block, listedNetwork,
                   "a network strategy for the listed agents (COUNT, then the agents)", "", K::NetworkList),

@@ -73,7 +73,7 @@ struct KeywordEntry {
     const char* condition;
     KeywordKind kind;
     std::vector<ValueRule> values;
-    const char* meaning;
+    std::string meaning;
 };
 
 const std::vector<KeywordEntry>& keywordTable();

@@ -45,17 +45,17 @@ void completeAgentTables(SimuParameters& p) {
 // Whether an agent deciding by this table can ever choose exploit, whose neighbour scan
 // always evaluates points.
 bool mayExploit(const AgentStrategy& s, bool deterministic) {
-    const int nMem = s.getNumMemTypesS1();
-    const int nActions = s.getNumActionsS1();
+    const StrategyTypeInfo& info = strategyType(s.type);
+    const int nMem = info.searchMemories;
     for (const auto& pub : s.s1.searchProbs) {
         for (const auto& block : pub) {
             int chosen = 0;
-            for (int a = 0; a < nActions; a++) {
+            for (int a = 0; a < info.searchActions; a++) {
                 const double w = block[a / nMem][a % nMem];
-                if (!deterministic && a < nMem && w > 0) return true;
+                if (!deterministic && searchTypeOf(info, a) == SearchTypeExploit && w > 0) return true;
                 if (w > block[chosen / nMem][chosen % nMem] + 1e-5) chosen = a;
             }
-            if (deterministic && chosen < nMem) return true;
+            if (deterministic && searchTypeOf(info, chosen) == SearchTypeExploit) return true;
         }
     }
     return false;
