@@ -13,6 +13,7 @@
 #include "NEAT_GeneticPopulation.h"
 #include "NetworkActivator.h"
 #include "configtext.h"
+#include "inline.h"
 #include "util.h"
 
 namespace {
@@ -320,13 +321,13 @@ void ConfigReader::afterRead(const KeywordEntry& entry, bool matched) {
 }
 
 void ConfigReader::checkLandscapeSize(const KeywordEntry&, bool) {
-    // Points are 31-bit patterns in a signed int.
-    if (p.n < 1 || p.n > 31 || p.k > p.n - 1) {
+    if (p.n < 1 || p.n > Point::kMaxN || p.k > p.n - 1) {
         char first[80];
         snprintf(first, sizeof first, "n=%u or k=%u out of bounds", p.n, p.k);
-        specError(first, where(mainFile, mainFile.lastKeywordLine()) +
-                             "n must be from 1 to 31 (a point holds 31 bits) and " + "k from 0 to n - 1; n is " +
-                             std::to_string(p.n) + " and k is " + std::to_string(p.k));
+        const std::string maxN = std::to_string(Point::kMaxN);
+        specError(first, where(mainFile, mainFile.lastKeywordLine()) + "n must be from 1 to " + maxN +
+                             " (a point holds " + maxN + " bits) and k from 0 to n - 1; n is " + std::to_string(p.n) +
+                             " and k is " + std::to_string(p.k));
     }
     p.nPoints = 1UL << p.n;
     p.nContexts = 1UL << p.k;

@@ -14,6 +14,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "inline.h"
 #include "params.h"
 
 namespace {
@@ -26,7 +27,6 @@ constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 // Bounds far beyond any sensible study. They exist so that a slip (an extra digit) is reported
 // when the file is read instead of exhausting memory, the stack or int arithmetic in the run.
 constexpr double kMaxAgents = 1000000;
-constexpr double kMaxInitialPoints = 10000000;  // per memory; all memories together are checked too
 constexpr double kMaxRuns = 1000000;
 constexpr double kMaxAttempts = 1000000;  // candidates per step
 constexpr double kMaxTreeDepth = 1000;    // recursion depth of the look-ahead
@@ -84,9 +84,9 @@ std::vector<KeywordEntry> landscapeAndRuns() {
         makeEntry("optionalInfo", S::Landscape, P::Optional, {},
                   "a marker that the file describes itself; the keyword stands alone (no value is read after it)", "",
                   K::NoValue),
-        makeEntry("n", S::Landscape, P::Required, {whole("N", 1, 31, NK_FIELD(n))},
+        makeEntry("n", S::Landscape, P::Required, {whole("N", 1, Point::kMaxN, NK_FIELD(n))},
                   "bits per landscape point (N); the landscape has 2^N points"),
-        makeEntry("k", S::Landscape, P::Required, {whole("K", 0, 30, NK_FIELD(k))},
+        makeEntry("k", S::Landscape, P::Required, {whole("K", 0, Point::kMaxN - 1, NK_FIELD(k))},
                   "loci after its own that each locus's fitness component depends on (K); below N"),
         makeEntry("fitnessStretchCoef", S::Landscape, P::Optional,
                   {usual(real("stretch", -kMaxStretch, kMaxStretch, NK_FIELD(fitnessStretchCoef)), 0, kMaxStretch,

@@ -11,6 +11,10 @@
 
 class SimuParameters;
 
+// Initial points, in one memory and in all memories together: every one is drawn and evaluated
+// before the first step, so a slip (an extra digit) would stall the run before it starts.
+constexpr unsigned long long kMaxInitialPoints = 10000000;
+
 enum class ValueType { Flag, Whole, Real, Word, AgentList };
 
 // Required: must stand (when its condition holds). Repeated: required once per fitness

@@ -4,6 +4,7 @@
 
 #include "NetworkActivator.h"
 #include "configreader.h"
+#include "keywords.h"
 #include "params.h"
 #include "util.h"
 
@@ -22,9 +23,6 @@ bool tableIsEmpty(const T (&table)[N]) {
         if (!tableIsEmpty(row)) return false;
     return true;
 }
-
-// Every initial point is drawn and evaluated before the first step.
-constexpr unsigned long long kMaxInitialPoints = 10000000;
 
 // The strategy an agent (or, with key nAgents + i, compared strategy i) decides with.
 const AgentStrategy& strategyOf(const SimuParameters& p, int key) {
