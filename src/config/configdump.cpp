@@ -45,7 +45,7 @@ std::string configDump(SimuParameters& p, const std::string& header) {
         return it == written.end() ? nullptr : &it->second;
     };
     for (const KeywordEntry& entry : keywordTable()) {
-        if (!conditionHolds(entry.condition, firstValue)) continue;
+        if (!entry.condition.holds(firstValue)) continue;
         const bool block = entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
                            entry.kind != KeywordKind::NoValue;
         if (block) {

@@ -141,8 +141,8 @@ void ConfigReader::request(const KeywordEntry& entry) {
     }
 }
 
-bool ConfigReader::conditionHolds(const std::string& condition) const {
-    return ::conditionHolds(condition, [this](const std::string& keyword) -> const std::string* {
+bool ConfigReader::conditionHolds(const Condition& condition) const {
+    return condition.holds([this](const std::string& keyword) -> const std::string* {
         const auto it = readKeywords.find(keyword);
         return it == readKeywords.end() ? nullptr : &it->second.value;
     });
@@ -742,7 +742,7 @@ std::string ConfigReader::placeOf(const KeywordEntry& found, const char* expecte
     if (at > now) return std::string(found.name) + " belongs after " + expected;
     if (!requested[at])
         return std::string(found.name) + " is not read in this configuration: it is read only " +
-               conditionText(found.condition);
+               found.condition.inWords();
     if (found.presence == Presence::Repeated)
         return "more agentFitnessGroup lines than nFitnessGroups (" + std::to_string(p.nFitnessGroups) + ")";
     // It was asked for earlier and not found: name the keyword it should precede.

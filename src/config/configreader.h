@@ -42,7 +42,7 @@ private:
     // Kept in params.warnings and, when messages are printed, written to standard error.
     void warn(const std::string& text);
     void request(const KeywordEntry& entry);
-    bool conditionHolds(const std::string& condition) const;
+    bool conditionHolds(const Condition& condition) const;
     bool matchKeyword(ConfigFile& file, const KeywordEntry& entry, bool required);
     bool absentFlag(const ConfigFile& file, const KeywordEntry& entry, const Word& next);
     void readValueKeyword(const KeywordEntry& entry, int repetition);

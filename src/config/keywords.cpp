@@ -432,26 +432,6 @@ std::string formatReal(double value) {
     return buf;
 }
 
-bool conditionHolds(const std::string& condition,
-                    const std::function<const std::string*(const std::string& keyword)>& firstValue) {
-    if (condition.empty()) return true;
-    const bool any = condition.find('|') != std::string::npos;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = condition.find(any ? '|' : '&', start);
-        std::string term = condition.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        const bool negated = term[0] == '!';
-        if (negated) term.erase(0, 1);
-        const size_t eq = term.find('=');
-        const std::string* value = firstValue(term.substr(0, eq));
-        bool holds = value && (eq == std::string::npos || *value == term.substr(eq + 1));
-        if (negated) holds = !holds;
-        if (holds == any) return any;
-        if (end == std::string::npos) return !any;
-        start = end + 1;
-    }
-}
-
 std::string describeRange(const ValueRule& v) {
     switch (v.type) {
         case ValueType::Flag:
@@ -470,7 +450,7 @@ std::string describeRange(const ValueRule& v) {
 }
 
 std::vector<std::string> keywordTableRow(const KeywordEntry& entry) {
-    return {entry.name,           presenceName(entry.presence), *entry.condition ? entry.condition : "-",
+    return {entry.name,           presenceName(entry.presence), entry.condition.always() ? "-" : entry.condition.text(),
             kindName(entry.kind), describeValues(entry),        describeDefault(entry),
             entry.meaning};
 }

@@ -4,10 +4,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "condition.h"
 
 class SimuParameters;
 
@@ -72,9 +73,7 @@ struct KeywordEntry {
     const char* name;
     Section section;
     Presence presence;
-    // When the keyword is read at all: "" always; otherwise terms joined by "|" (any) or "&"
-    // (all), each a keyword that was read, "!keyword" one that was not, or "keyword=value".
-    const char* condition;
+    Condition condition;  // when the keyword is read at all
     KeywordKind kind;
     std::vector<ValueRule> values;
     std::string meaning;
@@ -84,11 +83,6 @@ const std::vector<KeywordEntry>& keywordTable();
 // The entry of `name`, compared without regard to case; null for an unknown word.
 const KeywordEntry* findKeyword(const std::string& name);
 int keywordRank(const KeywordEntry& entry);
-
-// Whether a keyword's condition holds, with `firstValue` giving the first value of a keyword
-// that was read (null for one that was not).
-bool conditionHolds(const std::string& condition,
-                    const std::function<const std::string*(const std::string& keyword)>& firstValue);
 
 // The field's value as the configuration would write it ("" without a field).
 std::string formatField(const ValueRule& value, SimuParameters& p, int index);
