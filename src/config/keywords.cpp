@@ -75,7 +75,7 @@ using K = KeywordKind;
 // An entry read by the generic value reader; blocks name their kind.
 KeywordEntry makeEntry(const char* name, Section section, Presence presence, std::vector<ValueRule> values,
                        std::string meaning, const char* condition = "", KeywordKind kind = K::Values) {
-    return {name, section, presence, condition, kind, std::move(values), std::move(meaning)};
+    return {name, section, presence, condition, kind, std::move(values), std::move(meaning), {}};
 }
 
 // The keyword sequence, part by part, in reading order.
@@ -83,28 +83,35 @@ std::vector<KeywordEntry> landscapeAndRuns() {
     return {
         makeEntry("optionalInfo", S::Landscape, P::Optional, {},
                   "a marker that the file describes itself; the keyword stands alone (no value is read after it)", "",
-                  K::NoValue),
+                  K::NoValue)
+            .listed({1, nullptr, false, nullptr, [](const SimuParameters& p) { return " " + p.optionalInfo; }}),
         makeEntry("n", S::Landscape, P::Required, {whole("N", 1, Point::kMaxN, NK_FIELD(n))},
-                  "bits per landscape point (N); the landscape has 2^N points"),
+                  "bits per landscape point (N); the landscape has 2^N points")
+            .listed({2}),
         makeEntry("k", S::Landscape, P::Required, {whole("K", 0, Point::kMaxN - 1, NK_FIELD(k))},
-                  "loci after its own that each locus's fitness component depends on (K); below N"),
+                  "loci after its own that each locus's fitness component depends on (K); below N")
+            .listed({3}),
         makeEntry("fitnessStretchCoef", S::Landscape, P::Optional,
                   {usual(real("stretch", -kMaxStretch, kMaxStretch, NK_FIELD(fitnessStretchCoef)), 0, kMaxStretch,
                          "a negative stretch turns the landscape upside down (its lowest points are the fittest)")},
-                  "fitness = 0.5 + (mean component - 0.5) x stretch; above 1 spreads fitness beyond 0..1"),
+                  "fitness = 0.5 + (mean component - 0.5) x stretch; above 1 spreads fitness beyond 0..1")
+            .listed({4}),
         makeEntry("landscapeComponents", S::Landscape, P::Optional,
                   {whole("mode", 0, 1, NK_FIELD(landscapeComponents))},
                   "0: seeded components (not independent: far fewer local optima than the NK model); 1: independent "
-                  "components"),
+                  "components")
+            .listed({5, nullptr, false, [](const SimuParameters& p) { return p.landscapeComponents == 1; }}),
         makeEntry("nAgents", S::AgentsAndRuns, P::Required, {whole("agents", 0, kMaxAgents, NK_FIELD(nAgents))},
                   "number of agents"),
         makeEntry("groupSize", S::AgentsAndRuns, P::Optional, {whole("size", 0, kMaxAgents, NK_FIELD(groupSize))},
                   "agents per group; above 1 each group shares a group memory, and it must divide nAgents"),
         makeEntry("nRuns", S::AgentsAndRuns, P::Required, {whole("runs", 1, kMaxRuns, NK_FIELD(nRuns))},
-                  "independent runs on the same landscape (the random streams continue); --num-runs replaces it"),
+                  "independent runs on the same landscape (the random streams continue); --num-runs replaces it")
+            .listed({6, "nruns"}),
         makeEntry("maxTotalSteps", S::AgentsAndRuns, P::Required,
                   {whole("steps", 1, kUIntMax, NK_FIELD(maxTotalSteps))},
-                  "steps per run; with maxTotalEvals the scoring window still ends at this step"),
+                  "steps per run; with maxTotalEvals the scoring window still ends at this step")
+            .listed({7, "maxtotalsteps"}),
         makeEntry("lastStepsUsedForFitness", S::AgentsAndRuns, P::Optional,
                   {whole("steps", 1, kUIntMax, NK_FIELD(lastStepsUsedForFitness))},
                   "only the last this many steps of a run are scored (at most maxTotalSteps)"),
@@ -145,19 +152,26 @@ std::vector<KeywordEntry> memories() {
     return {
         makeEntry("initialMemSize", S::Memories, P::Required,
                   {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPrivateMemSize))},
-                  "random points in each private memory at the start of a run"),
+                  "random points in each private memory at the start of a run")
+            .listed({9}),
         makeEntry("initialPublicMemSize", S::Memories, P::Optional,
                   {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPublicMemSize))},
-                  "random points in the public memory at the start of a run"),
+                  "random points in the public memory at the start of a run")
+            .listed({8}),
         makeEntry("initialGroupsMemSize", S::Memories, P::Optional,
                   {whole("points", 0, kMaxInitialPoints, NK_FIELD(initialGroupsMemSize))},
                   "random points in each group memory at the start of a run; 0 only when no network reads it"),
         makeEntry("maxMemSize", S::Memories, P::Optional, {whole("points", 0, kIntMax, NK_FIELD(maxMemSize))},
-                  "capacity of every memory; 0: unbounded"),
+                  "capacity of every memory; 0: unbounded")
+            .listed({25}),
         makeEntry("rememberedSteps", S::Memories, P::Optional, {whole("steps", 0, kUIntMax, NK_FIELD(rememberedSteps))},
-                  "recorded and printed only"),
+                  "recorded and printed only")
+            .listed(
+                {11, nullptr, false, nullptr,
+                 [](const SimuParameters& p) { return std::string(p.rememberedSteps == 0 ? " (infinite)" : " "); }}),
         makeEntry("rememberChecked", S::Memories, P::Required, {flag("remember", NK_FIELD(rememberChecked))},
-                  "1: every evaluated point is also written to a memory"),
+                  "1: every evaluated point is also written to a memory")
+            .listed({10}),
     };
 }
 
@@ -165,44 +179,57 @@ std::vector<KeywordEntry> crowding() {
     return {
         makeEntry("flockingRadius", S::Crowding, P::Required,
                   {whole("radius", 0, kMaxRadius, NK_FIELD(flockingRadius))},
-                  "crowding reaches points within this Hamming distance of a visit (above N acts as N)"),
+                  "crowding reaches points within this Hamming distance of a visit (above N acts as N)")
+            .listed({12}),
         makeEntry("flockingIntensity", S::Crowding, P::Required,
                   {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensity))},
-                  "each close visit multiplies a point's fitness by this factor (below 1 lowers, above 1 raises it)"),
+                  "each close visit multiplies a point's fitness by this factor (below 1 lowers, above 1 raises it)")
+            .listed({13}),
         makeEntry("flockingIntensityEnd", S::Crowding, P::Optional,
                   {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensityEnd))},
-                  "the factor reached after flockingIntensityDecay visits"),
+                  "the factor reached after flockingIntensityDecay visits")
+            .listed({14}),
         makeEntry("flockingIntensityDecay", S::Crowding, P::Optional,
                   {real("visits", 0, kNoLimit, NK_FIELD(flockingIntensityDecay))},
-                  "0: constant crowding; above 0: visits over which the factor moves to flockingIntensityEnd"),
+                  "0: constant crowding; above 0: visits over which the factor moves to flockingIntensityEnd")
+            .listed({15}),
         makeEntry("uniformFlocking", S::Crowding, P::Optional, {flag("uniform", NK_FIELD(uniformFlocking))},
-                  "1: every close visit counts alike; 0: tapered by distance"),
+                  "1: every close visit counts alike; 0: tapered by distance")
+            .listed({16}),
         makeEntry("maxVisitsPerStep", S::Crowding, P::Optional,
                   {whole("visits", 0, kIntMax, NK_FIELD(maxVisitsPerStep))},
-                  "with decaying crowding: visits of one step that count for a point"),
+                  "with decaying crowding: visits of one step that count for a point")
+            .listed({17}),
     };
 }
 
 std::vector<KeywordEntry> searchSettings() {
     return {
         makeEntry("revisitOnFailure", S::SearchSettings, P::Optional, {flag("revisit", NK_FIELD(revisitOnFailure))},
-                  "1: a step without improvement counts as a visit"),
+                  "1: a step without improvement counts as a visit")
+            .listed({18}),
         makeEntry("fitnessQuantizationLevels", S::SearchSettings, P::Optional,
                   {whole("levels", 0, kMaxLevels, NK_FIELD(fitnessQuantizationLevels))},
-                  "above 0: a step to a point equal at this many levels is a lateral move"),
+                  "above 0: a step to a point equal at this many levels is a lateral move")
+            .listed({19}),
         makeEntry("alwaysUpdateSourceMem", S::SearchSettings, P::Optional,
                   {flag("update", NK_FIELD(alwaysUpdateSourceMem))},
-                  "1: a phase's start point is re-evaluated and re-stored in its memory"),
+                  "1: a phase's start point is re-evaluated and re-stored in its memory")
+            .listed({20}),
         makeEntry("waitingEnabled", S::SearchSettings, P::Optional, {flag("wait", NK_FIELD(waitingEnabled))},
-                  "1: after a step without improvement the agent waits for the rest of its phase"),
+                  "1: after a step without improvement the agent waits for the rest of its phase")
+            .listed({21}),
         makeEntry("alwaysUseUpToDateFitness", S::SearchSettings, P::Optional,
                   {flag("refresh", NK_FIELD(alwaysUseUpToDateFitness))},
-                  "1: the current point is re-evaluated before each search"),
+                  "1: the current point is re-evaluated before each search")
+            .listed({22}),
         makeEntry("maxDropPerStep", S::SearchSettings, P::Optional,
                   {real("drop", -kNoLimit, kNoLimit, NK_FIELD(maxDropPerStep))},
-                  "with decaying crowding: the most a point's fitness drops in one step; 0 or less: no limit"),
+                  "with decaying crowding: the most a point's fitness drops in one step; 0 or less: no limit")
+            .listed({23}),
         makeEntry("revisitWhileWaiting", S::SearchSettings, P::Optional,
-                  {flag("revisit", NK_FIELD(revisitWhileWaiting))}, "1: a waiting agent still visits its point"),
+                  {flag("revisit", NK_FIELD(revisitWhileWaiting))}, "1: a waiting agent still visits its point")
+            .listed({24}),
         makeEntry("NNFitnessDiscreteSteps", S::SearchSettings, P::Optional,
                   {whole("levels", 0, kMaxLevels, NK_FIELD(NNFitnessDiscreteSteps))},
                   "levels of the fitness inputs of a network; 0: the fitness itself"),
@@ -224,16 +251,19 @@ std::vector<KeywordEntry> searchPhases() {
     return {
         makeEntry("exploit", S::SearchPhases, P::Required,
                   {whole("steps", 0, kUIntMax, NK_FIELD(generalCustomParams.exploitSearchConfig.maxSteps))},
-                  "exploit phase setting (steps)"),
+                  "exploit phase setting (steps)")
+            .listed({26, nullptr, true}),
         makeEntry("explore", S::SearchPhases, P::Required,
                   exploreValues(NK_FIELD(exploreSearchConfig.maxSteps), NK_FIELD(exploreSearchConfig.maxAttempts),
                                 NK_FIELD(exploreSearchConfig.rangeLow), NK_FIELD(exploreSearchConfig.rangeHigh)),
                   "explore: steps, candidates per step, and the jump distance range as fractions of N (a whole "
-                  "distance must lie in it)"),
+                  "distance must lie in it)")
+            .listed({27, nullptr, true}),
         makeEntry("explore2", S::SearchPhases, P::Optional,
                   exploreValues(NK_FIELD(exploreSearchConfig2.maxSteps), NK_FIELD(exploreSearchConfig2.maxAttempts),
                                 NK_FIELD(exploreSearchConfig2.rangeLow), NK_FIELD(exploreSearchConfig2.rangeHigh)),
-                  "a second explore range that the first one approaches over its steps (steps 0: none)"),
+                  "a second explore range that the first one approaches over its steps (steps 0: none)")
+            .listed({28, nullptr, true, [](const SimuParameters& p) { return p.exploreSearchConfig2.maxSteps != 0; }}),
         makeEntry("recombination", S::SearchPhases, P::Optional,
                   {whole("attempts", 0, kMaxAttempts, NK_FIELD(recombSearchConfig.maxAttempts))},
                   "children tried per recombination step"),
@@ -290,26 +320,36 @@ std::vector<KeywordEntry> actionsSeedsAndAgents() {
     return {
         makeEntry("deterministicActions", A::ActionsAndSeeds, P::Optional,
                   {flag("deterministic", NK_FIELD(deterministicActions))},
-                  "1: the most probable action instead of a random draw"),
+                  "1: the most probable action instead of a random draw")
+            .listed({29}),
         makeEntry("chooseActionEveryStep", A::ActionsAndSeeds, P::Optional,
                   {flag("every", NK_FIELD(chooseActionEveryStep))},
-                  "1: a new search decision every step, not per phase"),
+                  "1: a new search decision every step, not per phase")
+            .listed({30}),
         makeEntry("landscapeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(landscapeseed))},
-                  "the landscape (only its low 16 bits count)"),
+                  "the landscape (only its low 16 bits count)")
+            .listed({31}),
         makeEntry("changeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(changeseed))},
-                  "recorded and printed only"),
+                  "recorded and printed only")
+            .listed({32}),
         makeEntry("startseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(startseed))},
-                  "the initial memories (only its low 16 bits count)"),
+                  "the initial memories (only its low 16 bits count)")
+            .listed({33}),
         makeEntry("searchseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(searchseed))},
-                  "every decision and search draw (only its low 16 bits count)"),
+                  "every decision and search draw (only its low 16 bits count)")
+            .listed({34}),
         makeEntry("varylandscape", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varylandscape))},
-                  "recorded and printed only"),
+                  "recorded and printed only")
+            .listed({35}),
         makeEntry("varychange", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varychange))},
-                  "recorded and printed only"),
+                  "recorded and printed only")
+            .listed({36}),
         makeEntry("varystart", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varystart))},
-                  "recorded and printed only"),
+                  "recorded and printed only")
+            .listed({37}),
         makeEntry("varysearch", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varysearch))},
-                  "recorded and printed only"),
+                  "recorded and printed only")
+            .listed({38}),
         makeEntry("agentParamsBegin", A::AgentParams, P::Block, {agentList()},
                   "exploit settings for the listed agents: useAllExploitAttempts 0|1, maxExploitTreeDepth D, then "
                   "agentParamsEnd",

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -69,6 +70,17 @@ struct ValueRule {
     const char* unusual = nullptr;
 };
 
+// How SimuParameters::print() lists a keyword: a line with its name and values, whole numbers
+// and flags as "%d" of an int (unsigned fields too, unless `asUnsigned`: "%u"), real numbers
+// as "%f". The listing's order and names are its own (the visual driver has always printed it so).
+struct PrintRule {
+    int place = 0;                // the line's place in the listing; 0: not listed
+    const char* label = nullptr;  // the name the line starts with, where not the keyword's
+    bool asUnsigned = false;
+    bool (*shown)(const SimuParameters& p) = nullptr;        // listed only when this holds
+    std::string (*tail)(const SimuParameters& p) = nullptr;  // text after the values
+};
+
 struct KeywordEntry {
     const char* name;
     Section section;
@@ -77,6 +89,13 @@ struct KeywordEntry {
     KeywordKind kind;
     std::vector<ValueRule> values;
     std::string meaning;
+    PrintRule print;
+
+    // Building the table: the entry with its line in print().
+    KeywordEntry listed(PrintRule rule) && {
+        print = rule;
+        return std::move(*this);
+    }
 };
 
 const std::vector<KeywordEntry>& keywordTable();

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "NetworkActivator.h"
+#include "configdump.h"
 #include "configreader.h"
 #include "keywords.h"
 #include "params.h"
@@ -198,42 +199,4 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
     checkStrategies(*this, file);
 }
 
-void SimuParameters::print() const {
-    printf("%s %s\n", "optionalInfo", optionalInfo.c_str());
-    printf("n %d\nk %d\n", static_cast<int>(n), static_cast<int>(k));
-    printf("%s %lf\n", "fitnessStretchCoef", fitnessStretchCoef);
-    if (landscapeComponents == 1) printf("%s %d\n", "landscapeComponents", landscapeComponents);
-    printf("nruns %d\nmaxtotalsteps %d\n", static_cast<int>(nRuns), static_cast<int>(maxTotalSteps));
-    printf("%s %d\n", "initialPublicMemSize", static_cast<int>(initialPublicMemSize));
-    printf("%s %d\n", "initialMemSize", static_cast<int>(initialPrivateMemSize));
-    printf("%s %d\n", "rememberChecked", rememberChecked);
-    printf("%s %d %s\n", "rememberedSteps", static_cast<int>(rememberedSteps),
-           rememberedSteps == 0 ? "(infinite)" : "");
-    printf("%s %d\n", "flockingRadius", flockingRadius);
-    printf("%s %f\n", "flockingIntensity", flockingIntensity);
-    printf("%s %f\n", "flockingIntensityEnd", flockingIntensityEnd);
-    printf("%s %f\n", "flockingIntensityDecay", flockingIntensityDecay);
-    printf("%s %d\n", "uniformFlocking", uniformFlocking);
-    printf("%s %d\n", "maxVisitsPerStep", maxVisitsPerStep);
-    printf("%s %d\n", "revisitOnFailure", revisitOnFailure);
-    printf("%s %d\n", "fitnessQuantizationLevels", fitnessQuantizationLevels);
-    printf("%s %d\n", "alwaysUpdateSourceMem", alwaysUpdateSourceMem);
-    printf("%s %d\n", "waitingEnabled", waitingEnabled);
-    printf("%s %d\n", "alwaysUseUpToDateFitness", alwaysUseUpToDateFitness);
-    printf("%s %f\n", "maxDropPerStep", maxDropPerStep);
-    printf("%s %d\n", "revisitWhileWaiting", revisitWhileWaiting);
-    printf("maxMemSize %d\n", static_cast<int>(maxMemSize));
-    printf("%s %u\n", "exploit", generalCustomParams.exploitSearchConfig.maxSteps);
-    printf("%s %u %u %f %f\n", "explore", exploreSearchConfig.maxSteps, exploreSearchConfig.maxAttempts,
-           exploreSearchConfig.rangeLow, exploreSearchConfig.rangeHigh);
-    if (exploreSearchConfig2.maxSteps != 0)
-        printf("%s %u %u %f %f\n", "explore2", exploreSearchConfig2.maxSteps, exploreSearchConfig2.maxAttempts,
-               exploreSearchConfig2.rangeLow, exploreSearchConfig2.rangeHigh);
-    printf("%s %d\n", "deterministicActions", deterministicActions);
-    printf("%s %d\n", "chooseActionEveryStep", chooseActionEveryStep);
-    printf("landscapeseed %d\nchangeseed %d\nstartseed %d\nsearchseed %d\n", landscapeseed, changeseed, startseed,
-           searchseed);
-    printf("varylandscape %d\nvarychange %d\nvarystart %d\nvarysearch %d\n", varylandscape, varychange, varystart,
-           varysearch);
-    printf("\nnpoints %lu\nncontexts %lu\n", nPoints, nContexts);
-}
+void SimuParameters::print() const { fputs(parameterListing(*this).c_str(), stdout); }
