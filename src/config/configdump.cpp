@@ -93,9 +93,7 @@ std::string configDump(SimuParameters& p, const std::string& header) {
     };
     for (const KeywordEntry& entry : keywordTable()) {
         if (!entry.condition.holds(firstValue)) continue;
-        const bool block = entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
-                           entry.kind != KeywordKind::NoValue;
-        if (block) {
+        if (isBlock(entry)) {
             for (const ConfigBlock& b : p.blocksRead) {
                 if (b.keyword != entry.name) continue;
                 out += line(entry.name, b.words);

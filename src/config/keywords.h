@@ -4,14 +4,23 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <utility>
 #include <variant>
 #include <vector>
 
 #include "condition.h"
+#include "constants.h"
 
 class SimuParameters;
+struct KeywordCheck;
+
+// The limits of the fields' C types, as the table's ranges write them.
+constexpr double kUIntMax = 4294967295.0;
+constexpr double kIntMax = 2147483647.0;
+constexpr double kIntMin = -2147483648.0;
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
 // Initial points, in one memory and in all memories together: every one is drawn and evaluated
 // before the first step, so a slip (an extra digit) would stall the run before it starts.
@@ -34,7 +43,6 @@ enum class KeywordKind {
     NetworkList,
     S1Table,
     S1List,
-    S1List4x6,
     S2Table,
     S2List,
     AgentParams
@@ -68,7 +76,13 @@ struct ValueRule {
     // what it does (`unusual`).
     double usualMin = -1e308, usualMax = 1e308;
     const char* unusual = nullptr;
+    // A keyword's own check (KeywordEntry::check; n's is k's) reports the range, with the
+    // message that error is known by; the value reader checks only that the field holds it.
+    bool rangeCheckedLater = false;
 };
+
+// What a keyword's own check does once its values are read (keywordchecks.h).
+using KeywordHook = void (*)(const KeywordCheck& c);
 
 // How SimuParameters::print() lists a keyword: a line with its name and values, whole numbers
 // and flags as "%d" of an int (unsigned fields too, unless `asUnsigned`: "%u"), real numbers
@@ -90,13 +104,31 @@ struct KeywordEntry {
     std::vector<ValueRule> values;
     std::string meaning;
     PrintRule print;
+    KeywordHook check = nullptr;  // run after every reading of the keyword, matched or not
+    // Search tables: the strategy type whose layout the weights are written in.
+    StrategyType layout = StrategyType0;
 
-    // Building the table: the entry with its line in print().
+    // Building the table: the entry with its line in print(), with its own check.
     KeywordEntry listed(PrintRule rule) && {
         print = rule;
         return std::move(*this);
     }
+    KeywordEntry checkedBy(KeywordHook hook) && {
+        check = hook;
+        return std::move(*this);
+    }
 };
+
+// A strategy or agent parameter block, whose words its own reader reads (not ValueRule fields).
+inline bool isBlock(const KeywordEntry& entry) {
+    return entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
+           entry.kind != KeywordKind::NoValue;
+}
+
+// Words of blocks that are no keywords of the table: the network's optional type, and the end
+// of an agent parameter block.
+constexpr const char* kNetworkTypeWord = "type";
+constexpr const char* kAgentParamsEnd = "agentParamsEnd";
 
 const std::vector<KeywordEntry>& keywordTable();
 // The entry of `name`, compared without regard to case; null for an unknown word.

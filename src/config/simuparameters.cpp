@@ -4,6 +4,7 @@
 
 #include "NetworkActivator.h"
 #include "configdump.h"
+#include "configmessages.h"
 #include "configreader.h"
 #include "keywords.h"
 #include "params.h"
@@ -124,20 +125,15 @@ void checkGroups(const SimuParameters& p, const std::string& file) {
     }
 }
 
-void warn(SimuParameters& p, const std::string& text) {
-    p.warnings.push_back(text);
-    if (errorMessagesPrinted()) fprintf(stderr, "warning: %s\n", text.c_str());
-}
-
 // The scoring window counts the steps after maxTotalSteps - lastStepsUsedForFitness, and the
 // report divides by lastStepsUsedForFitness x nRuns in 32 bits.
 void checkScoringWindow(SimuParameters& p, const std::string& file) {
     // The difference is unsigned: a window longer than the run wraps it, and no step is scored.
     // Short runs that leave the window at its default of 25 do this; they run as written.
     if (p.lastStepsUsedForFitness > p.maxTotalSteps)
-        warn(p, file + ": lastStepsUsedForFitness " + std::to_string(p.lastStepsUsedForFitness) +
-                    " is more than maxTotalSteps " + std::to_string(p.maxTotalSteps) +
-                    ": no step is scored, and every score is 0");
+        addWarning(p.warnings, file + ": lastStepsUsedForFitness " + std::to_string(p.lastStepsUsedForFitness) +
+                                   " is more than maxTotalSteps " + std::to_string(p.maxTotalSteps) +
+                                   ": no step is scored, and every score is 0");
     if (static_cast<unsigned long long>(p.lastStepsUsedForFitness) * p.nRuns > 4294967295ULL)
         NK_FATAL(Config,
                  "%s: lastStepsUsedForFitness %u times nRuns %u is above 4294967295, which the report divides by\n",
