@@ -92,7 +92,7 @@ void Agent::step(int stgId) {
 void Agent::decide(const AgentStrategy& s) {
     const StrategyType t = s.type;
     if (params.usingNNStrategy) strategy::requireNetworkType(t);
-    if (t < StrategyType0 || t >= StrategyTypeNum)
+    if (!isStrategyType(t))
         NK_FATAL(Internal, "Internal error: unknown strategy type %d\n", (int)t);
     const double pubBest = bestFitnessOf(memory[MemTypePublic]);
     const double privBest = bestFitnessOf(memory[MemTypePrivate]);
