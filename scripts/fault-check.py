@@ -185,7 +185,7 @@ FAULTS = [
     F("reader", "negative-weight", "src/config/blockreader.cpp", "if (!parseReal(w.text, &v) || v < 0)",
       "if (!parseReal(w.text, &v) || v < -1)", "negative table weights are accepted"),
     F("reader", "memsize-zero", "src/config/keywordchecks.cpp", "if (c.p.maxMemSize == 0) c.p.maxMemSize = INT_MAX;",
-      "(void)0;", "maxMemSize 0 stays 0 instead of unbounded"),
+      "(void)c;", "maxMemSize 0 stays 0 instead of unbounded"),
     F("reader", "explore-float", "src/config/keywordchecks.cpp", "const float low = static_cast<float>(rangeLow * n);",
       "const double low = rangeLow * n;", "explore range checked in double precision"),
     F("reader", "subset-ring", "src/config/keywordchecks.cpp", "(p.lastFitnessAgent[0] + 1LL) % p.nAgents);",
