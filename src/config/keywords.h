@@ -104,7 +104,7 @@ struct KeywordEntry {
     std::vector<ValueRule> values;
     std::string meaning;
     PrintRule print;
-    KeywordHook check = nullptr;  // run after every reading of the keyword, matched or not
+    KeywordHook check = nullptr;  // run after each reading of a value keyword, matched or not
     // Search tables: the strategy type whose layout the weights are written in.
     StrategyType layout = StrategyType0;
 

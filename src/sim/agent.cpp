@@ -92,8 +92,7 @@ void Agent::step(int stgId) {
 void Agent::decide(const AgentStrategy& s) {
     const StrategyType t = s.type;
     if (params.usingNNStrategy) strategy::requireNetworkType(t);
-    if (!isStrategyType(t))
-        NK_FATAL(Internal, "Internal error: unknown strategy type %d\n", (int)t);
+    if (!isStrategyType(t)) NK_FATAL(Internal, "Internal error: unknown strategy type %d\n", (int)t);
     const double pubBest = bestFitnessOf(memory[MemTypePublic]);
     const double privBest = bestFitnessOf(memory[MemTypePrivate]);
     double weights[strategy::kMaxActions] = {};
