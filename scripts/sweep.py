@@ -94,15 +94,16 @@ def use_program(program):
 
 
 def condition_holds(condition, read):
-    """A keyword table condition, with `read` the first value of every keyword read so far."""
+    """A condition column of `nkswarm --keywords` (its notation is in docs/keywords.md), with
+    `read` the first value of every keyword read so far."""
     if not condition:
         return True
     any_of = "|" in condition
     results = []
     for term in condition.split("|" if any_of else "&"):
         negated = term.startswith("!")
-        name, _, value = term.lstrip("!").partition("=")
-        holds = name in read and (not value or read[name] == value)
+        name, eq, value = (term[1:] if negated else term).partition("=")
+        holds = name in read and (not eq or read[name] == value)
         results.append(holds != negated)
     return any(results) if any_of else all(results)
 

@@ -1,7 +1,11 @@
-// Writing the effective configuration back in the order of the keyword table.
+// Writing the settings back from the keyword table: as a main configuration file, and as the
+// listing SimuParameters::print() writes.
 #include "configdump.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
+#include <type_traits>
 
 #include "keywords.h"
 
@@ -30,7 +34,50 @@ std::string line(const std::string& keyword, const std::vector<std::string>& wor
     return out + "\n";
 }
 
+// One value as print() writes it (the widest, "%f" of the lowest double, has 317 characters).
+std::string listedValue(FieldRef field, bool asUnsigned) {
+    char buf[400] = "";
+    std::visit(
+        [&buf, asUnsigned](auto f) {
+            using T = std::remove_pointer_t<decltype(f)>;
+            if constexpr (std::is_same_v<T, double>) {
+                snprintf(buf, sizeof buf, "%f", *f);
+            } else if constexpr (std::is_same_v<T, unsigned int>) {
+                if (asUnsigned)
+                    snprintf(buf, sizeof buf, "%u", *f);
+                else
+                    snprintf(buf, sizeof buf, "%d", static_cast<int>(*f));
+            } else if constexpr (!std::is_same_v<T, std::monostate>) {
+                snprintf(buf, sizeof buf, "%lld", static_cast<long long>(*f));
+            }
+        },
+        field);
+    return buf;
+}
+
 }  // namespace
+
+std::string parameterListing(const SimuParameters& params) {
+    // The table's field accessors serve the reader too; here the fields are only read.
+    SimuParameters& p = const_cast<SimuParameters&>(params);
+    std::vector<const KeywordEntry*> listed;
+    for (const KeywordEntry& entry : keywordTable())
+        if (entry.print.place > 0) listed.push_back(&entry);
+    std::sort(listed.begin(), listed.end(),
+              [](const KeywordEntry* a, const KeywordEntry* b) { return a->print.place < b->print.place; });
+    std::string out;
+    for (const KeywordEntry* entry : listed) {
+        const PrintRule& rule = entry->print;
+        if (rule.shown && !rule.shown(params)) continue;
+        out += rule.label ? rule.label : entry->name;
+        for (const ValueRule& v : entry->values)
+            for (int i = 0; i < v.count; i++) out += " " + listedValue(v.field(p, i), rule.asUnsigned);
+        out += (rule.tail ? rule.tail(params) : "") + "\n";
+    }
+    char sizes[80];
+    snprintf(sizes, sizeof sizes, "\nnpoints %lu\nncontexts %lu\n", params.nPoints, params.nContexts);
+    return out + sizes;
+}
 
 std::string configDump(const SimuParameters& params, const std::string& header) {
     // The table's field accessors serve the reader too, which writes through them; the dump
@@ -48,10 +95,8 @@ std::string configDump(const SimuParameters& params, const std::string& header) 
         return it == written.end() ? nullptr : &it->second;
     };
     for (const KeywordEntry& entry : keywordTable()) {
-        if (!conditionHolds(entry.condition, firstValue)) continue;
-        const bool block = entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
-                           entry.kind != KeywordKind::NoValue;
-        if (block) {
+        if (!entry.condition.holds(firstValue)) continue;
+        if (isBlock(entry)) {
             for (const ConfigBlock& b : p.blocksRead) {
                 if (b.keyword != entry.name) continue;
                 out += line(entry.name, b.words);

@@ -10,3 +10,6 @@
 // same settings. Compared strategies are not included; they keep their own files.
 // `header` is put first, as comment lines.
 std::string configDump(const SimuParameters& params, const std::string& header);
+// The settings as SimuParameters::print() writes them: the listed keywords of the table in
+// their places, then the landscape's sizes.
+std::string parameterListing(const SimuParameters& p);

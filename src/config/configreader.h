@@ -8,15 +8,17 @@
 // when reading is over, or under the first line of an error that ends reading earlier.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "NEAT_GenomeError.h"
+#include "blockreader.h"
 #include "configfile.h"
+#include "configmessages.h"
 #include "keywords.h"
 #include "params.h"
+#include "readprogress.h"
+#include "valuereader.h"
 
 class ConfigReader {
 public:
@@ -28,87 +30,27 @@ public:
     void readSection(Section section);
     // The extra and compared-strategy files, opened after the search phases.
     void openOtherFiles();
-    void readComparedStrategies();
+    void readComparedStrategies() { blocks_.readComparedStrategies(compared_); }
     // Ends the program with the first problem found, if any.
-    void finish();
+    void finish() const { messages_.finish(); }
 
 private:
-    struct ReadKeyword {
-        std::string value;  // its first value as read ("" for a block)
-        int line;
-    };
-
     void open(ConfigFile& file, size_t index, const std::string& role);
-    // Kept in params.warnings and, when messages are printed, written to standard error.
-    void warn(const std::string& text);
     void request(const KeywordEntry& entry);
-    bool conditionHolds(const std::string& condition) const;
     bool matchKeyword(ConfigFile& file, const KeywordEntry& entry, bool required);
     bool absentFlag(const ConfigFile& file, const KeywordEntry& entry, const Word& next);
     void readValueKeyword(const KeywordEntry& entry, int repetition);
-    bool readValue(ConfigFile& file, const KeywordEntry& entry, const ValueRule& value, FieldRef field, bool sole,
-                   std::string* text);
-    bool readFlag(ConfigFile& file, const std::string& name, FieldRef field, bool sole, std::string* text);
-    void checkValueText(const ConfigFile& file, const Word& word, const std::string& name, const ValueRule& value,
-                        FieldRef field, bool rangeChecked);
-    void afterRead(const KeywordEntry& entry, bool matched);
+    std::string readValues(const KeywordEntry& entry, int repetition);
 
-    // Checks and settings that follow a keyword's values.
-    void checkLandscapeSize(const KeywordEntry& entry, bool matched);
-    void applyRunOverride(const KeywordEntry& entry, bool matched);
-    void startSubsetGroups(const KeywordEntry& entry, bool matched);
-    void completeSubsetGroups(const KeywordEntry& entry, bool matched);
-    void checkGroupCount(const KeywordEntry& entry, bool matched);
-    void unboundMemory(const KeywordEntry& entry, bool matched);
-    void checkExploreRange(const KeywordEntry& entry, bool matched);
-    void warnAboutSeed(const KeywordEntry& entry, bool matched);
-
-    // Strategy and agent parameter blocks.
-    void readBlocks(const KeywordEntry& entry);
-    bool matchBlock(ConfigFile* file, const KeywordEntry& entry);
-    void readGeneralBlock(ConfigFile& file, const KeywordEntry& entry);
-    void readListBlock(ConfigFile& file, const KeywordEntry& entry);
-    void readNetwork(ConfigFile& file, const char* keyword, AgentStrategy& s);
-    [[noreturn]] void reportGenomeError(const std::string& what, const std::string& path,
-                                        const NEAT::GenomeError& thrown, int index);
-    void readNetworkType(ConfigFile& file, AgentStrategy& s);
-    void readS1(ConfigFile& file, const char* keyword, AgentStrategy& s);
-    void readS2(ConfigFile& file, const char* keyword, AgentStrategy& s);
-    double readWeight(ConfigFile& file, const char* keyword, int index, int count, const std::string& specFirstLine);
-    std::vector<int> readAgentList(ConfigFile& file, const char* keyword, long long limit,
-                                   const std::string& specFirstLine);
-    long long agentsAndCompared() const;
-    std::string agentRange(long long limit) const;
-    int agentKey(long long offset, int agentId);
-    void readS1List(ConfigFile& file, const char* keyword, StrategyType type, long long offset, long long limit);
-    void readS2List(ConfigFile& file, const char* keyword, long long offset, long long limit);
-    void readAgentParams(ConfigFile& file, long long offset, long long limit);
-    void rejectLeftoverWords(ConfigFile& file);
-    // Adds a word to the block being recorded (blocks of the main and extra files only).
-    void record(const std::string& word);
-
-    // Messages.
-    void problem(const ConfigFile& file, int line, const std::string& text);
-    void problemText(const std::string& text);
-    [[noreturn]] void specError(const std::string& firstLine, const std::string& details);
-    [[noreturn]] void stop(const std::string& text);
-    std::string where(const ConfigFile& file, int line) const;
-    std::string foundAt(const ConfigFile& file, const Word& w) const;
-    std::string keywordExpected(const char* expected, const std::string& found) const;
-    std::string explainWord(const std::string& word, const char* expected) const;
-    std::string placeOf(const KeywordEntry& found, const char* expected) const;
-    std::string endOfFile(const ConfigFile& file, const char* keyword) const;
-
-    SimuParameters& p;
-    const std::vector<std::string>& fileNames;
-    const ConfigTexts& texts;
-    int nRunsOverride;
-    ConfigFile mainFile;
-    std::unique_ptr<ConfigFile> extra;
-    std::vector<ConfigFile> compared;
-    bool readingCompared = false;
-    std::map<std::string, ReadKeyword> readKeywords;
-    std::vector<bool> requested;  // by table rank: asked for (its condition held)
-    std::string firstProblem;
-    ConfigBlock* recording = nullptr;  // the last entry of p.blocksRead while its block is read
+    SimuParameters& p_;
+    const std::vector<std::string>& fileNames_;
+    const ConfigTexts& texts_;
+    int nRunsOverride_;
+    ConfigMessages messages_;
+    ValueReader values_;
+    ReadProgress progress_;
+    BlockReader blocks_;
+    ConfigFile mainFile_;
+    std::unique_ptr<ConfigFile> extra_;
+    std::vector<ConfigFile> compared_;
 };

@@ -76,23 +76,6 @@ const char* nearestKeyword(const std::string& word) {
     return best;
 }
 
-std::string conditionText(const std::string& condition) {
-    std::string out;
-    const char separator = condition.find('|') != std::string::npos ? '|' : '&';
-    size_t start = 0;
-    for (;;) {
-        const size_t end = condition.find(separator, start);
-        std::string term = condition.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        const bool negated = term[0] == '!';
-        if (negated) term.erase(0, 1);
-        std::replace(term.begin(), term.end(), '=', ' ');
-        out += (negated ? "without " : "with ") + term;
-        if (end == std::string::npos) return out;
-        out += separator == '|' ? " or " : " and ";
-        start = end + 1;
-    }
-}
-
 std::string describePath(const std::string& path) {
     std::string out = shownWord(path);
     char cwd[4096];

@@ -1,5 +1,5 @@
-// Pieces of the configuration reader's messages: words as shown, near misses of keywords,
-// conditions in words and genome file paths.
+// Pieces of the configuration reader's messages: words as shown, near misses of keywords and
+// genome file paths.
 #pragma once
 
 #include <string>
@@ -15,8 +15,6 @@ std::string foundText(const Word& word);
 std::string valueHint(const std::string& word, ValueType type);
 // The keyword that `word` most likely misspells, or null.
 const char* nearestKeyword(const std::string& word);
-// A keyword table condition in words ("with subsetOfAgentsFitness 1").
-std::string conditionText(const std::string& condition);
 // A path as messages name it: a relative one with the working directory.
 std::string describePath(const std::string& path);
 // Why a file cannot be read as a genome population.

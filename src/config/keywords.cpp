@@ -1,10 +1,4 @@
-// The keyword table of the main configuration file, its look-ups and its printed form.
-//
-// The rule every range here follows: a value is refused only when the model calls it an
-// error, when the model cannot run it (a crash, a hang, a division by zero, a read outside a
-// table), or when it is plainly a slip (a negative count, text for a number, trailing
-// characters). A value the model runs in a defined way is accepted as written, with a
-// warning (`usual`) where it is unusual. docs/keywords.md states the same rule for users.
+// Look-ups in the keyword table, and its descriptions: ranges in words and the printed form.
 #include "keywords.h"
 
 #include <strings.h>
@@ -17,310 +11,6 @@
 #include "params.h"
 
 namespace {
-
-constexpr double kUIntMax = 4294967295.0;
-constexpr double kIntMax = 2147483647.0;
-constexpr double kIntMin = -2147483648.0;
-constexpr double kNoLimit = std::numeric_limits<double>::infinity();
-
-// Bounds far beyond any sensible study. They exist so that a slip (an extra digit) is reported
-// when the file is read instead of exhausting memory, the stack or int arithmetic in the run.
-constexpr double kMaxAgents = 1000000;
-constexpr double kMaxInitialPoints = 10000000;  // per memory; all memories together are checked too
-constexpr double kMaxRuns = 1000000;
-constexpr double kMaxAttempts = 1000000;  // candidates per step
-constexpr double kMaxTreeDepth = 1000;    // recursion depth of the look-ahead
-constexpr double kMaxRadius = 1000000;
-constexpr double kMaxLevels = 1000000;
-constexpr double kMaxStretch = 1000;  // with the levels above, fitness x levels fits an int
-constexpr double kMaxIntensity = 1000;
-
-#define NK_FIELD(member) [](SimuParameters& p, int) -> FieldRef { return &p.member; }
-
-ValueRule flag(const char* label, FieldFn field) { return {label, ValueType::Flag, 0, 1, 1, field}; }
-ValueRule whole(const char* label, double min, double max, FieldFn field) {
-    return {label, ValueType::Whole, min, max, 1, field};
-}
-ValueRule real(const char* label, double min, double max, FieldFn field, int count = 1) {
-    return {label, ValueType::Real, min, max, count, field};
-}
-// A rule whose values outside [lo, hi] run as written but are worth a word to the user.
-ValueRule usual(ValueRule rule, double lo, double hi, const char* what) {
-    rule.usualMin = lo;
-    rule.usualMax = hi;
-    rule.unusual = what;
-    return rule;
-}
-ValueRule seed(FieldFn field) { return whole("seed", kIntMin, kIntMax, field); }
-ValueRule weights(int count) { return real("weight", 0, kNoLimit, nullptr, count); }
-ValueRule agentList() { return {"agents", ValueType::AgentList, 0, kMaxAgents - 1, 1, nullptr}; }
-
-std::vector<ValueRule> exploreValues(FieldFn steps, FieldFn attempts, FieldFn low, FieldFn high) {
-    return {whole("steps", 0, kUIntMax, steps), whole("attempts", 0, kMaxAttempts, attempts), real("low", 0, 1, low),
-            real("high", 0, 1, high)};
-}
-
-std::vector<ValueRule> networkValues() {
-    return {{"file", ValueType::Word, 0, 0, 1, nullptr},
-            whole("index", 0, kIntMax, nullptr),
-            whole("type?", kIntMin, kIntMax, nullptr)};
-}
-
-const char* const kTables = "!NNStrategy&!NNStrategySpecificAgents";
-
-using S = Section;
-using P = Presence;
-using K = KeywordKind;
-
-// An entry read by the generic value reader; blocks name their kind.
-KeywordEntry makeEntry(const char* name, Section section, Presence presence, std::vector<ValueRule> values,
-                       const char* meaning, const char* condition = "", KeywordKind kind = K::Values) {
-    return {name, section, presence, condition, kind, std::move(values), meaning};
-}
-
-// The keyword sequence, part by part, in reading order.
-std::vector<KeywordEntry> landscapeAndRuns() {
-    return {
-        makeEntry("optionalInfo", S::Landscape, P::Optional, {},
-                  "a marker that the file describes itself; the keyword stands alone (no value is read after it)", "",
-                  K::NoValue),
-        makeEntry("n", S::Landscape, P::Required, {whole("N", 1, 31, NK_FIELD(n))},
-                  "bits per landscape point (N); the landscape has 2^N points"),
-        makeEntry("k", S::Landscape, P::Required, {whole("K", 0, 30, NK_FIELD(k))},
-                  "loci after its own that each locus's fitness component depends on (K); below N"),
-        makeEntry("fitnessStretchCoef", S::Landscape, P::Optional,
-                  {usual(real("stretch", -kMaxStretch, kMaxStretch, NK_FIELD(fitnessStretchCoef)), 0, kMaxStretch,
-                         "a negative stretch turns the landscape upside down (its lowest points are the fittest)")},
-                  "fitness = 0.5 + (mean component - 0.5) x stretch; above 1 spreads fitness beyond 0..1"),
-        makeEntry("landscapeComponents", S::Landscape, P::Optional,
-                  {whole("mode", 0, 1, NK_FIELD(landscapeComponents))},
-                  "0: seeded components (not independent: far fewer local optima than the NK model); 1: independent "
-                  "components"),
-        makeEntry("nAgents", S::AgentsAndRuns, P::Required, {whole("agents", 0, kMaxAgents, NK_FIELD(nAgents))},
-                  "number of agents"),
-        makeEntry("groupSize", S::AgentsAndRuns, P::Optional, {whole("size", 0, kMaxAgents, NK_FIELD(groupSize))},
-                  "agents per group; above 1 each group shares a group memory, and it must divide nAgents"),
-        makeEntry("nRuns", S::AgentsAndRuns, P::Required, {whole("runs", 1, kMaxRuns, NK_FIELD(nRuns))},
-                  "independent runs on the same landscape (the random streams continue); --num-runs replaces it"),
-        makeEntry("maxTotalSteps", S::AgentsAndRuns, P::Required,
-                  {whole("steps", 1, kUIntMax, NK_FIELD(maxTotalSteps))},
-                  "steps per run; with maxTotalEvals the scoring window still ends at this step"),
-        makeEntry("lastStepsUsedForFitness", S::AgentsAndRuns, P::Optional,
-                  {whole("steps", 1, kUIntMax, NK_FIELD(lastStepsUsedForFitness))},
-                  "only the last this many steps of a run are scored (at most maxTotalSteps)"),
-        makeEntry("maxTotalEvals", S::AgentsAndRuns, P::Optional,
-                  {whole("evals", 0, 9223372036854775807.0, NK_FIELD(maxTotalEvals))},
-                  "above 0: a run ends when fitness group 0 has used this many evaluations"),
-    };
-}
-
-std::vector<KeywordEntry> fitnessGroups() {
-    const FieldFn noField = [](SimuParameters&, int) -> FieldRef { return {}; };
-    return {
-        makeEntry("subsetOfAgentsFitness", S::FitnessGroups, P::Optional, {flag("subset", noField)},
-                  "1: two fitness groups, the agents firstAgentFitness..lastAgentFitness and the rest of the ring"),
-        makeEntry("firstAgentFitness", S::FitnessGroups, P::Required,
-                  {whole("agent", 0, kMaxAgents - 1, NK_FIELD(firstFitnessAgent[0]))}, "first agent of fitness group 0",
-                  "subsetOfAgentsFitness=1"),
-        makeEntry("lastAgentFitness", S::FitnessGroups, P::Required,
-                  {whole("agent", 0, kMaxAgents - 1, NK_FIELD(lastFitnessAgent[0]))},
-                  "last agent of fitness group 0 (inclusive)", "subsetOfAgentsFitness=1"),
-        makeEntry("nFitnessGroups", S::FitnessGroups, P::Optional,
-                  {usual(whole("groups", 0, kMaxFitnessGroups, NK_FIELD(nFitnessGroups)), 1, kMaxFitnessGroups,
-                         "no group is scored: the report has no values")},
-                  "number of fitness groups, each scored on its own; without any group keyword one empty group",
-                  "!subsetOfAgentsFitness"),
-        makeEntry("agentFitnessGroup", S::FitnessGroups, P::Repeated,
-                  {whole("first", 0, kMaxAgents - 1,
-                         [](SimuParameters& p, int g) -> FieldRef { return &p.firstFitnessAgent[g]; }),
-                   whole("last", -1, kMaxAgents - 1,
-                         [](SimuParameters& p, int g) -> FieldRef { return &p.lastFitnessAgent[g]; })},
-                  "first and last agent (inclusive) of the next fitness group; once per group", "nFitnessGroups"),
-        makeEntry("agentsFitnessUseMax", S::FitnessGroups, P::Optional, {flag("max", NK_FIELD(agentsFitnessUseMax))},
-                  "1: a group's run score is its best agent's, not the mean", "subsetOfAgentsFitness|nFitnessGroups"),
-    };
-}
-
-std::vector<KeywordEntry> memories() {
-    return {
-        makeEntry("initialMemSize", S::Memories, P::Required,
-                  {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPrivateMemSize))},
-                  "random points in each private memory at the start of a run"),
-        makeEntry("initialPublicMemSize", S::Memories, P::Optional,
-                  {whole("points", 1, kMaxInitialPoints, NK_FIELD(initialPublicMemSize))},
-                  "random points in the public memory at the start of a run"),
-        makeEntry("initialGroupsMemSize", S::Memories, P::Optional,
-                  {whole("points", 0, kMaxInitialPoints, NK_FIELD(initialGroupsMemSize))},
-                  "random points in each group memory at the start of a run; 0 only when no network reads it"),
-        makeEntry("maxMemSize", S::Memories, P::Optional, {whole("points", 0, kIntMax, NK_FIELD(maxMemSize))},
-                  "capacity of every memory; 0: unbounded"),
-        makeEntry("rememberedSteps", S::Memories, P::Optional, {whole("steps", 0, kUIntMax, NK_FIELD(rememberedSteps))},
-                  "recorded and printed only"),
-        makeEntry("rememberChecked", S::Memories, P::Required, {flag("remember", NK_FIELD(rememberChecked))},
-                  "1: every evaluated point is also written to a memory"),
-    };
-}
-
-std::vector<KeywordEntry> crowding() {
-    return {
-        makeEntry("flockingRadius", S::Crowding, P::Required,
-                  {whole("radius", 0, kMaxRadius, NK_FIELD(flockingRadius))},
-                  "crowding reaches points within this Hamming distance of a visit (above N acts as N)"),
-        makeEntry("flockingIntensity", S::Crowding, P::Required,
-                  {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensity))},
-                  "each close visit multiplies a point's fitness by this factor (below 1 lowers, above 1 raises it)"),
-        makeEntry("flockingIntensityEnd", S::Crowding, P::Optional,
-                  {real("factor", 0, kMaxIntensity, NK_FIELD(flockingIntensityEnd))},
-                  "the factor reached after flockingIntensityDecay visits"),
-        makeEntry("flockingIntensityDecay", S::Crowding, P::Optional,
-                  {real("visits", 0, kNoLimit, NK_FIELD(flockingIntensityDecay))},
-                  "0: constant crowding; above 0: visits over which the factor moves to flockingIntensityEnd"),
-        makeEntry("uniformFlocking", S::Crowding, P::Optional, {flag("uniform", NK_FIELD(uniformFlocking))},
-                  "1: every close visit counts alike; 0: tapered by distance"),
-        makeEntry("maxVisitsPerStep", S::Crowding, P::Optional,
-                  {whole("visits", 0, kIntMax, NK_FIELD(maxVisitsPerStep))},
-                  "with decaying crowding: visits of one step that count for a point"),
-    };
-}
-
-std::vector<KeywordEntry> searchSettings() {
-    return {
-        makeEntry("revisitOnFailure", S::SearchSettings, P::Optional, {flag("revisit", NK_FIELD(revisitOnFailure))},
-                  "1: a step without improvement counts as a visit"),
-        makeEntry("fitnessQuantizationLevels", S::SearchSettings, P::Optional,
-                  {whole("levels", 0, kMaxLevels, NK_FIELD(fitnessQuantizationLevels))},
-                  "above 0: a step to a point equal at this many levels is a lateral move"),
-        makeEntry("alwaysUpdateSourceMem", S::SearchSettings, P::Optional,
-                  {flag("update", NK_FIELD(alwaysUpdateSourceMem))},
-                  "1: a phase's start point is re-evaluated and re-stored in its memory"),
-        makeEntry("waitingEnabled", S::SearchSettings, P::Optional, {flag("wait", NK_FIELD(waitingEnabled))},
-                  "1: after a step without improvement the agent waits for the rest of its phase"),
-        makeEntry("alwaysUseUpToDateFitness", S::SearchSettings, P::Optional,
-                  {flag("refresh", NK_FIELD(alwaysUseUpToDateFitness))},
-                  "1: the current point is re-evaluated before each search"),
-        makeEntry("maxDropPerStep", S::SearchSettings, P::Optional,
-                  {real("drop", -kNoLimit, kNoLimit, NK_FIELD(maxDropPerStep))},
-                  "with decaying crowding: the most a point's fitness drops in one step; 0 or less: no limit"),
-        makeEntry("revisitWhileWaiting", S::SearchSettings, P::Optional,
-                  {flag("revisit", NK_FIELD(revisitWhileWaiting))}, "1: a waiting agent still visits its point"),
-        makeEntry("NNFitnessDiscreteSteps", S::SearchSettings, P::Optional,
-                  {whole("levels", 0, kMaxLevels, NK_FIELD(NNFitnessDiscreteSteps))},
-                  "levels of the fitness inputs of a network; 0: the fitness itself"),
-        makeEntry("useAllExploitAttempts", S::SearchSettings, P::Optional,
-                  {flag("all", NK_FIELD(generalCustomParams.exploitSearchConfig.useAllAttempts))},
-                  "1: exploit tries all N neighbours and takes the best, not the first better one"),
-        makeEntry("useAllExploreAttempts", S::SearchSettings, P::Optional,
-                  {flag("all", NK_FIELD(exploreSearchConfig.useAllAttempts))},
-                  "1: explore tries all its attempts and takes the best"),
-        makeEntry("maxExploitTreeDepth", S::SearchSettings, P::Optional,
-                  {whole("depth", 0, kMaxTreeDepth, NK_FIELD(generalCustomParams.exploitSearchConfig.maxTreeDepth))},
-                  "look-ahead depth of exploit; 1 or less: plain neighbour search (about N^depth points a step)"),
-        makeEntry("limitedEvals", S::SearchSettings, P::Optional, {flag("turns", NK_FIELD(limitedEvalsFor2Groups))},
-                  "1: fitness groups take turns so that their evaluation counts stay level"),
-    };
-}
-
-std::vector<KeywordEntry> searchPhases() {
-    return {
-        makeEntry("exploit", S::SearchPhases, P::Required,
-                  {whole("steps", 0, kUIntMax, NK_FIELD(generalCustomParams.exploitSearchConfig.maxSteps))},
-                  "exploit phase setting (steps)"),
-        makeEntry("explore", S::SearchPhases, P::Required,
-                  exploreValues(NK_FIELD(exploreSearchConfig.maxSteps), NK_FIELD(exploreSearchConfig.maxAttempts),
-                                NK_FIELD(exploreSearchConfig.rangeLow), NK_FIELD(exploreSearchConfig.rangeHigh)),
-                  "explore: steps, candidates per step, and the jump distance range as fractions of N (a whole "
-                  "distance must lie in it)"),
-        makeEntry("explore2", S::SearchPhases, P::Optional,
-                  exploreValues(NK_FIELD(exploreSearchConfig2.maxSteps), NK_FIELD(exploreSearchConfig2.maxAttempts),
-                                NK_FIELD(exploreSearchConfig2.rangeLow), NK_FIELD(exploreSearchConfig2.rangeHigh)),
-                  "a second explore range that the first one approaches over its steps (steps 0: none)"),
-        makeEntry("recombination", S::SearchPhases, P::Optional,
-                  {whole("attempts", 0, kMaxAttempts, NK_FIELD(recombSearchConfig.maxAttempts))},
-                  "children tried per recombination step"),
-    };
-}
-
-std::vector<KeywordEntry> strategies() {
-    std::vector<ValueRule> listedNetwork = networkValues();
-    listedNetwork.push_back(agentList());
-    const FieldFn secondWeight = [](SimuParameters& p, int i) -> FieldRef {
-        return &p.searchProbs2[i / 12][i / 6 % 2][i / 2 % 3][i % 2];
-    };
-    const FieldFn secondPlace = [](SimuParameters& p, int i) -> FieldRef { return &p.placeProbs2[i / 2][i % 2]; };
-    return {
-        makeEntry("NNStrategy", S::Strategies, P::Optional, networkValues(),
-                  "network strategy of all agents: genome FILE, individual INDEX of its last generation, optional "
-                  "\"type T\" (0 to 6; another number gives the default, 2 with groups, else 0)",
-                  "", K::Network),
-        makeEntry("NNStrategySpecificAgents", S::Strategies, P::Block, listedNetwork,
-                  "a network strategy for the listed agents (COUNT, then the agents)", "", K::NetworkList),
-        makeEntry("searchProbs", S::Strategies, P::Optional, {weights(16)},
-                  "search table: per (public best >= 0.5, private best >= 0.5) block, weights of exploit/explore "
-                  "from public/private",
-                  kTables, K::S1Table),
-        makeEntry("searchProbsSpecificAgents", S::Strategies, P::Block, {weights(16), agentList()},
-                  "a search table for the listed agents", kTables, K::S1List),
-        makeEntry("searchProbsSpecificAgents4x6", S::Strategies, P::Block, {weights(24), agentList()},
-                  "a search table with three source memories (public, the better one, private) for the listed agents",
-                  kTables, K::S1List4x6),
-        makeEntry("placeProbs", S::Strategies, P::Optional, {weights(4)},
-                  "place table: for a found point below / at least 0.5, weights of the public and private memory",
-                  kTables, K::S2Table),
-        makeEntry("placeProbsSpecificAgents", S::Strategies, P::Block, {weights(4), agentList()},
-                  "a place table for the listed agents", kTables, K::S2List),
-        makeEntry(
-            "searchProbs2", S::Strategies, P::Optional,
-            {whole("step", 0, kUIntMax, NK_FIELD(secondProbsStep)),
-             flag("interpolate", NK_FIELD(secondProbsInterpolate)), real("weight", 0, kNoLimit, secondWeight, 24)},
-            "from STEP on placeProbs2 replaces the place table (INTERPOLATE 1: blends in up to STEP); 24 unused "
-            "weights",
-            kTables, K::SeparateValues),
-        makeEntry("placeProbs2", S::Strategies, P::Required, {real("weight", 0, kNoLimit, secondPlace, 4)},
-                  "the second place table: weights drawn from as written (not normalised; a row summing to less "
-                  "than 1 can stop a run with \"Wrong probability distribution\")",
-                  "searchProbs2", K::SeparateValues),
-    };
-}
-
-std::vector<KeywordEntry> actionsSeedsAndAgents() {
-    using A = Section;
-    return {
-        makeEntry("deterministicActions", A::ActionsAndSeeds, P::Optional,
-                  {flag("deterministic", NK_FIELD(deterministicActions))},
-                  "1: the most probable action instead of a random draw"),
-        makeEntry("chooseActionEveryStep", A::ActionsAndSeeds, P::Optional,
-                  {flag("every", NK_FIELD(chooseActionEveryStep))},
-                  "1: a new search decision every step, not per phase"),
-        makeEntry("landscapeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(landscapeseed))},
-                  "the landscape (only its low 16 bits count)"),
-        makeEntry("changeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(changeseed))},
-                  "recorded and printed only"),
-        makeEntry("startseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(startseed))},
-                  "the initial memories (only its low 16 bits count)"),
-        makeEntry("searchseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(searchseed))},
-                  "every decision and search draw (only its low 16 bits count)"),
-        makeEntry("varylandscape", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varylandscape))},
-                  "recorded and printed only"),
-        makeEntry("varychange", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varychange))},
-                  "recorded and printed only"),
-        makeEntry("varystart", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varystart))},
-                  "recorded and printed only"),
-        makeEntry("varysearch", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varysearch))},
-                  "recorded and printed only"),
-        makeEntry("agentParamsBegin", A::AgentParams, P::Block, {agentList()},
-                  "exploit settings for the listed agents: useAllExploitAttempts 0|1, maxExploitTreeDepth D, then "
-                  "agentParamsEnd",
-                  "", K::AgentParams),
-    };
-}
-
-std::vector<KeywordEntry> buildTable() {
-    std::vector<KeywordEntry> table;
-    for (auto part : {landscapeAndRuns, fitnessGroups, memories, crowding, searchSettings, searchPhases, strategies,
-                      actionsSeedsAndAgents})
-        for (KeywordEntry& entry : part()) table.push_back(std::move(entry));
-    return table;
-}
 
 SimuParameters& scratchParameters() {
     static std::vector<std::string> names;
@@ -351,8 +41,8 @@ const char* presenceName(Presence p) {
 }
 
 const char* kindName(KeywordKind k) {
-    static const char* const names[] = {"values",     "values",     "none",  "network",    "network-list", "table",
-                                        "table-list", "table-list", "table", "table-list", "agent-params"};
+    static const char* const names[] = {"values", "values",     "none",  "network",    "network-list",
+                                        "table",  "table-list", "table", "table-list", "agent-params"};
     return names[static_cast<int>(k)];
 }
 
@@ -386,11 +76,6 @@ std::string describeDefault(const KeywordEntry& entry) {
 }
 
 }  // namespace
-
-const std::vector<KeywordEntry>& keywordTable() {
-    static const std::vector<KeywordEntry> table = buildTable();
-    return table;
-}
 
 const KeywordEntry* findKeyword(const std::string& name) {
     for (const KeywordEntry& entry : keywordTable())
@@ -429,26 +114,6 @@ std::string formatReal(double value) {
     return buf;
 }
 
-bool conditionHolds(const std::string& condition,
-                    const std::function<const std::string*(const std::string& keyword)>& firstValue) {
-    if (condition.empty()) return true;
-    const bool any = condition.find('|') != std::string::npos;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = condition.find(any ? '|' : '&', start);
-        std::string term = condition.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        const bool negated = term[0] == '!';
-        if (negated) term.erase(0, 1);
-        const size_t eq = term.find('=');
-        const std::string* value = firstValue(term.substr(0, eq));
-        bool holds = value && (eq == std::string::npos || *value == term.substr(eq + 1));
-        if (negated) holds = !holds;
-        if (holds == any) return any;
-        if (end == std::string::npos) return !any;
-        start = end + 1;
-    }
-}
-
 std::string describeRange(const ValueRule& v) {
     switch (v.type) {
         case ValueType::Flag:
@@ -467,7 +132,7 @@ std::string describeRange(const ValueRule& v) {
 }
 
 std::vector<std::string> keywordTableRow(const KeywordEntry& entry) {
-    return {entry.name,           presenceName(entry.presence), *entry.condition ? entry.condition : "-",
+    return {entry.name,           presenceName(entry.presence), entry.condition.always() ? "-" : entry.condition.text(),
             kindName(entry.kind), describeValues(entry),        describeDefault(entry),
             entry.meaning};
 }

@@ -3,7 +3,10 @@
 #include <cmath>
 
 #include "NetworkActivator.h"
+#include "configdump.h"
+#include "configmessages.h"
 #include "configreader.h"
+#include "keywords.h"
 #include "params.h"
 #include "util.h"
 
@@ -22,9 +25,6 @@ bool tableIsEmpty(const T (&table)[N]) {
         if (!tableIsEmpty(row)) return false;
     return true;
 }
-
-// Every initial point is drawn and evaluated before the first step.
-constexpr unsigned long long kMaxInitialPoints = 10000000;
 
 // The strategy an agent (or, with key nAgents + i, compared strategy i) decides with.
 const AgentStrategy& strategyOf(const SimuParameters& p, int key) {
@@ -45,17 +45,17 @@ void completeAgentTables(SimuParameters& p) {
 // Whether an agent deciding by this table can ever choose exploit, whose neighbour scan
 // always evaluates points.
 bool mayExploit(const AgentStrategy& s, bool deterministic) {
-    const int nMem = s.getNumMemTypesS1();
-    const int nActions = s.getNumActionsS1();
+    const StrategyTypeInfo& info = strategyType(s.type);
+    const int nMem = info.searchMemories;
     for (const auto& pub : s.s1.searchProbs) {
         for (const auto& block : pub) {
             int chosen = 0;
-            for (int a = 0; a < nActions; a++) {
+            for (int a = 0; a < info.searchActions; a++) {
                 const double w = block[a / nMem][a % nMem];
-                if (!deterministic && a < nMem && w > 0) return true;
+                if (!deterministic && searchTypeOf(info, a) == SearchTypeExploit && w > 0) return true;
                 if (w > block[chosen / nMem][chosen % nMem] + 1e-5) chosen = a;
             }
-            if (deterministic && chosen < nMem) return true;
+            if (deterministic && searchTypeOf(info, chosen) == SearchTypeExploit) return true;
         }
     }
     return false;
@@ -125,20 +125,15 @@ void checkGroups(const SimuParameters& p, const std::string& file) {
     }
 }
 
-void warn(SimuParameters& p, const std::string& text) {
-    p.warnings.push_back(text);
-    if (errorMessagesPrinted()) fprintf(stderr, "warning: %s\n", text.c_str());
-}
-
 // The scoring window counts the steps after maxTotalSteps - lastStepsUsedForFitness, and the
 // report divides by lastStepsUsedForFitness x nRuns in 32 bits.
 void checkScoringWindow(SimuParameters& p, const std::string& file) {
     // The difference is unsigned: a window longer than the run wraps it, and no step is scored.
     // Short runs that leave the window at its default of 25 do this; they run as written.
     if (p.lastStepsUsedForFitness > p.maxTotalSteps)
-        warn(p, file + ": lastStepsUsedForFitness " + std::to_string(p.lastStepsUsedForFitness) +
-                    " is more than maxTotalSteps " + std::to_string(p.maxTotalSteps) +
-                    ": no step is scored, and every score is 0");
+        addWarning(p.warnings, file + ": lastStepsUsedForFitness " + std::to_string(p.lastStepsUsedForFitness) +
+                                   " is more than maxTotalSteps " + std::to_string(p.maxTotalSteps) +
+                                   ": no step is scored, and every score is 0");
     if (static_cast<unsigned long long>(p.lastStepsUsedForFitness) * p.nRuns > 4294967295ULL)
         NK_FATAL(Config,
                  "%s: lastStepsUsedForFitness %u times nRuns %u is above 4294967295, which the report divides by\n",
@@ -200,42 +195,4 @@ void SimuParameters::readFromFile(const std::vector<std::string>& simuCfgFileNam
     checkStrategies(*this, file);
 }
 
-void SimuParameters::print() const {
-    printf("%s %s\n", "optionalInfo", optionalInfo.c_str());
-    printf("n %d\nk %d\n", static_cast<int>(n), static_cast<int>(k));
-    printf("%s %lf\n", "fitnessStretchCoef", fitnessStretchCoef);
-    if (landscapeComponents == 1) printf("%s %d\n", "landscapeComponents", landscapeComponents);
-    printf("nruns %d\nmaxtotalsteps %d\n", static_cast<int>(nRuns), static_cast<int>(maxTotalSteps));
-    printf("%s %d\n", "initialPublicMemSize", static_cast<int>(initialPublicMemSize));
-    printf("%s %d\n", "initialMemSize", static_cast<int>(initialPrivateMemSize));
-    printf("%s %d\n", "rememberChecked", rememberChecked);
-    printf("%s %d %s\n", "rememberedSteps", static_cast<int>(rememberedSteps),
-           rememberedSteps == 0 ? "(infinite)" : "");
-    printf("%s %d\n", "flockingRadius", flockingRadius);
-    printf("%s %f\n", "flockingIntensity", flockingIntensity);
-    printf("%s %f\n", "flockingIntensityEnd", flockingIntensityEnd);
-    printf("%s %f\n", "flockingIntensityDecay", flockingIntensityDecay);
-    printf("%s %d\n", "uniformFlocking", uniformFlocking);
-    printf("%s %d\n", "maxVisitsPerStep", maxVisitsPerStep);
-    printf("%s %d\n", "revisitOnFailure", revisitOnFailure);
-    printf("%s %d\n", "fitnessQuantizationLevels", fitnessQuantizationLevels);
-    printf("%s %d\n", "alwaysUpdateSourceMem", alwaysUpdateSourceMem);
-    printf("%s %d\n", "waitingEnabled", waitingEnabled);
-    printf("%s %d\n", "alwaysUseUpToDateFitness", alwaysUseUpToDateFitness);
-    printf("%s %f\n", "maxDropPerStep", maxDropPerStep);
-    printf("%s %d\n", "revisitWhileWaiting", revisitWhileWaiting);
-    printf("maxMemSize %d\n", static_cast<int>(maxMemSize));
-    printf("%s %u\n", "exploit", generalCustomParams.exploitSearchConfig.maxSteps);
-    printf("%s %u %u %f %f\n", "explore", exploreSearchConfig.maxSteps, exploreSearchConfig.maxAttempts,
-           exploreSearchConfig.rangeLow, exploreSearchConfig.rangeHigh);
-    if (exploreSearchConfig2.maxSteps != 0)
-        printf("%s %u %u %f %f\n", "explore2", exploreSearchConfig2.maxSteps, exploreSearchConfig2.maxAttempts,
-               exploreSearchConfig2.rangeLow, exploreSearchConfig2.rangeHigh);
-    printf("%s %d\n", "deterministicActions", deterministicActions);
-    printf("%s %d\n", "chooseActionEveryStep", chooseActionEveryStep);
-    printf("landscapeseed %d\nchangeseed %d\nstartseed %d\nsearchseed %d\n", landscapeseed, changeseed, startseed,
-           searchseed);
-    printf("varylandscape %d\nvarychange %d\nvarystart %d\nvarysearch %d\n", varylandscape, varychange, varystart,
-           varysearch);
-    printf("\nnpoints %lu\nncontexts %lu\n", nPoints, nContexts);
-}
+void SimuParameters::print() const { fputs(parameterListing(*this).c_str(), stdout); }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "constants.h"
+#include "strategytypes.h"
 
 namespace NEAT {
 class FastNetwork;
@@ -66,43 +67,11 @@ struct AgentStrategy {
     AgentStrategyS2 s2;
     NeuralNet nn;
 
-    int getNumSearchTypes() const { return type == StrategyType3 ? 3 : 2; }
-    int getNumMemTypesS1() const {
-        switch (type) {
-            case StrategyType0:
-            case StrategyType3:
-            case StrategyType4:
-            case StrategyType5:
-            case StrategyType6:
-                return 2;
-            case StrategyType1:
-            case StrategyType2:
-                return 3;
-            default:
-                return 0;
-        }
-    }
-    int getNumActionsS1() const {
-        switch (type) {
-            case StrategyType0:
-            case StrategyType4:
-            case StrategyType5:
-            case StrategyType6:
-                return 4;
-            case StrategyType1:
-            case StrategyType2:
-                return 6;
-            case StrategyType3:
-                return 5;
-            default:
-                return 0;
-        }
-    }
-    int getNumMemTypesS2() const {
-        if (type == StrategyType2) return 3;
-        if (type >= StrategyType0 && type < StrategyTypeNum) return 2;
-        return 0;
-    }
+    // The counts of the strategy-type table (strategytypes.h); outside the types, no actions.
+    int getNumSearchTypes() const { return isStrategyType(type) ? strategyType(type).searchTypes : 2; }
+    int getNumMemTypesS1() const { return isStrategyType(type) ? strategyType(type).searchMemories : 0; }
+    int getNumActionsS1() const { return isStrategyType(type) ? strategyType(type).searchActions : 0; }
+    int getNumMemTypesS2() const { return isStrategyType(type) ? strategyType(type).placeActions : 0; }
 };
 
 typedef std::map<int, AgentStrategy> AgentStrategyMap;

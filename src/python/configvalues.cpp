@@ -28,12 +28,6 @@ py::object valueOf(FieldRef field) {
         field);
 }
 
-// A strategy or agent parameter block, whose words its own reader reads.
-bool isBlock(const KeywordEntry& entry) {
-    return entry.kind != KeywordKind::Values && entry.kind != KeywordKind::SeparateValues &&
-           entry.kind != KeywordKind::NoValue;
-}
-
 // The words of one line: a number, a flag, a string of words, or a sequence of those.
 void appendWords(py::handle value, std::vector<std::string>& words) {
     if (py::isinstance<py::str>(value)) {

@@ -50,7 +50,7 @@ void Agent::step(int stgId) {
     const StrategyType t = s.type;
 
     if (curSearchMethod == nullptr || phase.inPhaseSteps == 0 || params.chooseActionEveryStep ||
-        (params.usingNNStrategy && (t == StrategyType4 || t == StrategyType5)))
+        (params.usingNNStrategy && strategyType(t).decidesEveryStep))
         decide(s);
 
     if (phase.inPhaseSteps == 0) sumRealFitWithinPhase = 0.0;
@@ -73,8 +73,7 @@ void Agent::decide(const AgentStrategy& s) {
     const std::vector<Memory*>& memory = subject.memory;
     const StrategyType t = s.type;
     if (params.usingNNStrategy) strategy::requireNetworkType(t);
-    if (t < StrategyType0 || t >= StrategyTypeNum)
-        NK_FATAL(Internal, "Internal error: unknown strategy type %d\n", (int)t);
+    if (!isStrategyType(t)) NK_FATAL(Internal, "Internal error: unknown strategy type %d\n", (int)t);
     const double pubBest = bestFitnessOf(memory[MemTypePublic]);
     const double privBest = bestFitnessOf(memory[MemTypePrivate]);
     double weights[strategy::kMaxActions] = {};
@@ -113,14 +112,14 @@ void Agent::applySearchAction(const AgentStrategy& s, int action, double pubBest
     // Every non-exploit search type, recombination included, is carried out by the explore method.
     curSearchMethod = searchMethods[k == SearchTypeExploit ? SearchTypeExploit : SearchTypeExplore].get();
 
-    if (params.chooseActionEveryStep || t == StrategyType4 || t == StrategyType5 || t == StrategyType6)
+    if (params.chooseActionEveryStep || strategyType(t).newPointEachDecision)
         curSearchMethod->setStartEveryStepAnew(true);
 
-    if (t == StrategyType3) {
+    if (strategyType(t).searchesBothMemories) {
         curSearchMethod->setSrcMemories(MemTypePublic, MemTypePrivate);
         return;
     }
-    MemType memType = strategy::actionMemTypeMapS1[t][l];
+    MemType memType = strategyType(t).searchMemory[l];
     if (memType == MemTypeBest) memType = pubBest <= privBest ? MemTypePrivate : MemTypePublic;
     if (subject.memory[memType] == nullptr)
         NK_FATAL(Config, "A strategy chose the group memory, but agents form no groups (groupSize must be above 1)\n");

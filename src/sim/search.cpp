@@ -59,7 +59,7 @@ MemType SearchMethod::probSelectMem(double pointFitness) {
     else
         tablePlaceWeights(s, pointFitness, probs);
     const int action = strategy::chooseAction(numActions, probs, params.deterministicActions, run.searchStream());
-    return strategy::actionMemTypeMapS2[s.type][action];
+    return strategyType(s.type).placeMemory[action];
 }
 
 void SearchMethod::networkPlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const {

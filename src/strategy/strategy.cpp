@@ -10,62 +10,27 @@
 
 namespace strategy {
 
-const MemType actionMemTypeMapS1[StrategyTypeNum][4] = {
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypeBest, MemTypePrivate, MemTypePublic},
-    {MemTypePublic, MemTypeGroup, MemTypePrivate, MemTypePublic},
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-};
-
-const MemType actionMemTypeMapS2[StrategyTypeNum][4] = {
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypeGroup, MemTypePrivate, MemTypePublic},
-    {MemTypePublic, MemTypePrivate, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-    {MemTypePublic, MemTypePublic, MemTypePublic, MemTypePublic},
-};
-
 namespace {
 
-// A network's inputs, in order: its fitness slots (search: public, private and, for type 2,
-// group best; place: the point's fitness, then zeros), the phase progress and the group
-// position where the type reads them, then two slots coding the action.
-struct Layout {
-    int fitnessSlots;
-    bool progress;
-    bool groupPosition;
-};
+int contextSlots(const NetworkLayout& l) { return (l.progress ? 1 : 0) + (l.groupPosition ? 1 : 0); }
 
-// Type 1 has no network layout (requireNetworkType rejects it).
-const Layout kLayouts[StrategyTypeNum] = {
-    {2, false, false}, {0, false, false}, {3, false, false}, {2, false, false},
-    {2, true, false},  {2, true, true},   {2, false, true},
-};
-
-int contextSlots(const Layout& l) { return (l.progress ? 1 : 0) + (l.groupPosition ? 1 : 0); }
+// A choice among `n` as a code slot: two choices -1 and +1, three -1, 0 and +1.
+double choiceCode(int choice, int n) { return n == 2 ? 2 * choice - 1 : choice - 1; }
 
 // The two code slots of an action. Place actions: no search type, then the memory choice.
-// Search actions: search type and memory choice, each as -1/+1, except that type 2 counts its
-// three memories -1, 0, +1 and type 3's fifth action (search type 2) has the neutral code.
+// Search actions: the search type as -1/+1 and the memory choice; recombination (type 3's
+// fifth action) has the neutral code.
 void actionCode(StrategyType t, Output output, int a, int numActions, double* code) {
+    const StrategyTypeInfo& info = strategyType(t);
+    const SearchType searchType = searchTypeOf(info, a);
     if (output == OutputPlace) {
         code[0] = 0;
-        code[1] = numActions == 2 ? 2 * a - 1 : a - 1;
-    } else if (t == StrategyType2) {
-        const int searchType = a / 3;
-        code[0] = 2 * searchType - 1;
-        code[1] = (a % 3) - 1;
-    } else if (t == StrategyType3 && a == 4) {
+        code[1] = choiceCode(a, numActions);
+    } else if (searchType == SearchTypeRecombination) {
         code[0] = code[1] = 0;
     } else {
-        const int searchType = a / 2;
         code[0] = 2 * searchType - 1;
-        code[1] = 2 * (a % 2) - 1;
+        code[1] = choiceCode(a % info.searchMemories, info.searchMemories);
     }
 }
 
@@ -85,17 +50,17 @@ double evaluate(const NeuralNet& nn, const double* inputs, int count, int output
 }
 
 void requireNetworkType(StrategyType t) {
-    if (t == StrategyType1 || t < StrategyType0 || t >= StrategyTypeNum)
+    if (!isStrategyType(t) || !strategyType(t).network.exists)
         NK_FATAL(Config, "NN strategy type error, unimplemented type: %d\n\n", (int)t);
 }
 
 int stateSize(StrategyType t, Output output) {
-    const Layout& l = kLayouts[t];
+    const NetworkLayout& l = strategyType(t).network;
     return (output == OutputSearch ? l.fitnessSlots : 1) + contextSlots(l);
 }
 
 NetworkState stateFromValues(StrategyType t, Output output, const double* values) {
-    const Layout& l = kLayouts[t];
+    const NetworkLayout& l = strategyType(t).network;
     NetworkState s;
     int i = 0;
     for (; i < (output == OutputSearch ? l.fitnessSlots : 1); i++) s.fitness[i] = values[i];
@@ -106,7 +71,7 @@ NetworkState stateFromValues(StrategyType t, Output output, const double* values
 
 int networkInputs(StrategyType t, Output output, const NetworkState& state, int action, int numActions,
                   double* inputs) {
-    const Layout& l = kLayouts[t];
+    const NetworkLayout& l = strategyType(t).network;
     int n = 0;
     for (int i = 0; i < l.fitnessSlots; i++) inputs[n++] = output == OutputSearch || i == 0 ? state.fitness[i] : 0.0;
     if (l.progress) inputs[n++] = state.progress;

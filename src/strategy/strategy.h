@@ -24,11 +24,7 @@ struct NetworkState {
     double groupPosition = 0.0;
 };
 
-// The memory each search action (S1) and place action (S2) of a type names, by memory choice.
-extern const MemType actionMemTypeMapS1[StrategyTypeNum][4];
-extern const MemType actionMemTypeMapS2[StrategyTypeNum][4];
-
-// Ends the program unless type `t` has a network layout (every type but 1).
+// Ends the program unless type `t` has a network layout (strategytypes.h).
 void requireNetworkType(StrategyType t);
 
 // How many state values the network of type `t` reads for `output`: its fitness inputs, then

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis.h"
+#include "inline.h"
 #include "params.h"
 #include "util.h"
 #include "version.h"
@@ -161,8 +162,9 @@ void applyOptions(const Options& o, bool withoutConfig, SimuParameters& params) 
     if (withoutConfig) {
         params.n = o.n;
         params.k = o.k;
-        if (params.n < 1 || params.n > 31 || params.k > params.n - 1)
-            NK_FATAL(Usage, "N=%u or K=%u out of bounds: N must be 1 to 31 and K below N\n", params.n, params.k);
+        if (params.n < 1 || params.n > Point::kMaxN || params.k > params.n - 1)
+            NK_FATAL(Usage, "N=%u or K=%u out of bounds: N must be 1 to %u and K below N\n", params.n, params.k,
+                     Point::kMaxN);
     }
     if (o.stretchGiven) params.fitnessStretchCoef = o.stretch;
     if (o.componentsGiven) params.landscapeComponents = o.components;
