@@ -163,9 +163,11 @@ long long BlockReader::agentsAndCompared() const { return p_.nAgents + static_ca
 
 std::string BlockReader::agentRange(long long limit) const {
     if (readingCompared_) return ", but a compared-strategy file names agent 0 (its own entry) only";
-    if (limit > p_.nAgents)
-        return ", outside the agents 0 to " + std::to_string(p_.nAgents - 1) + " and the compared strategies " +
-               std::to_string(p_.nAgents) + " to " + std::to_string(limit - 1);
+    // After an earlier slip nAgents may hold any int: the message is worked out in 64 bits.
+    const long long agents = p_.nAgents;
+    if (limit > agents)
+        return ", outside the agents 0 to " + std::to_string(agents - 1) + " and the compared strategies " +
+               std::to_string(agents) + " to " + std::to_string(limit - 1);
     return ", outside the agents 0 to " + std::to_string(limit - 1);
 }
 
