@@ -42,9 +42,13 @@ private:
     std::vector<uint32_t> position;  // by slot; kAbsent for a slot without a key
     std::vector<uint64_t> seqOf;     // by slot: the write order of the slot's entry
 
-    // Room for a slot's position and seq.
+    // Room for a slot's position and seq. Slots are mostly taken one by one: an append then
+    // costs less than a resize, which fills through a library call every time.
     void reserveSlot(uint32_t slot) {
-        if (slot >= position.size()) {
+        if (slot == position.size()) {
+            position.push_back(kAbsent);
+            seqOf.push_back(0);
+        } else if (slot > position.size()) {
             position.resize((size_t)slot + 1, kAbsent);
             seqOf.resize((size_t)slot + 1, 0);
         }

@@ -37,6 +37,8 @@ extern const StrategyTypeInfo kStrategyTypes[StrategyTypeNum];
 inline const StrategyTypeInfo& strategyType(StrategyType t) { return kStrategyTypes[t]; }
 // Whether `number` names a strategy type.
 inline bool isStrategyType(long double number) { return number >= StrategyType0 && number < StrategyTypeNum; }
+// The same for a stored type, without a conversion: the decisions ask it every step.
+inline bool isStrategyType(StrategyType t) { return t >= StrategyType0 && t < StrategyTypeNum; }
 // The type of a network strategy that names none (or no valid one).
 StrategyType defaultNetworkType(bool inGroups);
 // The search type of search action `action`: actions come in blocks of `searchMemories`, one
