@@ -20,7 +20,7 @@ inline Point scrambled(long i) { return Point((long)(((unsigned long)i * 0x9E377
 struct Setup {
     std::vector<std::string> names;
     SimuParameters params{names};
-    unsigned int step = 0;
+    StepClock clock;
     std::unique_ptr<Landscape> landscape;
 
     explicit Setup(void (*configure)(SimuParameters&) = nullptr) {
@@ -28,17 +28,17 @@ struct Setup {
         params.k = kK;
         params.landscapeseed = 42;
         if (configure) configure(params);
-        landscape = std::make_unique<Landscape>(params, step);
+        landscape = std::make_unique<Landscape>(params, clock);
         landscape->initRun(0);
     }
 
     void recordVisits(int count) {
         unsigned short st[3] = {9, 9, 9};
         for (int i = 0; i < count; i++) {
-            step = (unsigned int)i / 100;  // 100 visits per simulation step
+            clock.set((unsigned int)i / 100);  // 100 visits per simulation step
             landscape->visit(Point(::nrand48(st) & (kNumPoints - 1)));
         }
-        step = (unsigned int)count / 100;
+        clock.set((unsigned int)count / 100);
     }
 
     // Forget the run and start another, restoring any visits the benchmark needs.

@@ -74,7 +74,7 @@ struct Scene {
     std::unique_ptr<QVTKOpenGLNativeWidget> widget;
     Scene(unsigned int n, bool shown)
         : sim(
-              names, [n](SimuParameters& p) { setup(p, n); }, false, SimulationMode::Visual) {
+              names, [n](SimuParameters& p) { setup(p, n); }, SimulationMode::Visual) {
         sim.initRun();
         view.reset(new TerrainVisualization(sim));
         // The view prints its grid size and fitness range; keep the benchmark's output clean.

@@ -163,7 +163,7 @@ FAULTS = [
       "        a->step(0);\n        for (int s = 1; s <= params.nExtraStrategies; s++) a->step(s);",
       "compared strategies step after the agent's own"),
     F("driver", "stats-idle-groups", "src/sim/scorer.cpp",
-      "            if (!groupActed[g]) continue;\n            for (int i = params.firstFitnessAgent[g]; "
+      "            if (!sim.groupActed(g)) continue;\n            for (int i = params.firstFitnessAgent[g]; "
       "i <= params.lastFitnessAgent[g]; i++)\n                agents[i]->calcAddToRunFitness",
       "            for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)\n"
       "                agents[i]->calcAddToRunFitness", "groups that did not act are scored"),

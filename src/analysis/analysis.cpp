@@ -105,8 +105,8 @@ void landscapeFitness(const SimuParameters& params, std::vector<double>& fitness
                                     std::to_string(kMaxN));
     if (params.k >= params.n)
         throw std::invalid_argument("K=" + std::to_string(params.k) + " must be below N=" + std::to_string(params.n));
-    const unsigned int step = 0;
-    Landscape landscape(params, step);
+    const StepClock clock;
+    Landscape landscape(params, clock);
     landscape.initRun(0);
     baseFitnessOfAllPoints(landscape, params.n, params.k, params.fitnessStretchCoef, fitness);
 }

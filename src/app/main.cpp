@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "actionprobs.h"
+#include "batchrunner.h"
 #include "commandline.h"
 #include "configdump.h"
 #include "keywords.h"
@@ -40,15 +42,27 @@ void writeConfigDump(const std::string& fileName, const SimuParameters& params) 
 void runBatch(Simulation& simu, const CommandLine& cl) {
     std::unique_ptr<SeriesWriter> series;
     if (!cl.seriesFile.empty()) series = std::make_unique<SeriesWriter>(cl.seriesFile);
-    printWarning(fixedDivisorWarning(simu.getParameters(), simu.statsPrinted()));
+    BatchRunner batch(simu, cl.fitnessStatsPrinted);
+    printWarning(fixedDivisorWarning(simu.getParameters(), batch.statsPrinted()));
     ReportCollector collector;
-    runBatchFor(simu, collector, series.get());
+    runBatchFor(batch, collector, series.get());
     const RunLabels labels{cl.simuCfgFileNames, cl.comparedStrategyNames, cl.fitnessStatsPrinted};
-    const std::string report = cl.report == CommandLine::Report::Json  ? collector.json(simu, labels)
-                               : cl.report == CommandLine::Report::Csv ? collector.csv(simu, labels)
-                                                                       : simu.formatReport();
+    const std::string report = cl.report == CommandLine::Report::Json  ? collector.json(batch, labels)
+                               : cl.report == CommandLine::Report::Csv ? collector.csv(batch, labels)
+                                                                       : batch.formatReport();
     fputs(report.c_str(), stdout);
-    printWarning(scoredStepsWarning(simu.getParameters(), simu.scores().mostCountedSteps()));
+    printWarning(scoredStepsWarning(simu.getParameters(), batch.scores().mostCountedSteps()));
+}
+
+// The probabilities one per line, or the reason the check refuses the request.
+void printActionProbabilities(Simulation& simu, const CommandLine& cl) {
+    std::string refusal;
+    const std::vector<double> probs = actionProbabilities(simu, cl.agentId, cl.outputId, cl.stateInputs, refusal);
+    if (!refusal.empty()) {
+        fprintf(stderr, "%s\n", refusal.c_str());
+        return;
+    }
+    for (size_t a = 0; a < probs.size(); a++) printf("%zu %.6f\n", a, probs[a]);
 }
 
 }  // namespace
@@ -82,11 +96,10 @@ int main(int argc, char** argv) {
     // All configuration reading and checking happens here, before any visual or probability option counts.
     std::vector<std::string> comparedStrategyNames = cl.comparedStrategyNames;
     const SimulationMode mode = cl.visual != CommandLine::Visual::None ? SimulationMode::Visual : SimulationMode::Batch;
-    Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.fitnessStatsPrinted,
-                    cl.evalsPerStepLimit, {}, mode);
+    Simulation simu(cl.simuCfgFileNames, comparedStrategyNames, cl.nRunsOverride, cl.evalsPerStepLimit, {}, mode);
     if (!cl.dumpConfigFile.empty()) writeConfigDump(cl.dumpConfigFile, simu.getParameters());
     if (cl.actionProbs) {
-        simu.printNNStrategyActionProbs(cl.agentId, cl.outputId, cl.stateInputs);
+        printActionProbabilities(simu, cl);
     } else if (cl.visual != CommandLine::Visual::None) {
 #ifdef NK_VISUAL_PROGRAM
         return runVisualMode(simu, cl);

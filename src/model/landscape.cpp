@@ -29,13 +29,13 @@ uint64_t skipAhead48(uint64_t x, uint64_t steps) {
 
 }  // namespace
 
-Landscape::Landscape(const SimuParameters& params, const unsigned int& curStep)
+Landscape::Landscape(const SimuParameters& params, const StepClock& clock)
     : params(params),
       fitnessDimBaseSeeds(nullptr),
       initRandomState{0, 0, 0},
       flockVisitBins(nullptr),
       cache(params.n),
-      curStep(curStep),
+      clock(clock),
       curTimeStamp(1),
       nLoci(params.n),
       kBits(params.k),
@@ -168,8 +168,8 @@ double Landscape::computeDecayingFlockIntensity(double numVisits) const {
 void Landscape::visit(const Point& point) {
     int sum, sumFlipped;
     point.getBitSums(nLoci, sum, sumFlipped);
-    bin(sum, sumFlipped).emplace_back(point, curTimeStamp, curStep);
-    visitIndex.add((uint32_t)point.values & Point::allMask(nLoci), curTimeStamp, curStep);
+    bin(sum, sumFlipped).emplace_back(point, curTimeStamp, clock.now());
+    visitIndex.add((uint32_t)point.values & Point::allMask(nLoci), curTimeStamp, clock.now());
     lastVisitStamp = std::max(lastVisitStamp, curTimeStamp);
     curTimeStamp++;
 }

@@ -10,6 +10,7 @@
 #include "flockvisitindex.h"
 #include "inline.h"
 #include "params.h"
+#include "stepclock.h"
 
 struct FlockVisit {
     Point point;
@@ -31,12 +32,12 @@ public:
     unsigned short initRandomState[3];
     FlockVisitList* flockVisitBins;  // (N+1) x (N+1), row-major [sum][sumFlipped]
     FitnessCache cache;
-    const unsigned int& curStep;
+    const StepClock& clock;
     int curTimeStamp;
     std::vector<Point> queuedVisitPoints;
 
     // Throws std::logic_error when N is 0 or above 31, or K above 31.
-    Landscape(const SimuParameters& params, const unsigned int& curStep);
+    Landscape(const SimuParameters& params, const StepClock& clock);
     ~Landscape();
     Landscape(const Landscape&) = delete;
     Landscape& operator=(const Landscape&) = delete;

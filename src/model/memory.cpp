@@ -27,8 +27,8 @@ void PointInfo::print() const {
     printf(" fitn: %.6f\n", fitness);
 }
 
-Memory::Memory(unsigned int maxMemSize, const unsigned int& curStep)
-    : maxMemSize(maxMemSize), numPoints(0), curStep(curStep), lastUpdateStep(curStep) {}
+Memory::Memory(unsigned int maxMemSize, const StepClock& clock)
+    : maxMemSize(maxMemSize), numPoints(0), clock(clock), lastUpdateStep(clock.now()) {}
 
 bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
     const uint32_t* found = index.find(point.values);
@@ -47,7 +47,7 @@ bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
     PointInfo& entry = entries[slot];
     entry.fitness = fitness;
     entry.seq = nextSeq++;
-    recordVisit(entry.visits, Visit(curStep, type));
+    recordVisit(entry.visits, Visit(clock.now(), type));
     const OrderHeap::Key key{fitness, slot};
     if (held) {
         best.update(key, entry.seq);
@@ -56,7 +56,7 @@ bool Memory::addPoint(const Point& point, double fitness, VisitType type) {
         best.push(key, entry.seq);
         if (worstKept) worst.push(key, entry.seq);
     }
-    lastUpdateStep = curStep;
+    lastUpdateStep = clock.now();
     orderedStale = true;
     return true;
 }

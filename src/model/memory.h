@@ -10,6 +10,7 @@
 #include "inline.h"
 #include "orderheap.h"
 #include "pointtable.h"
+#include "stepclock.h"
 
 class Landscape;
 
@@ -66,10 +67,10 @@ public:
     unsigned int maxMemSize;
     unsigned int numPoints;
     std::vector<SimplePointInfo> queuedPoints;
-    const unsigned int& curStep;
+    const StepClock& clock;
     unsigned int lastUpdateStep;
 
-    Memory(unsigned int maxMemSize, const unsigned int& curStep);
+    Memory(unsigned int maxMemSize, const StepClock& clock);
     Memory(const Memory&) = delete;
     Memory& operator=(const Memory&) = delete;
 

@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "batchrunner.h"
 #include "report.h"
 #include "scoring.h"
 #include "simulation.h"
@@ -22,18 +23,19 @@ private:
     std::vector<SeriesRow>& rows;
 };
 
-void collect(const Simulation& sim, const ReportCollector& collector, BatchResult& r) {
+void collect(const BatchRunner& batch, const ReportCollector& collector, BatchResult& r) {
+    const Simulation& sim = batch.simulation();
     r.groups = sim.getParameters().nFitnessGroups;
     r.runs = sim.getParameters().nRuns;
     r.countedSteps = collector.getCountedSteps();
     for (int g = 0; g < r.groups; g++) {
-        r.scores.push_back(sim.scores().groupAverage(g));
-        r.deviations.push_back(sim.scores().groupDeviation(g));
-        r.scoring.push_back(scoringName(groupScoring(sim.getParameters(), sim.statsPrinted(), g)));
+        r.scores.push_back(batch.scores().groupAverage(g));
+        r.deviations.push_back(batch.scores().groupDeviation(g));
+        r.scoring.push_back(scoringName(groupScoring(sim.getParameters(), batch.statsPrinted(), g)));
     }
     for (unsigned int run = 0; run < r.runs; run++) {
         for (int g = 0; g < r.groups; g++) {
-            const std::vector<double>& values = sim.scores().runValues(g);
+            const std::vector<double>& values = batch.scores().runValues(g);
             const std::vector<long long>& evals = collector.getEvaluations(g);
             r.runValues.push_back(run < values.size() ? values[run] : 0.0);
             r.evaluations.push_back(run < evals.size() ? evals[run] : 0);
@@ -41,10 +43,10 @@ void collect(const Simulation& sim, const ReportCollector& collector, BatchResul
     }
     r.warnings = sim.getParameters().warnings;
     // The program's scoring warnings, in its order: the fixed divisor, then the steps scored.
-    for (const std::string& w : {fixedDivisorWarning(sim.getParameters(), sim.statsPrinted()),
-                                 scoredStepsWarning(sim.getParameters(), sim.scores().mostCountedSteps())})
+    for (const std::string& w : {fixedDivisorWarning(sim.getParameters(), batch.statsPrinted()),
+                                 scoredStepsWarning(sim.getParameters(), batch.scores().mostCountedSteps())})
         if (!w.empty()) r.warnings.push_back(w);
-    r.report = sim.formatReport();
+    r.report = batch.formatReport();
 }
 
 }  // namespace
@@ -53,12 +55,13 @@ BatchResult runBatch(const BatchRequest& q) {
     const auto start = std::chrono::steady_clock::now();
     BatchResult result;
     std::vector<std::string> comparedNames = q.comparedNames;
-    Simulation sim(q.fileNames, comparedNames, q.runs, q.stats, q.stepEvals, q.texts);
-    sim.setProgressLine(false);
+    Simulation sim(q.fileNames, comparedNames, q.runs, q.stepEvals, q.texts);
+    BatchRunner batch(sim, q.stats);
+    batch.setProgressLine(false);
     ReportCollector collector;
     SeriesTable series(result.series);
-    runBatchFor(sim, collector, q.series ? &series : nullptr);
-    collect(sim, collector, result);
+    runBatchFor(batch, collector, q.series ? &series : nullptr);
+    collect(batch, collector, result);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "batchrunner.h"
 #include "scoring.h"
 #include "simulation.h"
 #include "version.h"
@@ -51,8 +52,8 @@ std::string field(const std::string& text) {
 }
 
 // How the group's score was made; null for a group that is not scored.
-Json scoring(const Simulation& sim, int g) {
-    const std::string name = scoringName(groupScoring(sim.getParameters(), sim.statsPrinted(), g));
+Json scoring(const BatchRunner& batch, int g) {
+    const std::string name = scoringName(groupScoring(batch.simulation().getParameters(), batch.statsPrinted(), g));
     return name.empty() ? Json() : Json(name);
 }
 
@@ -64,20 +65,21 @@ std::string joined(const std::vector<std::string>& words, size_t from = 0) {
 
 }  // namespace
 
-void runBatchFor(Simulation& simulation, ReportCollector& collector, BatchObserver* series) {
+void runBatchFor(BatchRunner& batch, ReportCollector& collector, BatchObserver* series) {
     std::vector<BatchObserver*> observers;
     if (series) observers.push_back(series);
     observers.push_back(&collector);
-    simulation.runBatch(observers);
+    batch.run(observers);
 }
 
-void ReportCollector::afterRun(Simulation& sim) {
-    countedSteps.push_back(sim.scores().countedStepsInRun());
+void ReportCollector::afterRun(Simulation& sim, const Scorer& scores) {
+    countedSteps.push_back(scores.countedStepsInRun());
     for (int g = 0; g < sim.getParameters().nFitnessGroups; g++) evaluations[g].push_back(sim.getCountedEvals(g));
 }
 
-std::string ReportCollector::json(const Simulation& sim, const RunLabels& labels) const {
-    const SimuParameters& p = sim.getParameters();
+std::string ReportCollector::json(const BatchRunner& batch, const RunLabels& labels) const {
+    const SimuParameters& p = batch.simulation().getParameters();
+    const Scorer& scores = batch.scores();
     Json groups = Json::array();
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
@@ -85,10 +87,10 @@ std::string ReportCollector::json(const Simulation& sim, const RunLabels& labels
                           {"first_agent", first},
                           {"last_agent", last},
                           {"agents", last >= first ? last - first + 1 : 0},
-                          {"score", sim.scores().groupAverage(g)},
-                          {"scoring", scoring(sim, g)},
-                          {"sd", sim.scores().groupDeviation(g)},
-                          {"values", sim.scores().runValues(g)},
+                          {"score", scores.groupAverage(g)},
+                          {"scoring", scoring(batch, g)},
+                          {"sd", scores.groupDeviation(g)},
+                          {"values", scores.runValues(g)},
                           {"evaluations", evaluations[g]}});
     }
     const Json report = {{"program", "nkswarm"},
@@ -107,8 +109,9 @@ std::string ReportCollector::json(const Simulation& sim, const RunLabels& labels
     return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-std::string ReportCollector::csv(const Simulation& sim, const RunLabels& labels) const {
-    const SimuParameters& p = sim.getParameters();
+std::string ReportCollector::csv(const BatchRunner& batch, const RunLabels& labels) const {
+    const SimuParameters& p = batch.simulation().getParameters();
+    const Scorer& scores = batch.scores();
     const std::vector<std::string>& files = labels.configFiles;
     // What every row repeats, so that rows of many reports can be stacked.
     const std::string tail = "," + field(NK_VERSION) + "," + field(files.empty() ? "" : files[0]) + "," +
@@ -124,13 +127,13 @@ std::string ReportCollector::csv(const Simulation& sim, const RunLabels& labels)
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
         const std::string lead = std::to_string(g) + "," + std::to_string(first) + "," + std::to_string(last) + "," +
                                  std::to_string(last >= first ? last - first + 1 : 0) + "," +
-                                 number(sim.scores().groupAverage(g)) + "," +
-                                 field(scoringName(groupScoring(p, sim.statsPrinted(), g))) + "," +
-                                 number(sim.scores().groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
-        for (size_t r = 0; r < sim.scores().runValues(g).size(); r++) {
+                                 number(scores.groupAverage(g)) + "," +
+                                 field(scoringName(groupScoring(p, batch.statsPrinted(), g))) + "," +
+                                 number(scores.groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
+        for (size_t r = 0; r < scores.runValues(g).size(); r++) {
             out += lead;
             out += std::to_string(r) + ",";
-            out += number(sim.scores().runValues(g)[r]) + ",";
+            out += number(scores.runValues(g)[r]) + ",";
             out += std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + ",";
             out += std::to_string(r < evaluations[g].size() ? evaluations[g][r] : 0);
             out += tail;

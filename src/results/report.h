@@ -8,7 +8,7 @@
 #include "batchobserver.h"
 #include "params.h"
 
-class Simulation;
+class BatchRunner;
 
 // What a labelled report records of how the batch was started.
 struct RunLabels {
@@ -22,17 +22,17 @@ class ReportCollector;
 // The one way a batch is run for its results: every run, with the series (when given) and
 // then the report collector as observers, in this order. The program and the Python module
 // both run batches through it.
-void runBatchFor(Simulation& simulation, ReportCollector& collector, BatchObserver* series = nullptr);
+void runBatchFor(BatchRunner& batch, ReportCollector& collector, BatchObserver* series = nullptr);
 
 class ReportCollector : public BatchObserver {
 public:
     void afterStep(Simulation&) override {}
     // Keeps what the simulation does not: each run's scored steps and evaluations.
-    void afterRun(Simulation& simulation) override;
+    void afterRun(Simulation& simulation, const Scorer& scores) override;
 
-    std::string json(const Simulation& simulation, const RunLabels& labels) const;
+    std::string json(const BatchRunner& batch, const RunLabels& labels) const;
     // One row per fitness group and run.
-    std::string csv(const Simulation& simulation, const RunLabels& labels) const;
+    std::string csv(const BatchRunner& batch, const RunLabels& labels) const;
 
     const std::vector<unsigned int>& getCountedSteps() const { return countedSteps; }
     const std::vector<long long>& getEvaluations(int group) const { return evaluations[group]; }

@@ -28,7 +28,7 @@ void SeriesRecorder::beforeVisits(Simulation& sim) {
     if (pending) addRows(sim);
 }
 
-void SeriesRecorder::afterRun(Simulation& sim) {
+void SeriesRecorder::afterRun(Simulation& sim, const Scorer&) {
     if (pending) addRows(sim);
     rowsAdded(true);
 }

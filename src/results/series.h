@@ -24,7 +24,7 @@ class SeriesRecorder : public BatchObserver {
 public:
     void afterStep(Simulation& simulation) override;
     void beforeVisits(Simulation& simulation) override;
-    void afterRun(Simulation& simulation) override;
+    void afterRun(Simulation& simulation, const Scorer& scores) override;
 
 protected:
     // Each row as soon as its values are read, in the order run, step, group.

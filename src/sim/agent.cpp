@@ -162,23 +162,23 @@ double Agent::calcFitness(FitType type) {
     return value;
 }
 
-bool Agent::printNNStrategyActionProbs(int outputId, std::vector<double> stateInputs) {
+std::vector<double> Agent::actionProbabilities(int outputId, std::vector<double> stateInputs,
+                                               std::string& refusal) const {
     if (outputId != 0 && outputId != 1) {
-        fprintf(stderr, "Error: Wrong output id!\n");
-        return false;
+        refusal = "Error: Wrong output id!";
+        return {};
     }
     const AgentStrategy& s = subject.strategy;
     const auto output = static_cast<strategy::Output>(outputId);
     const int numActions = output == strategy::OutputSearch ? s.getNumActionsS1() : s.getNumMemTypesS2();
     strategy::requireNetworkType(s.type);
     if (stateInputs.size() < (size_t)strategy::stateSize(s.type, output)) {
-        fprintf(stderr, "Error: Too few inputs!\n");
-        return false;
+        refusal = "Error: Too few inputs!";
+        return {};
     }
     for (double& x : stateInputs) x = strategy::fitnessInput(x, run.params().NNFitnessDiscreteSteps);
 
     double probs[strategy::kMaxActions] = {};
     strategy::scoreActions(s, output, strategy::stateFromValues(s.type, output, stateInputs.data()), numActions, probs);
-    for (int a = 0; a < numActions; a++) printf("%d %.6f\n", a, probs[a]);
-    return true;
+    return std::vector<double>(probs, probs + numActions);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "constants.h"
@@ -31,9 +32,10 @@ public:
     void calcAddToRunFitness(FitType type) { totalRunFitness += calcFitness(type); }
     void updateFitnessValues() { fitnessValues.push_back(lastFitness[FitTypeMaxInCurStepReal]); }
 
-    // Scores every action of the agent's network strategy for the given state values;
-    // returns false (after a message) when the request is invalid.
-    bool printNNStrategyActionProbs(int outputId, std::vector<double> stateInputs);
+    // Every action's probability under the agent's network strategy for the given state
+    // values (output 0: search actions, 1: place actions). A request the check cannot serve
+    // returns nothing and says why in `refusal`.
+    std::vector<double> actionProbabilities(int outputId, std::vector<double> stateInputs, std::string& refusal) const;
 
     int getId() const { return subject.id; }
     // What the searches share with the agent; tests set up states through it.

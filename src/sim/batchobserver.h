@@ -3,6 +3,7 @@
 #pragma once
 
 class Simulation;
+class Scorer;
 
 class BatchObserver {
 public:
@@ -12,5 +13,5 @@ public:
     // Within each step, after the agents have moved and before their visits are recorded.
     virtual void beforeVisits(Simulation&) {}
     // After a run's end-of-run accounting, while its agents and memories still exist.
-    virtual void afterRun(Simulation& simulation) = 0;
+    virtual void afterRun(Simulation& simulation, const Scorer& scores) = 0;
 };

@@ -4,6 +4,7 @@
 #include "evalcounter.h"
 #include "params.h"
 #include "rng.h"
+#include "stepclock.h"
 
 class Landscape;
 
@@ -33,11 +34,11 @@ public:
         rng48::seedState(searchState_, searchSeed);
     }
 
-    unsigned int step() const { return step_; }
+    unsigned int step() const { return clock_.now(); }
     // The step as the landscape and the memories read it when they stamp a visit.
-    const unsigned int& stepClock() const { return step_; }
-    void setStep(unsigned int step) { step_ = step; }
-    void advanceStep() { step_++; }
+    const StepClock& stepClock() const { return clock_; }
+    void setStep(unsigned int step) { clock_.set(step); }
+    void advanceStep() { clock_.advance(); }
 
     bool recordsHistory() const { return recordsHistory_; }
 
@@ -47,6 +48,6 @@ private:
     EvalCounter& evals_;
     unsigned short initMemState_[3] = {};
     unsigned short searchState_[3] = {};
-    unsigned int step_ = 0;
+    StepClock clock_;
     bool recordsHistory_;
 };

@@ -7,20 +7,23 @@
 
 #include "agent.h"
 #include "scoring.h"
+#include "simulation.h"
 
 void Scorer::startRun() {
     countedSteps = 0;
     for (double& f : runFitnessOfGroup) f = 0.0;
 }
 
-void Scorer::accountStep(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed, unsigned int step) {
+void Scorer::accountStep(const Simulation& sim) {
+    const std::vector<std::unique_ptr<Agent>>& agents = sim.getAgents();
+    const unsigned int step = sim.getCurrentStep();
     // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
     // the run's length, and then no step counts.
     if (params.maxTotalSteps - params.lastStepsUsedForFitness >= step) return;
     countedSteps++;
 
     if (statsPrinted_) {
-        accountGroupMeans(agents, groupActed);
+        accountGroupMeans(sim);
     } else if (params.agentsFitnessUseMax) {
         for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
             agents[i]->calcAddToRunFitness(FitTypeMaxInCurStepReal);
@@ -36,10 +39,11 @@ void Scorer::accountStep(const std::vector<std::unique_ptr<Agent>>& agents, cons
 
 // With statistics every group is scored: its best agent's sum (added at the run's end), or
 // its mean per step.
-void Scorer::accountGroupMeans(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed) {
+void Scorer::accountGroupMeans(const Simulation& sim) {
+    const std::vector<std::unique_ptr<Agent>>& agents = sim.getAgents();
     if (params.agentsFitnessUseMax) {
         for (int g = 0; g < params.nFitnessGroups; g++) {
-            if (!groupActed[g]) continue;
+            if (!sim.groupActed(g)) continue;
             for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)
                 agents[i]->calcAddToRunFitness(FitTypeMaxInCurStepReal);
         }
@@ -58,7 +62,8 @@ void Scorer::accountGroupMeans(const std::vector<std::unique_ptr<Agent>>& agents
     }
 }
 
-void Scorer::accountRunEnd(const std::vector<std::unique_ptr<Agent>>& agents) {
+void Scorer::accountRunEnd(const Simulation& sim) {
+    const std::vector<std::unique_ptr<Agent>>& agents = sim.getAgents();
     const unsigned int L = params.lastStepsUsedForFitness;
     // Without statistics only group 0 is scored.
     const int scored = statsPrinted_ ? params.nFitnessGroups : 1;

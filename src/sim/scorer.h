@@ -2,14 +2,13 @@
 // report's numbers made from them.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "constants.h"
 #include "params.h"
 
-class Agent;
+class Simulation;
 
 // Scoring evaluates the agents' points, so it advances the landscape's time stamps: the run
 // driver calls it exactly where the model scores, in agent order.
@@ -20,10 +19,10 @@ public:
     // A run starts: nothing of it is scored yet.
     void startRun();
     // The step that just ended, when it is one of the run's last lastStepsUsedForFitness
-    // steps; `groupActed` says which groups took a step.
-    void accountStep(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed, unsigned int step);
+    // steps; only the groups that took the step count where the stepping mode skips some.
+    void accountStep(const Simulation& sim);
     // After a run's last step.
-    void accountRunEnd(const std::vector<std::unique_ptr<Agent>>& agents);
+    void accountRunEnd(const Simulation& sim);
 
     bool statsPrinted() const { return statsPrinted_; }
     // A group's average over the runs (the report's first line) and the population standard
@@ -51,5 +50,5 @@ private:
     unsigned int countedSteps = 0;
     unsigned int mostCounted = 0;
 
-    void accountGroupMeans(const std::vector<std::unique_ptr<Agent>>& agents, const bool* groupActed);
+    void accountGroupMeans(const Simulation& sim);
 };

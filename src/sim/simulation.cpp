@@ -1,15 +1,11 @@
-// The run driver: runs, steps, evaluation budgets, fitness accounting and the batch report.
+// A run's world and its steps: memories and agents per run, the stepping modes, the
+// evaluation counts.
 #include "simulation.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
-#include "NetworkActivator.h"
 #include "agent.h"
 #include "rng.h"
 #include "util.h"
@@ -24,21 +20,18 @@ SimuParameters& applySetup(SimuParameters& p, const std::function<void(SimuParam
 }  // namespace
 
 Simulation::Simulation(const std::vector<std::string>& simuCfgFileNames, const std::vector<std::string>& names,
-                       int nRunsOverride, bool statsPrinted, double evalsPerStepLimit, const ConfigTexts& texts,
-                       SimulationMode mode)
+                       int nRunsOverride, double evalsPerStepLimit, const ConfigTexts& texts, SimulationMode mode)
     : params(simuCfgFileNames, names, nRunsOverride, evalsPerStepLimit, texts),
       run(params, *this, mode == SimulationMode::Visual),
-      landscape(params, run.stepClock()),
-      scorer(params, statsPrinted) {
+      landscape(params, run.stepClock()) {
     enterMode(mode);
 }
 
 Simulation::Simulation(const std::vector<std::string>& names, const std::function<void(SimuParameters&)>& setup,
-                       bool statsPrinted, SimulationMode mode)
+                       SimulationMode mode)
     : params(names),
       run(params, *this, mode == SimulationMode::Visual),
-      landscape(applySetup(params, setup), run.stepClock()),
-      scorer(params, statsPrinted) {
+      landscape(applySetup(params, setup), run.stepClock()) {
     enterMode(mode);
 }
 
@@ -50,7 +43,8 @@ void Simulation::enterMode(SimulationMode mode) {
 
 Simulation::~Simulation() { agents.clear(); }
 
-void Simulation::initRun() {
+void Simulation::initRun(unsigned int runIndex) {
+    curRun = runIndex;
     landscape.initRun(curRun);
     if (curRun == 0) run.seedStreams(params.startseed, params.searchseed);
     publicMemory = std::make_unique<Memory>(params.maxMemSize, run.stepClock());
@@ -66,7 +60,6 @@ void Simulation::initRun() {
     for (auto& a : agents) a->initRun();
 
     run.setStep(0);
-    scorer.startRun();
     for (std::int64_t& evals : countedEvals) evals = 0;
 }
 
@@ -78,7 +71,11 @@ void Simulation::createGroupMemories() {
         m->populate(params.initialGroupsMemSize, params.nPoints, run.initMemStream(), landscape);
 }
 
-void Simulation::executeOneStep() {
+bool Simulation::runGoesOn() const {
+    return params.maxTotalEvals > 0 ? countedEvals[0] < params.maxTotalEvals : run.step() < params.maxTotalSteps;
+}
+
+void Simulation::executeOneStep(const std::vector<BatchObserver*>& observers) {
     const bool budgetMode = params.evalsPerStepLimit > 0;
     if (budgetMode)
         stepWithBudget();
@@ -101,7 +98,6 @@ void Simulation::executeOneStep() {
     }
 
     run.advanceStep();
-    if (params.runExternally) scorer.accountStep(agents, groupActedThisStep, run.step());
 }
 
 void Simulation::stepWithBudget() {
@@ -192,73 +188,8 @@ void Simulation::refreshAgentFitness() {
     }
 }
 
-void Simulation::runBatch(const std::vector<BatchObserver*>& batchObservers) {
-    observers = batchObservers;
-    progressStart = std::chrono::steady_clock::now();
-    progressShown = false;
-    for (curRun = 0; curRun < params.nRuns; curRun++) {
-        initRun();
-        // An evaluation budget, when set, ends the run instead of the step count.
-        while (params.maxTotalEvals > 0 ? countedEvals[0] < params.maxTotalEvals : run.step() < params.maxTotalSteps) {
-            executeOneStep();
-            for (BatchObserver* o : observers) o->afterStep(*this);
-            showProgress(false);
-        }
-        scorer.accountRunEnd(agents);
-        for (BatchObserver* o : observers) o->afterRun(*this);
-        finishRun();
-    }
-    clearProgress();
-    observers.clear();
-}
-
 const std::vector<double>& Simulation::getChosenAgentFitnessValues() const {
     static const std::vector<double> empty;
     if (chosenAgentId < 0 || chosenAgentId >= (int)agents.size()) return empty;
     return agents[chosenAgentId]->getFitnessValues();
-}
-
-void Simulation::printNNStrategyActionProbs(int agentId, int outputId, std::vector<double> stateInputs) {
-    if (!params.usingNNStrategy) {
-        fprintf(stderr, "Error: Not using NN strategy!\n");
-        return;
-    }
-    if (agentId < 0 || agentId >= params.nAgents)
-        NK_FATAL(Usage, "Agent id %d out of range: the configuration has agents 0 to %d\n", agentId,
-                 params.nAgents - 1);
-    initRun();
-    agents[agentId]->printNNStrategyActionProbs(outputId, std::move(stateInputs));
-}
-
-// --- progress line ---------------------------------------------------------------------
-
-void Simulation::showProgress(bool force) {
-    static const bool onTerminal = isatty(fileno(stderr));
-    if (!onTerminal || !progressLine) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (!force && now - lastProgress < std::chrono::milliseconds(250)) return;
-    lastProgress = now;
-    const double elapsed = std::chrono::duration<double>(now - progressStart).count();
-    if (!force && elapsed < 1.0) return;  // short runs stay silent
-    double done = 0.0;
-    if (params.nRuns > 0) {
-        double within = 0.0;
-        if (params.maxTotalEvals > 0)
-            within = std::min(1.0, (double)countedEvals[0] / params.maxTotalEvals);
-        else if (params.maxTotalSteps > 0)
-            within = std::min(1.0, (double)run.step() / params.maxTotalSteps);
-        done = (curRun + within) / params.nRuns;
-    }
-    const double left = done > 0 ? elapsed * (1.0 - done) / done : 0.0;
-    fprintf(stderr, "\r\033[Krun %u/%u  step %u  elapsed %.0fs  left ~%.0fs", curRun + 1, params.nRuns, run.step(),
-            elapsed, left);
-    fflush(stderr);
-    progressShown = true;
-}
-
-void Simulation::clearProgress() {
-    if (!progressShown) return;
-    fprintf(stderr, "\r\033[K");
-    fflush(stderr);
-    progressShown = false;
 }

@@ -1,8 +1,7 @@
-// The simulation: a run's world (parameters, landscape, memories, agents), the stepping modes
-// and the batch driver; the scoring is a Scorer's.
+// The simulation: a run's world (parameters, landscape, memories, agents) and its stepping
+// modes. A BatchRunner runs a batch of it, and a Scorer scores it.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,7 +15,6 @@
 #include "memory.h"
 #include "params.h"
 #include "runcontext.h"
-#include "scorer.h"
 
 class Agent;
 
@@ -27,33 +25,29 @@ enum class SimulationMode { Batch, Visual };
 class Simulation : public EvalCounter {
 public:
     Simulation(const std::vector<std::string>& simuCfgFileNames, const std::vector<std::string>& comparedStrategyNames,
-               int nRunsOverride, bool fitnessStatsPrinted, double evalsPerStepLimit, const ConfigTexts& texts = {},
+               int nRunsOverride, double evalsPerStepLimit, const ConfigTexts& texts = {},
                SimulationMode mode = SimulationMode::Batch);
     // Builds a simulation without configuration files: `setup` fills the default parameters
     // before the landscape is made. For tests and tools.
     Simulation(const std::vector<std::string>& comparedStrategyNames, const std::function<void(SimuParameters&)>& setup,
-               bool fitnessStatsPrinted = false, SimulationMode mode = SimulationMode::Batch);
+               SimulationMode mode = SimulationMode::Batch);
     ~Simulation();
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;
 
-    // All runs of the batch, without the report; `observers` are told of every step and run.
-    void runBatch(const std::vector<BatchObserver*>& observers = {});
-    void initRun();
-    void executeOneStep();
+    // Builds run `runIndex`'s memories and agents; the first run seeds the random streams.
+    void initRun(unsigned int runIndex = 0);
+    // Whether the run goes on: its step count, or an evaluation budget when one is set.
+    bool runGoesOn() const;
+    // One step of every agent the stepping mode lets act; `observers` see the agents moved
+    // before their visits are recorded.
+    void executeOneStep(const std::vector<BatchObserver*>& observers = {});
     void finishRun();
     void updateFitnessValues();
 
     void addCountedEvals(int agentId, int numEvals) override;
     // Visual mode: every agent's shown fitness values, computed again after its move.
     void refreshAgentFitness();
-
-    // Runs the network scoring of one agent for given state values; no step is made.
-    void printNNStrategyActionProbs(int agentId, int outputId, std::vector<double> stateInputs);
-
-    const Scorer& scores() const { return scorer; }
-    bool statsPrinted() const { return scorer.statsPrinted(); }
-    std::string formatReport() const { return scorer.formatReport(); }
 
     void setChosenAgent(int id) { chosenAgentId = id; }
     int getChosenAgent() const { return chosenAgentId; }
@@ -71,8 +65,6 @@ public:
     // Whether fitness group g took part in the last step (the stepping modes may skip groups).
     bool groupActed(int g) const { return groupActedThisStep[g]; }
     bool isVisualizationOn() const { return run.recordsHistory(); }
-    // The progress line on a terminal's standard error; off where runs share the terminal.
-    void setProgressLine(bool shown) { progressLine = shown; }
     // The agents' view of the run (tests step agents and searches through it).
     RunContext& context() { return run; }
     const std::vector<double>& getChosenAgentFitnessValues() const;
@@ -89,12 +81,6 @@ private:
     std::vector<std::unique_ptr<Memory>> groupsMemory;  // one per group; empty without groups
     int chosenAgentId = 0;
     bool groupActedThisStep[kMaxFitnessGroups] = {};
-    Scorer scorer;
-    // The observers of the batch being run; they read, never change, the simulation.
-    std::vector<BatchObserver*> observers;
-    bool progressLine = true;
-    std::chrono::steady_clock::time_point progressStart, lastProgress;
-    bool progressShown = false;
 
     // The agent steps and post-steps of one step, one pair per stepping mode: a per-step
     // evaluation budget for agent 0, group turns, or every agent with its compared strategies.
@@ -105,8 +91,5 @@ private:
     void stepAllAgents();
     void postStep();
     void createGroupMemories();
-    // Progress line on a terminal's standard error; silent otherwise.
-    void showProgress(bool force);
     void enterMode(SimulationMode mode);
-    void clearProgress();
 };

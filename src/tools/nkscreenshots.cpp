@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
                           {VisTypeSphericalPolar, "visual-spherical.png"}};
     for (const Shot& shot : shots) {
         std::vector<std::string> cfg = {argv[1]}, names;
-        Simulation sim(cfg, names, 0, false, 0.0, {}, SimulationMode::Visual);
+        Simulation sim(cfg, names, 0, 0.0, {}, SimulationMode::Visual);
         sim.initRun();
         // The view's statistics lines are not wanted here.
         FILE* quiet = freopen("/dev/null", "w", stdout);

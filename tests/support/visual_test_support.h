@@ -65,7 +65,7 @@ struct VisualSim {
                   smallSetup(p, n);
                   if (extra) extra(p);
               },
-              false, SimulationMode::Visual) {
+              SimulationMode::Visual) {
         sim.initRun();
     }
     ~VisualSim() { sim.finishRun(); }

@@ -30,8 +30,8 @@ Analysed analyse(unsigned int n, unsigned int k, int seed, int kind, double stre
     Analysed a;
     a.figures = analysis::analyzeLandscape(p, a.fitness);
     // The table is the base fitness the simulation sees, bit for bit.
-    const unsigned int step = 0;
-    Landscape l(p, step);
+    const StepClock clock;
+    Landscape l(p, clock);
     l.initRun(0);
     for (long v = 0; v < (1L << n); v += 7) EXPECT_EQ(a.fitness[v], l.getBaseFitness(Point(v))) << v;
     return a;

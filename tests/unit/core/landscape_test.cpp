@@ -60,7 +60,7 @@ class LandscapeTest : public ::testing::Test {
 protected:
     std::vector<std::string> names;
     SimuParameters params{names};
-    unsigned int step = 0;
+    StepClock clock;
     const Point p{0b010101};
     const ReferenceNK ref{6, 2, 5};
 
@@ -68,7 +68,7 @@ protected:
         params.n = n;
         params.k = k;
         params.landscapeseed = seed;
-        auto l = std::make_unique<Landscape>(params, step);
+        auto l = std::make_unique<Landscape>(params, clock);
         l->initRun(0);
         return l;
     }
@@ -188,13 +188,13 @@ TEST_F(LandscapeTest, DecayingCrowdingTakesTheFirstVisitsMetPerStepInStepOrder) 
     auto l = make();
     const Point far(0b001110), near(0b010110);  // distances 4 and 2, both in p's bin
     // Same step: a bin is read newest first, so only the later visit (near) counts.
-    step = 3;
+    clock.set(3);
     l->visit(far);
     l->visit(near);
     const double expected = ref.fitness(p.values) * 0.5 * taper(2, 4);
     EXPECT_EQ(l->getFitnessValue(p), expected);
     // The limit is per step: the next step's visit counts again.
-    step = 4;
+    clock.set(4);
     l->visit(p);
     EXPECT_EQ(l->getFitnessValue(p), expected * 0.5 * 1.0);
 
@@ -206,12 +206,12 @@ TEST_F(LandscapeTest, DecayingCrowdingTakesTheFirstVisitsMetPerStepInStepOrder) 
     while (v < 64 && !(ref.fitness(v) * 1.5 > 1.0 && ref.fitness(v) * 1.5 * 0.5 * 1.5 < 1.0)) v += 2;
     ASSERT_LT(v, 64);
     const Point a(v), q(flip(v, {0}));  // q: one more 1-bit, its bin is scanned after a's
-    step = 1;
+    clock.set(1);
     l->visit(q);
-    step = 2;
+    clock.set(2);
     l->visit(a);
     EXPECT_EQ(l->getFitnessValue(a), std::min(std::min(ref.fitness(v) * 1.5 * 0.5, 1.0) * 1.5 * 1.0, 1.0));
-    step = 3;
+    clock.set(3);
     l->visit(a);
     EXPECT_EQ(l->getFitnessValue(a), 1.0);  // held at exactly 1
 }
@@ -225,10 +225,10 @@ TEST_F(LandscapeTest, DecayingCrowdingLimitsTheDropPerStep) {
     crowding(0.5, 1, true, 1.0, 0.5, 10, 0.1);
     const double b = ref.fitness(p.values);
     ASSERT_GT(b, 0.3);  // one halving would drop by more than 0.1
-    step = 1;
+    clock.set(1);
     for (int i = 0; i < 3; i++) l->visit(p);
     EXPECT_EQ(l->getFitnessValue(p), b - 0.1);
-    step = 2;
+    clock.set(2);
     l->visit(p);
     l->visit(Point(flip(p.values, {2})));
     EXPECT_EQ(l->getFitnessValue(p), std::max((b - 0.1) * 0.5, (b - 0.1) - 0.1));
@@ -276,14 +276,15 @@ TEST(LandscapePeekTest, ReadingCurrentFitnessChangesNoLaterEvaluation) {
         params.uniformFlocking = false;
         params.maxVisitsPerStep = 2;
         params.maxDropPerStep = 0.05;
-        unsigned int step = 0;
-        Landscape plain(params, step), read(params, step);
+        StepClock clock;
+        Landscape plain(params, clock), read(params, clock);
         plain.initRun(0);
         read.initRun(0);
         unsigned short draw[3] = {7, 8, 9};
         auto point = [&draw] { return Point(static_cast<int>(nrand48(draw) & 255)); };
         Point previous(0);
-        for (step = 1; step <= 40; step++) {
+        for (unsigned int step = 1; step <= 40; step++) {
+            clock.set(step);
             // A point read now, then crowded by a visit next to it, is evaluated in the next step.
             const Point peeked = point(), visited(peeked.values ^ (1 << (step % 8)));
             read.peekFitnessValue(peeked);

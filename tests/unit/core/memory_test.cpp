@@ -65,11 +65,11 @@ TEST(MemoryTest, PopulateDrawsOncePerPlaceAndRefusesDuplicates) {
     params.n = 3;  // 8 points: 20 draws must repeat some
     params.k = 1;
     params.landscapeseed = 17;
-    unsigned int step = 0;
-    Landscape landscape(params, step);
+    const StepClock clock;
+    Landscape landscape(params, clock);
     for (unsigned int capacity : {50u, 5u}) {
         landscape.initRun(0);
-        Memory m(capacity, step);
+        Memory m(capacity, clock);
         unsigned short st[3] = {4, 4, 4}, ref[3] = {4, 4, 4};
         m.populate(20, 8, st, landscape);
         const unsigned int draws = std::min(20u, capacity);
@@ -98,12 +98,13 @@ TEST(MemoryTest, RandomWritesMatchAPlainListMemory) {
         int writes;
     } cases[] = {{1, 40, 2000}, {4, 40, 2000}, {12, 40, 2000}, {2147483647u, 5000, 8000}};
     for (const auto& c : cases) {
-        unsigned int step = 0;
-        Memory m(c.capacity, step);
+        StepClock clock;
+        Memory m(c.capacity, clock);
         ListMemory ref{c.capacity, {}};
         unsigned short st[3] = {(unsigned short)c.capacity, 1, 2};
         for (int i = 0; i < c.writes; i++) {
-            step = (unsigned int)i / 10;
+            const unsigned int step = (unsigned int)i / 10;
+            clock.set(step);
             const long point = ::nrand48(st) % c.points;
             const double fitness = (double)(::nrand48(st) % 8) / 8;
             const VisitType type = (VisitType)(::nrand48(st) % 4);

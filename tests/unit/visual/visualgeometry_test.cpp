@@ -267,7 +267,7 @@ struct RunningSim {
                   p.nExtraStrategies = extraStrategies;
                   for (int i = 0; i < extraStrategies; i++) p.agentStrategies[p.nAgents + i] = p.generalStrategy;
               },
-              false, SimulationMode::Visual) {
+              SimulationMode::Visual) {
         sim.initRun();
         for (int i = 0; i < steps; i++) {
             sim.executeOneStep();
