@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-#include <stdexcept>
 
 #include "landscape.h"
 #include "params.h"
+#include "util.h"
 
 namespace analysis {
 
@@ -59,7 +59,7 @@ void baseFitnessOfAllPoints(const Landscape& landscape, unsigned int n, unsigned
 LandscapeFigures figuresOf(const std::vector<double>& fitness, unsigned int n) {
     LandscapeFigures r;
     const uint64_t count = 1ull << n;
-    if (fitness.size() != count) throw std::invalid_argument("figuresOf: the table must hold 2^n values");
+    if (fitness.size() != count) NK_FATAL(Internal, "figuresOf: the table must hold 2^n values\n");
     double sum = 0.0;
     r.globalMaxPoint = r.minPoint = 0;
     r.globalMax = r.minimum = fitness[0];
@@ -101,10 +101,8 @@ LandscapeFigures figuresOf(const std::vector<double>& fitness, unsigned int n) {
 
 void landscapeFitness(const SimuParameters& params, std::vector<double>& fitness) {
     if (params.n < 1 || params.n > kMaxN)
-        throw std::invalid_argument("N=" + std::to_string(params.n) + ": whole-landscape analysis needs N in 1.." +
-                                    std::to_string(kMaxN));
-    if (params.k >= params.n)
-        throw std::invalid_argument("K=" + std::to_string(params.k) + " must be below N=" + std::to_string(params.n));
+        NK_FATAL(Internal, "N=%u: whole-landscape analysis needs N in 1..%u\n", params.n, kMaxN);
+    if (params.k >= params.n) NK_FATAL(Internal, "K=%u must be below N=%u\n", params.k, params.n);
     const StepClock clock;
     Landscape landscape(params, clock);
     landscape.initRun(0);

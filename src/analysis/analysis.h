@@ -50,8 +50,8 @@ void baseFitnessOfAllPoints(const Landscape& landscape, unsigned int n, unsigned
 LandscapeFigures figuresOf(const std::vector<double>& fitness, unsigned int n);
 
 // Builds the landscape that `params` describes (n, k, fitnessStretchCoef, landscapeseed,
-// landscapeComponents); `fitness` receives every point's base fitness. Throws
-// std::invalid_argument when N is 0 or above kMaxN, or K is not below N.
+// landscapeComponents); `fitness` receives every point's base fitness. N must be in
+// 1..kMaxN and K below N (the callers check; anything else is an internal error).
 void landscapeFitness(const SimuParameters& params, std::vector<double>& fitness);
 // The same, and its figures.
 LandscapeFigures analyzeLandscape(const SimuParameters& params, std::vector<double>& fitness);

@@ -1,8 +1,8 @@
 // NK base fitness, the per-point fitness cache and the crowding penalty of recorded visits.
 #include "landscape.h"
+#include "util.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
 
 namespace {
@@ -43,11 +43,8 @@ Landscape::Landscape(const SimuParameters& params, const StepClock& clock)
     // A point lives in a signed 32-bit integer with -1 and -2 reserved, so N wrapping or
     // a silently truncated index would corrupt every result: refuse loudly instead.
     if (nLoci == 0 || nLoci > Point::kMaxN)
-        throw std::logic_error("Landscape: N must be in 1.." + std::to_string(Point::kMaxN) + ", got " +
-                               std::to_string(nLoci));
-    if (kBits > kMaxK)
-        throw std::logic_error("Landscape: K must be at most " + std::to_string(kMaxK) + ", got " +
-                               std::to_string(kBits));
+        NK_FATAL(Internal, "Landscape: N must be in 1..%u, got %u\n", Point::kMaxN, nLoci);
+    if (kBits > kMaxK) NK_FATAL(Internal, "Landscape: K must be at most %u, got %u\n", kMaxK, kBits);
     fitnessDimBaseSeeds = new unsigned int[nLoci]();
     flockVisitBins = new FlockVisitList[(nLoci + 1) * (nLoci + 1)];
 }

@@ -36,7 +36,7 @@ public:
     int curTimeStamp;
     std::vector<Point> queuedVisitPoints;
 
-    // Throws std::logic_error when N is 0 or above 31, or K above 31.
+    // N outside 1..31 or K above 31 is an internal error: the reader refuses them first.
     Landscape(const SimuParameters& params, const StepClock& clock);
     ~Landscape();
     Landscape(const Landscape&) = delete;

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
-#include <stdexcept>
 
 #include "landscape.h"
+#include "util.h"
 
 namespace {
 
@@ -117,7 +117,8 @@ void Memory::recordVisit(VisitHistory& visits, const Visit& visit) {
         if (r != 0) {
             freeVisits = visitPool[r - 1].olderAndType >> 2;
         } else {
-            if (visitPool.size() >= kMaxPooledVisits) throw std::length_error("Memory: too many visits");
+            if (visitPool.size() >= kMaxPooledVisits)
+                NK_FATAL(Internal, "Memory: more than %zu visits recorded\n", (size_t)kMaxPooledVisits);
             visitPool.push_back({});
             r = (uint32_t)visitPool.size();
         }

@@ -4,13 +4,12 @@
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 
-#include <stdexcept>
-
 #include "agent.h"
 #include "polarvisualization.h"
 #include "simulation.h"
 #include "sphericalvisualization.h"
 #include "terrainvisualization.h"
+#include "util.h"
 
 GUI::GUI(Simulation& simulation, VisualizationType visType, long northPole, bool followAgent, FollowMode followMode)
     : QMainWindow(nullptr),
@@ -60,7 +59,7 @@ void GUI::createView(VisualizationType visType, long northPole) {
             mDotVisualization = mSphericalPolarVisualization;
             break;
         default:
-            throw std::invalid_argument("no landscape view of type " + std::to_string((int)visType));
+            NK_FATAL(Internal, "No landscape view of type %d\n", (int)visType);
     }
 }
 

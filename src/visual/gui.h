@@ -25,7 +25,7 @@ class GUI : public QMainWindow, public Ui::GUI {
     Q_OBJECT
 
 public:
-    // Throws std::invalid_argument for a type that is not a view.
+    // A type that is not a view is an internal error (the command line checks it).
     GUI(Simulation& simulation, VisualizationType visType, long northPole, bool followAgent, FollowMode followMode);
     ~GUI() override;
 

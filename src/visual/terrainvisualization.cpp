@@ -26,18 +26,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <stdexcept>
 #include <string>
 
 #include "simulation.h"
+#include "util.h"
 #include "viewpipeline.h"
 
 namespace {
 int checkedTerrainDims(const Simulation& sim) {
     const int n = (int)sim.getParameters().n;
     if (n > visgeom::kMaxTerrainDims)
-        throw std::length_error("the terrain view draws one vertex per point and is limited to N <= " +
-                                std::to_string(visgeom::kMaxTerrainDims) + " (N is " + std::to_string(n) + ")");
+        NK_FATAL(Internal, "The terrain view draws one vertex per point and is limited to N <= %d (N is %d)\n",
+                 visgeom::kMaxTerrainDims, n);
     return n;
 }
 }  // namespace

@@ -17,7 +17,7 @@ class vtkStructuredGrid;
 
 class TerrainVisualization : public virtual Visualization, public DotVisualization {
 public:
-    // Throws std::length_error above visgeom::kMaxTerrainDims bits.
+    // Above visgeom::kMaxTerrainDims bits an internal error (the driver refuses such N first).
     explicit TerrainVisualization(Simulation& simulation);
     ~TerrainVisualization() override;
 
