@@ -111,7 +111,7 @@ FAULTS = [
       "    if (params().revisitWhileWaiting) landscape().queueVisit(phase().lastPoint());\n", "",
       "waiting agents never revisit"),
     F("search", "compared-own-params", "src/sim/search.cpp", "params.getCustomParams(stgId + params.nAgents - 1);",
-      "params.getCustomParams(owner.id);", "compared strategies use the agent's own parameters"),
+      "params.getCustomParams(subject.id());", "compared strategies use the agent's own parameters"),
     F("search", "place-level", "src/sim/search.cpp", "const int c = pointFitness >= 0.5 ? CoarseValueHi",
       "const int c = pointFitness > 0.5 ? CoarseValueHi", "fitness 0.5 counts as low in the place table"),
     F("search", "explore-zero-distance", "src/sim/search.cpp", "    if (minJumpDist == 0) minJumpDist = 1;\n", "",
