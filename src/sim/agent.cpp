@@ -27,55 +27,49 @@ Agent::~Agent() = default;
 
 void Agent::initRun() {
     const SimuParameters& params = run.params();
-    SearchPhase& phase = subject.phase;
-    phase.lastPointFitness = 0.0;
-    phase.lastPoint = Point();
-    phase.lastPointPrev = Point();
+    subject.phase().resetLastPoints();
     totalRunFitness = 0.0;
 
     curSearchMethod = nullptr;
-    searchMethods[SearchTypeExploit] =
-        std::make_unique<SearchRandomLocal>(run, subject, params.getCustomParams(subject.id).exploitSearchConfig);
-    searchMethods[SearchTypeExplore] = std::make_unique<SearchRandomJump>(run, subject, params.exploreSearchConfig);
-    searchMethods[SearchTypeRecombination] =
-        std::make_unique<SearchRecombination>(run, subject, params.recombSearchConfig);
+    searchMethods[SearchTypeExploit] = std::make_unique<SearchRandomLocal>(run, subject);
+    searchMethods[SearchTypeExplore] = std::make_unique<SearchRandomJump>(run, subject);
+    searchMethods[SearchTypeRecombination] = std::make_unique<SearchRecombination>(run, subject);
 
     privateMemory.populate(params.initialPrivateMemSize, params.nPoints, run.initMemStream(), run.landscape());
 }
 
 void Agent::step(int stgId) {
     const SimuParameters& params = run.params();
-    SearchPhase& phase = subject.phase;
-    const AgentStrategy& s = stgId == 0 ? subject.strategy : subject.strategyOthers[stgId - 1];
+    const SearchPhase& phase = subject.phase();
+    const AgentStrategy& s = stgId == 0 ? subject.strategy() : subject.strategyOther(stgId - 1);
     const StrategyType t = s.type;
 
-    if (curSearchMethod == nullptr || phase.inPhaseSteps == 0 || params.chooseActionEveryStep ||
+    if (curSearchMethod == nullptr || phase.inPhaseSteps() == 0 || params.chooseActionEveryStep ||
         (params.usingNNStrategy && strategyType(t).decidesEveryStep))
         decide(s);
 
-    if (phase.inPhaseSteps == 0) sumRealFitWithinPhase = 0.0;
+    if (phase.inPhaseSteps() == 0) sumRealFitWithinPhase = 0.0;
 
     if (stgId >= 1) {
-        subject.searchPointsOthers[stgId - 1].clear();
+        subject.clearSearchPointsOthers(stgId - 1);
         curSearchMethod->stepOtherStrategies(stgId);
         return;
     }
 
-    subject.searchPoints.clear();
+    subject.clearSearchPoints();
     curSearchMethod->step();
-    sumRealFitWithinPhase += run.landscape().getFitnessValue(phase.lastPoint);
-    if (run.recordsHistory() && (pointHistory.empty() || pointHistory.back() != phase.lastPoint))
-        pointHistory.push_back(phase.lastPoint);
+    sumRealFitWithinPhase += run.landscape().getFitnessValue(phase.lastPoint());
+    if (run.recordsHistory() && (pointHistory.empty() || pointHistory.back() != phase.lastPoint()))
+        pointHistory.push_back(phase.lastPoint());
 }
 
 void Agent::decide(const AgentStrategy& s) {
     const SimuParameters& params = run.params();
-    const std::vector<Memory*>& memory = subject.memory;
     const StrategyType t = s.type;
     if (params.usingNNStrategy) strategy::requireNetworkType(t);
     if (!isStrategyType(t)) NK_FATAL(Internal, "Internal error: unknown strategy type %d\n", (int)t);
-    const double pubBest = bestFitnessOf(memory[MemTypePublic]);
-    const double privBest = bestFitnessOf(memory[MemTypePrivate]);
+    const double pubBest = bestFitnessOf(subject.memory(MemTypePublic));
+    const double privBest = bestFitnessOf(subject.memory(MemTypePrivate));
     double weights[strategy::kMaxActions] = {};
     if (params.usingNNStrategy)
         networkSearchWeights(s, pubBest, privBest, weights);
@@ -91,7 +85,7 @@ void Agent::networkSearchWeights(const AgentStrategy& s, double pubBest, double 
     strategy::NetworkState state = networkContext();
     state.fitness[0] = strategy::fitnessInput(pubBest, levels);
     state.fitness[1] = strategy::fitnessInput(privBest, levels);
-    const Memory* group = subject.memory[MemTypeGroup];
+    const Memory* group = subject.memory(MemTypeGroup);
     state.fitness[2] = group ? strategy::fitnessInput(bestFitnessOf(group), levels) : 0.0;
     strategy::scoreActions(s, strategy::OutputSearch, state, s.getNumActionsS1(), weights);
 }
@@ -121,7 +115,7 @@ void Agent::applySearchAction(const AgentStrategy& s, int action, double pubBest
     }
     MemType memType = strategyType(t).searchMemory[l];
     if (memType == MemTypeBest) memType = pubBest <= privBest ? MemTypePrivate : MemTypePublic;
-    if (subject.memory[memType] == nullptr)
+    if (subject.memory(memType) == nullptr)
         NK_FATAL(Config, "A strategy chose the group memory, but agents form no groups (groupSize must be above 1)\n");
     curSearchMethod->setSrcMemory(memType);
 }
@@ -131,26 +125,27 @@ void Agent::postStep() {
 }
 
 double Agent::calcFitness(FitType type) {
-    const std::vector<Memory*>& memory = subject.memory;
-    const SearchPhase& phase = subject.phase;
+    const SearchPhase& phase = subject.phase();
     double value = 0.0;
     switch (type) {
         case FitTypeMaxMemFinal:
-            for (int m = MemTypePublic; m <= MemTypeGroup; m++)
-                if (memory[m] != nullptr && memory[m]->getNumPoints() > 0)
-                    value = std::max(value, memory[m]->getBestPoint().fitness);
+            for (int m = MemTypePublic; m <= MemTypeGroup; m++) {
+                const Memory* memory = subject.memory((MemType)m);
+                if (memory != nullptr && memory->getNumPoints() > 0)
+                    value = std::max(value, memory->getBestPoint().fitness);
+            }
             break;
         case FitTypeMaxInPhaseLast:
-            value = phase.bestFitWithinPhase;
+            value = phase.bestFitness();
             break;
         case FitTypeMaxInPhaseAvg:
             value = 0.0;
             break;
         case FitTypeMaxInCurStep:
-            value = phase.lastPointFitness;
+            value = phase.lastPointFitness();
             break;
         case FitTypeMaxInCurStepReal:
-            value = run.landscape().getFitnessValue(phase.lastPoint);
+            value = run.landscape().getFitnessValue(phase.lastPoint());
             break;
         case FitTypeAvgInPhaseReal:
             value = sumRealFitWithinPhase / (((run.step() - 1u) % kPhaseSteps) + 1);
@@ -168,7 +163,7 @@ std::vector<double> Agent::actionProbabilities(int outputId, std::vector<double>
         refusal = "Error: Wrong output id!";
         return {};
     }
-    const AgentStrategy& s = subject.strategy;
+    const AgentStrategy& s = subject.strategy();
     const auto output = static_cast<strategy::Output>(outputId);
     const int numActions = output == strategy::OutputSearch ? s.getNumActionsS1() : s.getNumMemTypesS2();
     strategy::requireNetworkType(s.type);

@@ -37,31 +37,31 @@ public:
     // returns nothing and says why in `refusal`.
     std::vector<double> actionProbabilities(int outputId, std::vector<double> stateInputs, std::string& refusal) const;
 
-    int getId() const { return subject.id; }
+    int getId() const { return subject.id(); }
     // What the searches share with the agent; tests set up states through it.
     SearchSubject& searchSubject() { return subject; }
-    SearchPhase& phase() { return subject.phase; }
-    const SearchPhase& phase() const { return subject.phase; }
+    SearchPhase& phase() { return subject.phase(); }
+    const SearchPhase& phase() const { return subject.phase(); }
     Memory& getPrivateMemory() { return privateMemory; }
-    const Memory& getMemory(MemType type) const { return *subject.memory[type]; }
+    const Memory& getMemory(MemType type) const { return *subject.memory(type); }
     SearchMethod* getCurSearchMethod() const { return curSearchMethod; }
     SearchMethod* getSearchMethod(SearchType type) const { return searchMethods[type].get(); }
     SearchType getCurSearchType() const { return curSearchMethod ? curSearchMethod->getType() : SearchTypeExploit; }
-    const Point& getBestPointInPhase() const { return subject.phase.bestPointWithinPhase; }
-    double getBestFitnessInPhase() const { return subject.phase.bestFitWithinPhase; }
-    const Point& getLastPoint() const { return subject.phase.lastPoint; }
-    double getLastPointFitness() const { return subject.phase.lastPointFitness; }
-    const Point& getPrevLastPoint() const { return subject.phase.lastPointPrev; }
-    const Point& getSearchStartPoint() const { return subject.phase.searchStartPoint; }
+    const Point& getBestPointInPhase() const { return subject.phase().bestPoint(); }
+    double getBestFitnessInPhase() const { return subject.phase().bestFitness(); }
+    const Point& getLastPoint() const { return subject.phase().lastPoint(); }
+    double getLastPointFitness() const { return subject.phase().lastPointFitness(); }
+    const Point& getPrevLastPoint() const { return subject.phase().prevLastPoint(); }
+    const Point& getSearchStartPoint() const { return subject.phase().searchStartPoint(); }
     const std::vector<Point>& getPointHistory() const { return pointHistory; }
-    const std::vector<Point>& getSearchPoints() const { return subject.searchPoints; }
-    const std::vector<Point>& getSearchPointsOfOthers(int i) const { return subject.searchPointsOthers[i]; }
-    const AgentStrategy& getStrategy() const { return subject.strategy; }
-    const AgentStrategyS2& getStrategyS2() const { return subject.strategy.s2; }
+    const std::vector<Point>& getSearchPoints() const { return subject.searchPoints(); }
+    const std::vector<Point>& getSearchPointsOfOthers(int i) const { return subject.searchPointsOthers(i); }
+    const AgentStrategy& getStrategy() const { return subject.strategy(); }
+    const AgentStrategyS2& getStrategyS2() const { return subject.strategy().s2; }
     const std::vector<double>& getFitnessValues() const { return fitnessValues; }
     double getTotalRunFitness() const { return totalRunFitness; }
     double getLastFitness(FitType t) const { return lastFitness[t]; }
-    bool wasWaiting() const { return subject.phase.wasWaitingLastStep; }
+    bool wasWaiting() const { return subject.phase().wasWaitingLastStep(); }
 
     // What the agent's network decisions see besides fitness: its progress through the phase
     // and its position in its group. The caller adds the fitness inputs.

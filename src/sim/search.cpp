@@ -28,30 +28,28 @@ const PointInfo& bestOf(const Memory* m) {
 SearchMethod::SearchMethod(RunContext& run, SearchSubject& subject)
     : run(run),
       subject(subject),
-      landscape(run.landscape()),
       type(SearchTypeExploit),
-      params(run.params()),
       srcMemory(nullptr),
       srcMemory2(nullptr),
-      phase(subject.phase),
       alwaysStartWithNewPoint(false) {}
 
 void SearchMethod::step() {
-    phase.preStep();
-    phase.postStep(false);
+    phase().preStep();
+    phase().postStep(false);
 }
 
 void SearchMethod::stepOtherStrategies(int /*stgId*/) {}
 
-void SearchMethod::setSrcMemory(MemType memType) { srcMemory = subject.memory[memType]; }
+void SearchMethod::setSrcMemory(MemType memType) { srcMemory = subject.memory(memType); }
 
 void SearchMethod::setSrcMemories(MemType memType1, MemType memType2) {
-    srcMemory = subject.memory[memType1];
-    srcMemory2 = subject.memory[memType2];
+    srcMemory = subject.memory(memType1);
+    srcMemory2 = subject.memory(memType2);
 }
 
 MemType SearchMethod::probSelectMem(double pointFitness) {
-    const AgentStrategy& s = subject.strategy;
+    const SimuParameters& params = run.params();
+    const AgentStrategy& s = subject.strategy();
     const int numActions = s.getNumMemTypesS2();
     double probs[3] = {0.0, 0.0, 0.0};
     if (params.usingNNStrategy)
@@ -64,12 +62,13 @@ MemType SearchMethod::probSelectMem(double pointFitness) {
 
 void SearchMethod::networkPlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const {
     strategy::requireNetworkType(s.type);
-    strategy::NetworkState state = subject.networkContext(params.groupSize);
-    state.fitness[0] = strategy::fitnessInput(pointFitness, params.NNFitnessDiscreteSteps);
+    strategy::NetworkState state = subject.networkContext(params().groupSize);
+    state.fitness[0] = strategy::fitnessInput(pointFitness, params().NNFitnessDiscreteSteps);
     strategy::scoreActions(s, strategy::OutputPlace, state, s.getNumMemTypesS2(), probs);
 }
 
 void SearchMethod::tablePlaceWeights(const AgentStrategy& s, double pointFitness, double* probs) const {
+    const SimuParameters& params = run.params();
     const int numActions = s.getNumMemTypesS2();
     // Only StrategyType2 has three place actions, and its strategies are networks.
     if (numActions > 2)
@@ -88,95 +87,91 @@ void SearchMethod::tablePlaceWeights(const AgentStrategy& s, double pointFitness
 }
 
 void SearchMethod::queuePoint(const Point& point, double fitness, VisitType visitType) {
-    Memory* target = subject.memory[probSelectMem(fitness)];
+    Memory* target = subject.memory(probSelectMem(fitness));
     if (target == nullptr) NK_FATAL(Config, "A point was placed into a group memory, but agents form no groups\n");
     target->queueAddPoint(point, fitness, visitType);
 }
 
 bool SearchMethod::prepareStartPoint(Point& curPoint, double& curFitness) {
-    const bool newStart = alwaysStartWithNewPoint || phase.inPhaseSteps == 0;
+    const bool newStart = alwaysStartWithNewPoint || phase().inPhaseSteps() == 0;
     if (newStart) {
         const PointInfo& best = bestOf(srcMemory);
         curPoint = best.point;
         curFitness = best.fitness;
     } else {
-        curPoint = phase.lastPoint;
-        curFitness = phase.lastPointFitness;
+        curPoint = phase().lastPoint();
+        curFitness = phase().lastPointFitness();
     }
 
-    if (params.alwaysUseUpToDateFitness || (newStart && params.alwaysUpdateSourceMem)) {
-        curFitness = landscape.getFitnessValue(curPoint);
+    if (params().alwaysUseUpToDateFitness || (newStart && params().alwaysUpdateSourceMem)) {
+        curFitness = landscape().getFitnessValue(curPoint);
         subject.addSearchPoint(curPoint);
     }
 
-    if (curFitness > phase.bestFitWithinPhase) {
-        phase.bestFitWithinPhase = curFitness;
-        phase.bestPointWithinPhase = curPoint;
-    } else if (curFitness < phase.bestFitWithinPhase && curPoint == phase.bestPointWithinPhase && newStart) {
-        phase.bestFitWithinPhase = curFitness;
+    if (curFitness > phase().bestFitness()) {
+        phase().setBest(curPoint, curFitness);
+    } else if (curFitness < phase().bestFitness() && curPoint == phase().bestPoint() && newStart) {
+        phase().setBestFitness(curFitness);
     }
 
-    if (newStart && params.alwaysUpdateSourceMem) srcMemory->addPoint(curPoint, curFitness, VisitTypeRevisit);
+    if (newStart && params().alwaysUpdateSourceMem) srcMemory->addPoint(curPoint, curFitness, VisitTypeRevisit);
     return newStart;
 }
 
-void SearchMethod::countEvaluations() { run.evals().addCountedEvals(subject.id, (int)subject.searchPoints.size()); }
+void SearchMethod::countEvaluations() { run.evals().addCountedEvals(subject.id(), (int)subject.searchPoints().size()); }
 
 void SearchMethod::acceptImprovement(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness) {
-    landscape.queueVisit(bestPoint);
-    if (bestFitness > phase.bestFitWithinPhase) {
-        phase.bestFitWithinPhase = bestFitness;
-        phase.bestPointWithinPhase = bestPoint;
-    }
+    landscape().queueVisit(bestPoint);
+    if (bestFitness > phase().bestFitness()) phase().setBest(bestPoint, bestFitness);
     curPoint = bestPoint;
     curFitness = bestFitness;
     queuePoint(bestPoint, bestFitness, VisitTypeStep);
 }
 
 void SearchMethod::lateralMove(const Point& bestPoint, double bestFitness, Point& curPoint, double& curFitness) {
-    landscape.queueVisit(bestPoint);
+    landscape().queueVisit(bestPoint);
     curPoint = bestPoint;
     curFitness = bestFitness;
     queuePoint(bestPoint, bestFitness, VisitTypeStep);
 }
 
 bool SearchMethod::quantizedEqual(double curFitness, double bestFitness) const {
-    const int levels = params.fitnessQuantizationLevels;
+    const int levels = params().fitnessQuantizationLevels;
     return levels > 0 && bestFitness >= 0 && (int)(curFitness * levels) == (int)(bestFitness * levels);
 }
 
 void SearchMethod::finishStep(const Point& curPoint, double curFitness, bool improved) {
-    phase.lastPointPrev = phase.lastPoint;
-    phase.lastPoint = curPoint;
-    phase.lastPointFitness = curFitness;
-    phase.postStep(improved);
+    phase().moveTo(curPoint, curFitness);
+    phase().postStep(improved);
 }
 
 bool SearchMethod::waitingStep() {
-    if (!phase.waiting) return false;
-    phase.preStep();
-    if (params.revisitWhileWaiting) landscape.queueVisit(phase.lastPoint);
-    phase.postStep(false);
+    if (!phase().isWaiting()) return false;
+    phase().preStep();
+    if (params().revisitWhileWaiting) landscape().queueVisit(phase().lastPoint());
+    phase().postStep(false);
     return true;
 }
 
 // ---------------------------------------------------------------------------------------
 // Exploit: neighbour scan with optional exhaustive look-ahead
 
-SearchRandomLocal::SearchRandomLocal(RunContext& run, SearchSubject& subject, const SearchPhaseConfig& phaseConfig)
-    : SearchMethod(run, subject), phaseConfig(phaseConfig), bestValue(0.0) {
+SearchRandomLocal::SearchRandomLocal(RunContext& run, SearchSubject& subject)
+    : SearchMethod(run, subject), bestValue(0.0) {
     type = SearchTypeExploit;
 }
 
 void SearchRandomLocal::step() {
+    const SimuParameters& params = run.params();
+    Landscape& landscape = run.landscape();
     if (waitingStep()) return;
-    phase.preStep();
+    phase().preStep();
 
     Point curPoint;
     double curFitness = 0.0;
-    if (prepareStartPoint(curPoint, curFitness)) phase.searchStartPoint = curPoint;
+    if (prepareStartPoint(curPoint, curFitness)) phase().setSearchStartPoint(curPoint);
 
-    const CustomParameters& cp = params.getCustomParams(subject.id);
+    const CustomParameters& cp = params.getCustomParams(subject.id());
     const bool useAll = cp.exploitSearchConfig.useAllAttempts;
     const int maxDepth = cp.exploitSearchConfig.maxTreeDepth;
 
@@ -215,19 +210,21 @@ void SearchRandomLocal::step() {
 }
 
 void SearchRandomLocal::stepOtherStrategies(int stgId) {
-    if (phase.waiting) return;
+    const SimuParameters& params = run.params();
+    Landscape& landscape = run.landscape();
+    if (phase().isWaiting()) return;
 
-    const bool newStart = alwaysStartWithNewPoint || phase.inPhaseSteps == 0;
+    const bool newStart = alwaysStartWithNewPoint || phase().inPhaseSteps() == 0;
     Point startPoint;
     double startFitness;
     if (newStart) {
         const PointInfo& best = bestOf(srcMemory);
         startPoint = best.point;
         startFitness = best.fitness;
-        phase.searchStartPoint = startPoint;
+        phase().setSearchStartPoint(startPoint);
     } else {
-        startPoint = phase.lastPoint;
-        startFitness = phase.lastPointFitness;
+        startPoint = phase().lastPoint();
+        startFitness = phase().lastPointFitness();
     }
     if (params.alwaysUseUpToDateFitness || (newStart && params.alwaysUpdateSourceMem)) {
         startFitness = landscape.getFitnessValue(startPoint);
@@ -253,6 +250,8 @@ void SearchRandomLocal::stepOtherStrategies(int stgId) {
 
 double SearchRandomLocal::treeSearch(const Point& curPoint, int depth, double accumRewards, const CustomParameters& cp,
                                      int stgId, double curPointFitness) {
+    const SimuParameters& params = run.params();
+    Landscape& landscape = run.landscape();
     if (curPointFitness < 0) {
         curPointFitness = landscape.getFitnessValue(curPoint);
         if (stgId > 0)
@@ -286,19 +285,20 @@ void SearchRandomLocal::considerPoint(const Point& searchPoint, int depth, doubl
 // ---------------------------------------------------------------------------------------
 // Explore: random jumps within a distance range
 
-SearchRandomJump::SearchRandomJump(RunContext& run, SearchSubject& subject,
-                                   const SearchPhaseConfigRange& phaseConfigRange)
-    : SearchMethod(run, subject), phaseConfigRange(phaseConfigRange) {
+SearchRandomJump::SearchRandomJump(RunContext& run, SearchSubject& subject) : SearchMethod(run, subject) {
     type = SearchTypeExplore;
 }
 
 void SearchRandomJump::step() {
+    const SimuParameters& params = run.params();
+    Landscape& landscape = run.landscape();
     if (waitingStep()) return;
-    phase.preStep();
+    phase().preStep();
 
-    const unsigned int maxJumps = phaseConfigRange.maxAttempts;
-    double rangeLow = phaseConfigRange.rangeLow;
-    double rangeHigh = phaseConfigRange.rangeHigh;
+    const SearchPhaseConfigRange& config = phaseConfigRange();
+    const unsigned int maxJumps = config.maxAttempts;
+    double rangeLow = config.rangeLow;
+    double rangeHigh = config.rangeHigh;
     const SearchPhaseConfigRange& second = params.exploreSearchConfig2;
     if (second.maxSteps != 0) {
         const double progress = std::min((double)run.step() / second.maxSteps, 1.0);
@@ -345,17 +345,17 @@ void SearchRandomJump::step() {
 // ---------------------------------------------------------------------------------------
 // Recombination: children of the best points of two memories
 
-SearchRecombination::SearchRecombination(RunContext& run, SearchSubject& subject,
-                                         const SearchPhaseConfigRecomb& phaseConfig)
-    : SearchMethod(run, subject), phaseConfig(phaseConfig) {
+SearchRecombination::SearchRecombination(RunContext& run, SearchSubject& subject) : SearchMethod(run, subject) {
     type = SearchTypeRecombination;
 }
 
 void SearchRecombination::step() {
+    const SimuParameters& params = run.params();
+    Landscape& landscape = run.landscape();
     if (waitingStep()) return;
-    phase.preStep();
+    phase().preStep();
 
-    const unsigned int maxJumps = phaseConfig.maxAttempts;
+    const unsigned int maxJumps = phaseConfig().maxAttempts;
     const PointInfo& parent1 = bestOf(srcMemory);
     const PointInfo& parent2 = bestOf(srcMemory2);
     // Copies: the parents' entries may move once the search queues points.
@@ -365,11 +365,10 @@ void SearchRecombination::step() {
     double curFitness = std::max(f1, f2);
     Point curPoint = f1 > f2 ? p1 : p2;
 
-    if (curFitness > phase.bestFitWithinPhase) {
-        phase.bestFitWithinPhase = curFitness;
-        phase.bestPointWithinPhase = curPoint;
-    } else if (curFitness < phase.bestFitWithinPhase && curPoint == phase.bestPointWithinPhase) {
-        phase.bestFitWithinPhase = curFitness;
+    if (curFitness > phase().bestFitness()) {
+        phase().setBest(curPoint, curFitness);
+    } else if (curFitness < phase().bestFitness() && curPoint == phase().bestPoint()) {
+        phase().setBestFitness(curFitness);
     }
 
     double bestFitness = -1;

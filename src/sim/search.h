@@ -34,13 +34,16 @@ public:
 protected:
     RunContext& run;
     SearchSubject& subject;
-    Landscape& landscape;
     SearchType type;
-    const SimuParameters& params;
     Memory* srcMemory;
     Memory* srcMemory2;
-    SearchPhase& phase;
     bool alwaysStartWithNewPoint;
+
+    // The steps and the tree search read these two through locals: they call out to the
+    // landscape between reads, after which the context's fields would be fetched again.
+    const SimuParameters& params() const { return run.params(); }
+    Landscape& landscape() const { return run.landscape(); }
+    SearchPhase& phase() { return subject.phase(); }
 
     // A waiting agent only advances its phase (and may mark its point visited). Returns
     // whether the step was such a waiting step.
@@ -69,7 +72,8 @@ private:
 
 class SearchRandomLocal : public SearchMethod {
 public:
-    SearchRandomLocal(RunContext& run, SearchSubject& subject, const SearchPhaseConfig& phaseConfig);
+    // Its settings are the owner's custom parameters (or a compared strategy's), read each step.
+    SearchRandomLocal(RunContext& run, SearchSubject& subject);
     void step() override;
     void stepOtherStrategies(int stgId) override;
     // The look-ahead's best first move and the value of its best path, of the last step.
@@ -77,7 +81,6 @@ public:
     double getBestTreeValue() const { return bestValue; }
 
 private:
-    const SearchPhaseConfig& phaseConfig;
     Point chosenPoint;
     double bestValue;
     Point bestTreePoint;
@@ -90,18 +93,18 @@ private:
 
 class SearchRandomJump : public SearchMethod {
 public:
-    SearchRandomJump(RunContext& run, SearchSubject& subject, const SearchPhaseConfigRange& phaseConfigRange);
+    SearchRandomJump(RunContext& run, SearchSubject& subject);
     void step() override;
 
 private:
-    const SearchPhaseConfigRange& phaseConfigRange;
+    const SearchPhaseConfigRange& phaseConfigRange() const { return params().exploreSearchConfig; }
 };
 
 class SearchRecombination : public SearchMethod {
 public:
-    SearchRecombination(RunContext& run, SearchSubject& subject, const SearchPhaseConfigRecomb& phaseConfig);
+    SearchRecombination(RunContext& run, SearchSubject& subject);
     void step() override;
 
 private:
-    const SearchPhaseConfigRecomb& phaseConfig;
+    const SearchPhaseConfigRecomb& phaseConfig() const { return params().recombSearchConfig; }
 };

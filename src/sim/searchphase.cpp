@@ -1,28 +1,28 @@
 // The phase of a search: its steps, its best point and whether the agent waits.
 #include "searchphase.h"
 
-SearchPhase::SearchPhase(int numSteps, const SimuParameters& params)
-    : numSteps((unsigned int)numSteps),
-      waiting(false),
-      wasWaitingLastStep(false),
-      inPhaseSteps(0),
-      lastPointFitness(0.0),
-      bestFitWithinPhase(0.0),
-      params(params) {}
+SearchPhase::SearchPhase(int numSteps, bool waitingEnabled)
+    : numSteps_((unsigned int)numSteps),
+      waitingEnabled_(waitingEnabled),
+      waiting_(false),
+      wasWaitingLastStep_(false),
+      inPhaseSteps_(0),
+      lastPointFitness_(0.0),
+      bestFitWithinPhase_(0.0) {}
 
 void SearchPhase::preStep() {
-    if (inPhaseSteps == 0) {
-        bestFitWithinPhase = 0.0;
-        bestPointWithinPhase = Point(0L);
+    if (inPhaseSteps_ == 0) {
+        bestFitWithinPhase_ = 0.0;
+        bestPointWithinPhase_ = Point(0L);
     }
 }
 
 void SearchPhase::postStep(bool improvedThisStep) {
-    wasWaitingLastStep = waiting;
-    if (params.waitingEnabled && !waiting && !improvedThisStep && inPhaseSteps < numSteps) waiting = true;
-    inPhaseSteps++;
-    if (inPhaseSteps >= numSteps) {
-        inPhaseSteps = 0;
-        waiting = false;
+    wasWaitingLastStep_ = waiting_;
+    if (waitingEnabled_ && !waiting_ && !improvedThisStep && inPhaseSteps_ < numSteps_) waiting_ = true;
+    inPhaseSteps_++;
+    if (inPhaseSteps_ >= numSteps_) {
+        inPhaseSteps_ = 0;
+        waiting_ = false;
     }
 }

@@ -8,7 +8,7 @@ namespace {
 
 // A step's list is short (the neighbours or candidates tried), and searching it beats
 // hashing; only a look-ahead makes it long. From that length on the set mirrors the list,
-// made afresh when the list reaches it, or when someone changed the list directly.
+// made afresh when the list reaches it, or whenever the two differ in size.
 constexpr size_t kSearchedListLength = 32;
 
 void addDistinct(std::vector<Point>& points, PointTable<uint8_t>& seen, const Point& p) {
@@ -31,24 +31,24 @@ void addDistinct(std::vector<Point>& points, PointTable<uint8_t>& seen, const Po
 
 SearchSubject::SearchSubject(int id, const SimuParameters& params, Memory* publicMemory, Memory* privateMemory,
                              Memory* groupMemory)
-    : id(id), memory{publicMemory, privateMemory, groupMemory}, phase(kPhaseSteps, params) {
+    : id_(id), memory_{publicMemory, privateMemory, groupMemory}, phase_(kPhaseSteps, params.waitingEnabled) {
     auto own = params.agentStrategies.find(id);
-    strategy = own != params.agentStrategies.end() ? own->second : params.generalStrategy;
+    strategy_ = own != params.agentStrategies.end() ? own->second : params.generalStrategy;
     for (int i = 0; i < params.nExtraStrategies && i < 2; i++) {
         auto other = params.agentStrategies.find(params.nAgents + i);
-        if (other != params.agentStrategies.end()) strategyOthers[i] = other->second;
+        if (other != params.agentStrategies.end()) strategyOthers_[i] = other->second;
     }
 }
 
-void SearchSubject::addSearchPoint(const Point& p) { addDistinct(searchPoints, searchPointSet, p); }
+void SearchSubject::addSearchPoint(const Point& p) { addDistinct(searchPoints_, searchPointSet, p); }
 
 void SearchSubject::addSearchPointOthers(const Point& p, int i) {
-    addDistinct(searchPointsOthers[i], searchPointSetOthers[i], p);
+    addDistinct(searchPointsOthers_[i], searchPointSetOthers[i], p);
 }
 
 strategy::NetworkState SearchSubject::networkContext(int groupSize) const {
     strategy::NetworkState state;
-    state.progress = strategy::phaseProgressInput(phase.inPhaseSteps, phase.numSteps);
-    state.groupPosition = strategy::groupPositionInput(id, groupSize);
+    state.progress = strategy::phaseProgressInput(phase_.inPhaseSteps(), phase_.numSteps());
+    state.groupPosition = strategy::groupPositionInput(id_, groupSize);
     return state;
 }

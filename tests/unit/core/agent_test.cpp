@@ -69,9 +69,9 @@ void expectAction(World& w, StrategyType t, int action) {
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->getType(), action / kNumMemActions[t] == 0 ? SearchTypeExploit : SearchTypeExplore);
     EXPECT_EQ(m->getSrcMemory(),
-              w.agent->searchSubject().memory[t == StrategyType3 ? Pub : kSource[t][action % kNumMemActions[t]]]);
+              w.agent->searchSubject().memory(t == StrategyType3 ? Pub : kSource[t][action % kNumMemActions[t]]));
     if (t == StrategyType3) {
-        EXPECT_EQ(m->getSrcMemory2(), w.agent->searchSubject().memory[Priv]);
+        EXPECT_EQ(m->getSrcMemory2(), w.agent->searchSubject().memory(Priv));
     }
 }
 
@@ -82,7 +82,7 @@ TEST(TableDecisionTest, EveryActionOfEveryTypeFromTheBlockOfTheMemoryLevels) {
         const StrategyType t = (StrategyType)ti;
         World w = decisionWorld(t);
         fillMemories(w, 0.5, 0.3);  // public best exactly 0.5 is level Hi, private 0.3 Lo: block [1][0]
-        AgentStrategy& s = w.agent->searchSubject().strategyOthers[0];
+        AgentStrategy s = w.agent->searchSubject().strategyOther(0);
         for (int a = 0; a < kNumActions[t]; a++) {
             // Action a alone in block [1][0]; every other block names another action.
             const int other = kNumActions[t] - 1 - a;
@@ -92,6 +92,7 @@ TEST(TableDecisionTest, EveryActionOfEveryTypeFromTheBlockOfTheMemoryLevels) {
                     const int x = (cp == 1 && cq == 0) ? a : other;
                     s.s1.searchProbs[cp][cq][x / kNumMemActions[t]][x % kNumMemActions[t]] = 1;
                 }
+            w.agent->searchSubject().setStrategyOther(0, s);
             w.agent->forgetDecision();
             const uint64_t expectedState = stateAfterDraws(w.rs(), 1);
             w.agent->step(1);
@@ -117,7 +118,7 @@ TEST(TableDecisionTest, BestMemoryMeansPrivateUnlessPublicIsBetterAndNearTiesKee
         });
         fillMemories(w, c.pub, c.priv);
         w.agent->step(1);
-        EXPECT_EQ(w.agent->getCurSearchMethod()->getSrcMemory(), w.agent->searchSubject().memory[c.expected])
+        EXPECT_EQ(w.agent->getCurSearchMethod()->getSrcMemory(), w.agent->searchSubject().memory(c.expected))
             << c.pub << " vs " << c.priv;
     }
     for (double second : {0.500005, 0.50002}) {
@@ -130,7 +131,7 @@ TEST(TableDecisionTest, BestMemoryMeansPrivateUnlessPublicIsBetterAndNearTiesKee
         const uint64_t state0 = stateOf(w.rs());
         w.agent->step(1);
         EXPECT_EQ(w.agent->getCurSearchMethod()->getSrcMemory(),
-                  w.agent->searchSubject().memory[second > 0.50001 ? Priv : Pub]);
+                  w.agent->searchSubject().memory(second > 0.50001 ? Priv : Pub));
         EXPECT_EQ(stateOf(w.rs()), state0);
     }
 }
@@ -242,9 +243,8 @@ TEST(NetworkDecisionTest, EveryTypeFeedsItsInputsAndDrawsFromTheScores) {
         SCOPED_TRACE("type " + std::to_string(t));
         World w = networkWorld(t);
         fillMemories(w, 0.7, 0.3, 0.55);
-        w.agent->phase().inPhaseSteps = 3;
-        w.agent->phase().lastPoint = Point(5);
-        w.agent->phase().lastPointFitness = w.f(Point(5));
+        w.agent->phase().setInPhaseSteps(3);
+        w.agent->phase().setLastPoint(Point(5), w.f(Point(5)));
         // Search decisions of the compared strategy (step(1)).
         const auto inputs = inputsOf(t, strategy::OutputSearch, Y0, kNumActions[t]);
         auto probs = testkit::expectedProbs(kW0, kB0, inputs);
@@ -257,7 +257,7 @@ TEST(NetworkDecisionTest, EveryTypeFeedsItsInputsAndDrawsFromTheScores) {
             EXPECT_EQ(stateOf(w.rs()), expectedState);
         }
         // The network still holds the inputs of the last action it scored.
-        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategyOthers[0].nn), padded(inputs.back()));
+        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategyOther(0).nn), padded(inputs.back()));
         // Place decisions: fitness 0.62 with four levels is floor(2.48) = 2, input 3.
         const auto place = inputsOf(t, strategy::OutputPlace, 3, t == StrategyType2 ? 3 : 2);
         probs = testkit::expectedProbs(kW1, kB1, place);
@@ -267,9 +267,9 @@ TEST(NetworkDecisionTest, EveryTypeFeedsItsInputsAndDrawsFromTheScores) {
             EXPECT_EQ(w.exploit().probSelectMem(0.62), places[t][rouletteAction(probs, r)]) << "r " << r;
             EXPECT_EQ(stateOf(w.rs()), expectedState);
         }
-        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategy.nn), padded(place.back()));
+        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategy().nn), padded(place.back()));
         w.exploit().probSelectMem(1.3);  // above 1 counts as 0.999: floor(3.996) = 3, input 5
-        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategy.nn)[0], 5);
+        EXPECT_EQ(testkit::sensors(w.agent->searchSubject().strategy().nn)[0], 5);
     }
 }
 
@@ -294,7 +294,8 @@ TEST(ComparedStrategyTest, ReplaysTheNeighbourhoodWithItsOwnParametersAndWritesN
             if (w.f(Point(v, 0)) > w.f(Point(v))) s = Point(v);
         w.pub->addPoint(Point(50), 0.4, VisitTypeInit);
         w.agent->getPrivateMemory().addPoint(s, 0.9, VisitTypeInit);
-        w.agent->searchSubject().searchPoints = {Point(61)};
+        w.agent->searchSubject().clearSearchPoints();
+        w.agent->searchSubject().addSearchPoint(Point(61));
         const int stamp0 = w.stamp();
         const uint64_t expectedState = stateAfterDraws(w.rs(), 1);  // the decision only
         w.agent->step(1);
@@ -303,15 +304,15 @@ TEST(ComparedStrategyTest, ReplaysTheNeighbourhoodWithItsOwnParametersAndWritesN
         std::set<int> expected;
         for (long q = 0; q < 64; q++)
             if (Point(q).hammingDist(s, 6) <= depth) expected.insert((int)q);
-        const auto got = values(w.agent->searchSubject().searchPointsOthers[0]);
+        const auto got = values(w.agent->searchSubject().searchPointsOthers(0));
         EXPECT_EQ(std::set<int>(got.begin(), got.end()), expected);
         EXPECT_TRUE(got.size() == expected.size() && got.front() == s.values);
         EXPECT_EQ(w.stamp() - stamp0, 1 + 6 + (depth == 2 ? 6 + 6 * 7 : 0));
         EXPECT_EQ(stateOf(w.rs()), expectedState);
         // Nothing of the agent's own changes: no points, writes, visits or counts.
-        EXPECT_EQ(values(w.agent->searchSubject().searchPoints), std::vector<int>{61});
+        EXPECT_EQ(values(w.agent->searchSubject().searchPoints()), std::vector<int>{61});
         EXPECT_TRUE(w.pub->queuedPoints.empty() && w.agent->getPrivateMemory().queuedPoints.empty() &&
                     w.land().queuedVisitPoints.empty() && w.sim->getCountedEvals(0) == 0);
-        EXPECT_TRUE(w.agent->phase().inPhaseSteps == 0u && w.agent->phase().lastPoint == Point());
+        EXPECT_TRUE(w.agent->phase().inPhaseSteps() == 0u && w.agent->phase().lastPoint() == Point());
     }
 }

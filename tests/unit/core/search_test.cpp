@@ -31,10 +31,9 @@ void startFromPublic(World& w, const Point& s, double recordedFitness, SearchMet
 
 // Makes the next step continue from `s` without a new start.
 void continueFrom(World& w, const Point& s) {
-    w.agent->phase().inPhaseSteps = 1;
-    w.agent->phase().lastPoint = s;
-    w.agent->phase().lastPointFitness = w.f(s);
-    w.agent->searchSubject().searchPoints.clear();
+    w.agent->phase().setInPhaseSteps(1);
+    w.agent->phase().setLastPoint(s, w.f(s));
+    w.agent->searchSubject().clearSearchPoints();
 }
 
 // Index of the first neighbour of s strictly better than s (-1: none); the first best neighbour.
@@ -73,7 +72,7 @@ void expectStep(World& w, SearchMethod& m, const StepOutcome& e) {
     const uint64_t state = stateAfterDraws(w.rs(), e.draws);
     const int stamp0 = w.stamp();
     m.step();
-    EXPECT_EQ(w.agent->phase().lastPoint, e.at);
+    EXPECT_EQ(w.agent->phase().lastPoint(), e.at);
     EXPECT_EQ(values(w.land().queuedVisitPoints), e.visits);
     EXPECT_EQ(queued(*w.pub), e.writes);
     EXPECT_EQ(stateOf(w.rs()), state);
@@ -107,12 +106,12 @@ TEST(ExploitSearchTest, ScanStopsAtTheFirstBetterNeighbourUnlessAllAreTried) {
         startFromPublic(w, s, w.f(s), w.exploit());
         // One place draw per write; the start is refreshed, then the neighbours are evaluated.
         expectStep(w, w.exploit(), {moved, {moved.values}, writes, checks + 1, 1 + tried});
-        EXPECT_EQ(values(w.agent->searchSubject().searchPoints), points);
+        EXPECT_EQ(values(w.agent->searchSubject().searchPoints()), points);
         EXPECT_EQ(w.sim->getCountedEvals(0), tried + 1);
         const SearchPhase& ph = w.agent->phase();
-        EXPECT_TRUE(ph.lastPointFitness == w.f(moved) && ph.lastPointPrev == Point() && ph.searchStartPoint == s);
-        EXPECT_TRUE(ph.bestPointWithinPhase == moved && ph.bestFitWithinPhase == w.f(moved));
-        EXPECT_TRUE(ph.inPhaseSteps == 1u && !ph.waiting);  // an improving step never waits
+        EXPECT_TRUE(ph.lastPointFitness() == w.f(moved) && ph.prevLastPoint() == Point() && ph.searchStartPoint() == s);
+        EXPECT_TRUE(ph.bestPoint() == moved && ph.bestFitness() == w.f(moved));
+        EXPECT_TRUE(ph.inPhaseSteps() == 1u && !ph.isWaiting());  // an improving step never waits
     }
 }
 
@@ -160,9 +159,9 @@ TEST(ExploitSearchTest, FailureRevisitsFirstOrMovesLaterallyWithinAQuantizationL
                                                     : std::vector<int>{};
         expectStep(w, w.exploit(),
                    {c.moves ? best : s, visits, c.moves ? Queue{{best.values, VisitTypeStep}} : Queue{}, c.moves, 9});
-        EXPECT_EQ(w.agent->phase().lastPointFitness, w.f(c.moves ? best : s));
-        EXPECT_TRUE(w.agent->phase().waiting);  // a lateral move is no improvement
-        EXPECT_EQ(w.agent->phase().bestPointWithinPhase, s);
+        EXPECT_EQ(w.agent->phase().lastPointFitness(), w.f(c.moves ? best : s));
+        EXPECT_TRUE(w.agent->phase().isWaiting());  // a lateral move is no improvement
+        EXPECT_EQ(w.agent->phase().bestPoint(), s);
     }
 }
 
@@ -207,13 +206,13 @@ TEST(ExploitSearchTest, TreeSearchMatchesBruteForceOverAllPaths) {
             // Refresh, neighbour scan, the tree, and the final look-up of the chosen move.
             EXPECT_EQ(w.stamp() - stamp0, 1 + (int)n + treeEvals + 1);
             // Each distinct point within the tree's reach once, the start first.
-            const auto got = values(w.agent->searchSubject().searchPoints);
+            const auto got = values(w.agent->searchSubject().searchPoints());
             std::set<int> expected;
             for (long q = 0; q < (1L << n); q++)
                 if (Point(q).hammingDist(s, n) <= depth) expected.insert((int)q);
             EXPECT_EQ(std::set<int>(got.begin(), got.end()), expected);
             EXPECT_TRUE(got.size() == expected.size() && got.front() == s.values);
-            EXPECT_EQ(w.agent->phase().lastPoint, w.f(firstMove) > w.f(s) ? firstMove : s);
+            EXPECT_EQ(w.agent->phase().lastPoint(), w.f(firstMove) > w.f(s) ? firstMove : s);
         }
     }
 }
@@ -233,12 +232,12 @@ TEST(SearchFrameTest, NewStartRefreshesTheStartAndStoresItAtOnceInTheSourceMemor
         EXPECT_EQ(w.pub->getBestPoint().point, t);
         const PointInfo* entry = *std::next(w.pub->getPoints().begin());
         EXPECT_TRUE(entry->point == s && entry->fitness == w.f(s) && entry->visits.front().type == VisitTypeRevisit);
-        EXPECT_EQ(w.agent->searchSubject().searchPoints.front(), s);
+        EXPECT_EQ(w.agent->searchSubject().searchPoints().front(), s);
         // Continuing (no new start) refreshes only when fitness is kept up to date.
-        const Point here = w.agent->phase().lastPoint;
-        w.agent->searchSubject().searchPoints.clear();
+        const Point here = w.agent->phase().lastPoint();
+        w.agent->searchSubject().clearSearchPoints();
         w.exploit().step();
-        EXPECT_EQ(w.agent->searchSubject().searchPoints.front() == here, upToDate);
+        EXPECT_EQ(w.agent->searchSubject().searchPoints().front() == here, upToDate);
     }
     // Without any refresh the recorded fitness is the bar, and the start is not evaluated.
     World w([](SimuParameters& p) {
@@ -247,8 +246,8 @@ TEST(SearchFrameTest, NewStartRefreshesTheStartAndStoresItAtOnceInTheSourceMemor
     });
     startFromPublic(w, Point(9), 0.99, w.exploit());
     expectStep(w, w.exploit(), {Point(9), {}, {}, 0, 6});
-    EXPECT_EQ(w.agent->searchSubject().searchPoints.size(), 6u);
-    EXPECT_TRUE(w.agent->phase().lastPointFitness == 0.99 && w.agent->phase().bestFitWithinPhase == 0.99);
+    EXPECT_EQ(w.agent->searchSubject().searchPoints().size(), 6u);
+    EXPECT_TRUE(w.agent->phase().lastPointFitness() == 0.99 && w.agent->phase().bestFitness() == 0.99);
 }
 
 TEST(SearchFrameTest, PhaseBestIsLoweredOnlyOnANewStart) {
@@ -257,13 +256,13 @@ TEST(SearchFrameTest, PhaseBestIsLoweredOnlyOnANewStart) {
         const Point s = localMax(w, 1, true);  // no neighbour is better: the step cannot improve
         startFromPublic(w, s, 0.99, w.exploit());
         SearchPhase& ph = w.agent->phase();
-        ph.inPhaseSteps = 2;
-        ph.lastPoint = ph.bestPointWithinPhase = s;
-        ph.lastPointFitness = ph.bestFitWithinPhase = 0.99;
+        ph.setInPhaseSteps(2);
+        ph.setLastPoint(s, 0.99);
+        ph.setBest(s, 0.99);
         w.exploit().setStartEveryStepAnew(newStart);
         w.exploit().step();
-        EXPECT_TRUE(ph.lastPoint == s && ph.lastPointFitness == w.f(s)) << "the refreshed fitness";
-        EXPECT_EQ(ph.bestFitWithinPhase, newStart ? w.f(s) : 0.99);
+        EXPECT_TRUE(ph.lastPoint() == s && ph.lastPointFitness() == w.f(s)) << "the refreshed fitness";
+        EXPECT_EQ(ph.bestFitness(), newStart ? w.f(s) : 0.99);
     }
 }
 
@@ -316,8 +315,8 @@ TEST(ExploreSearchTest, CandidatesComeFromTheSearchStreamAndStopAtTheFirstBetter
                     writes,
                     testkit::drawsBetween(stateOf(w.rs()), stateOf(copy)),
                     1 + (int)tried.size()});
-        EXPECT_EQ(values(w.agent->searchSubject().searchPoints), points);
-        EXPECT_EQ(w.agent->phase().searchStartPoint, Point()) << "explore does not record a search start";
+        EXPECT_EQ(values(w.agent->searchSubject().searchPoints()), points);
+        EXPECT_EQ(w.agent->phase().searchStartPoint(), Point()) << "explore does not record a search start";
     }
 }
 
@@ -393,17 +392,16 @@ TEST(RecombinationSearchTest, FitterParentOrOnTiesTheSecondIsTheCurrentPoint) {
         SCOPED_TRACE(std::to_string(c.f1) + " " + std::to_string(c.f2));
         Recombination r(Point(0b000111), c.f1, Point(0b110100), c.f2, 3);
         SearchPhase& ph = r.agent->phase();
-        ph.inPhaseSteps = 3;  // the phase best, if it is the current point, is lowered to its fitness
-        ph.bestPointWithinPhase = r.p2;
-        ph.bestFitWithinPhase = 0.995;
+        ph.setInPhaseSteps(3);  // the phase best, if it is the current point, is lowered to its fitness
+        ph.setBest(r.p2, 0.995);
         int draws;
         const std::vector<int> children = r.children(3, draws);
         const Point current = c.second ? r.p2 : r.p1;
         // Children only are evaluated: no refresh of the parents; no child beats them.
         expectStep(r, r.method(SearchTypeRecombination), {current, {current.values}, {}, draws, 3});
-        EXPECT_EQ(values(r.agent->searchSubject().searchPoints), children);
-        EXPECT_EQ(ph.lastPointFitness, std::max(c.f1, c.f2));
-        EXPECT_EQ(ph.bestFitWithinPhase, c.second ? 0.99 : 0.995);
+        EXPECT_EQ(values(r.agent->searchSubject().searchPoints()), children);
+        EXPECT_EQ(ph.lastPointFitness(), std::max(c.f1, c.f2));
+        EXPECT_EQ(ph.bestFitness(), c.second ? 0.99 : 0.995);
     }
 }
 
@@ -482,7 +480,7 @@ TEST(SearchContextTest, OneExploitStepRunsOnAContextOfItsOwnWithoutASimulation) 
     config.maxSteps = 5;
     config.useAllAttempts = true;  // every neighbour is tried: the best one is taken
     params.generalCustomParams.exploitSearchConfig = config;
-    SearchRandomLocal exploit(run, subject, config);
+    SearchRandomLocal exploit(run, subject);
 
     // The brute-force best neighbour of a start point that has a better one.
     Point start(0L), best;
@@ -500,10 +498,10 @@ TEST(SearchContextTest, OneExploitStepRunsOnAContextOfItsOwnWithoutASimulation) 
     exploit.setSrcMemory(MemTypePublic);
     exploit.step();
 
-    EXPECT_EQ(subject.phase.lastPoint, best);
-    EXPECT_EQ(subject.phase.lastPointFitness, bestFitness);
+    EXPECT_EQ(subject.phase().lastPoint(), best);
+    EXPECT_EQ(subject.phase().lastPointFitness(), bestFitness);
     // The start point, evaluated afresh (alwaysUseUpToDateFitness), and its six neighbours.
-    EXPECT_EQ(subject.searchPoints.size(), 7u);
+    EXPECT_EQ(subject.searchPoints().size(), 7u);
     EXPECT_EQ(counter.agent, 7);
     EXPECT_EQ(counter.evals, 7);
     // Every neighbour checked is remembered (rememberChecked), then the step's point.
