@@ -264,10 +264,24 @@ private:
 // Sets one result option from its value; says what is wrong with the value, or "".
 std::string setResultOption(CommandLine& cl, const std::string& option, const char* value) {
     const bool report = option == "--report";
-    if (!value) return option + (report ? " needs json, csv or plain" : " needs a file name");
+    const bool every = option == "--agents-every";
+    if (!value)
+        return option + (report  ? " needs json, csv or plain"
+                         : every ? " needs a whole number of steps"
+                                 : " needs a file name");
     const std::string v = value;
     if (option == "--series") {
         cl.seriesFile = v;
+    } else if (option == "--agents") {
+        cl.agentsFile = v;
+    } else if (every) {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long k = v.empty() || v[0] == '-' ? 0 : strtoull(v.c_str(), &end, 10);
+        if (k < 1 || errno != 0 || *end != '\0' || k > UINT32_MAX)
+            return "--agents-every needs a whole number of steps from 1 to " + std::to_string(UINT32_MAX) + ", not \"" +
+                   v + "\"";
+        cl.agentsEvery = (unsigned int)k;
     } else if (option == "--dump-config") {
         cl.dumpConfigFile = v;
     } else if (v == "json" || v == "csv" || v == "plain") {
@@ -284,7 +298,7 @@ std::string setResultOption(CommandLine& cl, const std::string& option, const ch
 // rules see exactly the words they would see without them. Each may be given once: a second
 // would silently replace the first. The first problem found is the one reported.
 std::vector<char*> takeResultOptions(int argc, char** argv, CommandLine& cl) {
-    static const char* const options[] = {"--series", "--report", "--dump-config"};
+    static const char* const options[] = {"--series", "--report", "--dump-config", "--agents", "--agents-every"};
     std::map<std::string, std::string> given;  // each option with its first value
     std::vector<char*> rest;
     if (argc > 0) rest.push_back(argv[0]);
@@ -340,10 +354,15 @@ CommandLine parseCommandLine(int argc, char** argv) {
     cl.seriesFile = results.seriesFile;
     cl.report = results.report;
     cl.dumpConfigFile = results.dumpConfigFile;
+    cl.agentsFile = results.agentsFile;
+    cl.agentsEvery = results.agentsEvery;
     cl.error = results.error;
-    if ((cl.visual != CommandLine::Visual::None || cl.actionProbs) &&
-        (!cl.seriesFile.empty() || cl.report != CommandLine::Report::Plain))
+    const bool notBatch = cl.visual != CommandLine::Visual::None || cl.actionProbs;
+    if (notBatch && (!cl.seriesFile.empty() || cl.report != CommandLine::Report::Plain))
         cl.warnings.push_back("--series and --report belong to batch runs: not used here");
+    if (notBatch && !cl.agentsFile.empty()) cl.warnings.push_back("--agents belongs to batch runs: not used here");
+    if (cl.agentsFile.empty() && results.agentsEvery != 1)
+        cl.warnings.push_back("--agents-every is used only with --agents: not used here");
     return cl;
 }
 
@@ -362,7 +381,7 @@ void printHelp(const char* programName) {
         "        [--compare-strategies NAME0 CFG1 NAME1 CFG2 NAME2] [--print-stats] [--step-evals X]\n"
         "        [--visual-rect | --visual-spherical [--follow | --follow2 | --follow3 | POINT] [SEED]]\n"
         "        [--print-action-probs AGENT OUTPUT V1 V2 ...]\n"
-        "        [--series FILE] [--report json|csv] [--dump-config FILE]\n"
+        "        [--series FILE] [--agents FILE [--agents-every K]] [--report json|csv] [--dump-config FILE]\n"
         "nkswarm --help | -h | --version | --keywords\n"
         "\n"
         "Options are recognised only in this order and at these positions (the result options\n"
@@ -379,6 +398,9 @@ void printHelp(const char* programName) {
         "Result options, anywhere on the command line, each at most once:\n"
         "  --series FILE         CSV: per run, step and fitness group the agents' mean and best fitness,\n"
         "                        the evaluations so far and the public memory's best\n"
+        "  --agents FILE         CSV: per run, step and agent its point, base and crowded fitness, search and\n"
+        "                        the memory it started from\n"
+        "  --agents-every K      --agents writes every K-th step only (default 1)\n"
         "  --report json|csv     the report with labels, files, seeds and version, instead of the plain lines\n"
         "  --dump-config FILE    the configuration in effect, defaults included, as a main configuration file\n",
         stdout);

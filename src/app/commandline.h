@@ -35,6 +35,9 @@ struct CommandLine {
     std::string seriesFile;
     Report report = Report::Plain;
     std::string dumpConfigFile;
+    // The per-agent trajectories, every agentsEvery-th step.
+    std::string agentsFile;
+    unsigned int agentsEvery = 1;
     // A result option without a valid value, or given twice; the program stops with it.
     std::string error;
 
@@ -48,7 +51,7 @@ struct CommandLine {
 
 // Options are recognised only in their documented order and positions; nothing else is
 // taken, but every argument left over gets a warning. The result options (--series, --report,
-// --dump-config) are taken out first, wherever they stand.
+// --dump-config, --agents, --agents-every) are taken out first, wherever they stand.
 CommandLine parseCommandLine(int argc, char** argv);
 
 // The short usage line (no arguments) and the full help (--help).

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "actionprobs.h"
+#include "agentswriter.h"
 #include "batchrunner.h"
 #include "commandline.h"
 #include "configdump.h"
@@ -42,10 +43,12 @@ void writeConfigDump(const std::string& fileName, const SimuParameters& params) 
 void runBatch(Simulation& simu, const CommandLine& cl) {
     std::unique_ptr<SeriesWriter> series;
     if (!cl.seriesFile.empty()) series = std::make_unique<SeriesWriter>(cl.seriesFile);
+    std::unique_ptr<AgentsWriter> agents;
+    if (!cl.agentsFile.empty()) agents = std::make_unique<AgentsWriter>(cl.agentsFile, cl.agentsEvery);
     BatchRunner batch(simu, cl.fitnessStatsPrinted);
     printWarning(fixedDivisorWarning(simu.getParameters(), batch.statsPrinted()));
     ReportCollector collector;
-    runBatchFor(batch, collector, series.get());
+    runBatchFor(batch, collector, series.get(), agents.get());
     const RunLabels labels{cl.simuCfgFileNames, cl.comparedStrategyNames, cl.fitnessStatsPrinted};
     const std::string report = cl.report == CommandLine::Report::Json  ? collector.json(batch, labels)
                                : cl.report == CommandLine::Report::Csv ? collector.csv(batch, labels)

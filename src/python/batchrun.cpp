@@ -31,6 +31,8 @@ void collect(const BatchRunner& batch, const ReportCollector& collector, BatchRe
     for (int g = 0; g < r.groups; g++) {
         r.scores.push_back(batch.scores().groupAverage(g));
         r.deviations.push_back(batch.scores().groupDeviation(g));
+        r.baseScores.push_back(collector.baseScore(g));
+        r.baseDeviations.push_back(collector.baseDeviation(g));
         r.scoring.push_back(scoringName(groupScoring(sim.getParameters(), batch.statsPrinted(), g)));
     }
     for (unsigned int run = 0; run < r.runs; run++) {
@@ -39,6 +41,8 @@ void collect(const BatchRunner& batch, const ReportCollector& collector, BatchRe
             const std::vector<long long>& evals = collector.getEvaluations(g);
             r.runValues.push_back(run < values.size() ? values[run] : 0.0);
             r.evaluations.push_back(run < evals.size() ? evals[run] : 0);
+            const std::vector<double>& base = collector.baseValues(g);
+            r.baseRunValues.push_back(run < base.size() ? base[run] : 0.0);
         }
     }
     r.warnings = sim.getParameters().warnings;

@@ -25,6 +25,8 @@ struct BatchResult {
     // Per group: the report's first line and its deviations; per run and group (row-major):
     // the run values and the counted evaluations; per run: the scored steps.
     std::vector<double> scores, deviations, runValues;
+    // The same of the base fitness (uncrowded), accounted as the group mean.
+    std::vector<double> baseScores, baseDeviations, baseRunValues;
     std::vector<long long> evaluations;
     std::vector<unsigned int> countedSteps;
     std::vector<SeriesRow> series;

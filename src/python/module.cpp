@@ -187,8 +187,9 @@ py::dict seriesColumns(const std::vector<SeriesRow>& rows) {
     const py::ssize_t n = static_cast<py::ssize_t>(rows.size());
     py::array_t<unsigned int> run(n), step(n);
     py::array_t<int> group(n), agents(n);
-    py::array_t<double> mean(n), best(n), publicBest(n);
+    py::array_t<double> mean(n), best(n), publicBest(n), meanBase(n), bestBase(n);
     py::array_t<long long> evals(n);
+    py::array_t<int> distinct(n);
     for (py::ssize_t i = 0; i < n; i++) {
         const SeriesRow& r = rows[static_cast<size_t>(i)];
         const double none = std::nan("");
@@ -200,15 +201,19 @@ py::dict seriesColumns(const std::vector<SeriesRow>& rows) {
         best.mutable_at(i) = r.hasFitness ? r.bestFitness : none;
         evals.mutable_at(i) = r.evaluations;
         publicBest.mutable_at(i) = r.publicBest;
+        meanBase.mutable_at(i) = r.hasFitness ? r.meanBaseFitness : none;
+        bestBase.mutable_at(i) = r.hasFitness ? r.bestBaseFitness : none;
+        distinct.mutable_at(i) = r.hasFitness ? r.distinctPoints : 0;
     }
     py::dict d;
     d["run"] = run, d["step"] = step, d["group"] = group, d["agents"] = agents;
     d["mean_fitness"] = mean, d["best_fitness"] = best, d["evaluations"] = evals, d["public_best"] = publicBest;
+    d["mean_base_fitness"] = meanBase, d["best_base_fitness"] = bestBase, d["distinct_points"] = distinct;
     return d;
 }
 
 struct RunResult {
-    py::object scores, perRun, std, evaluations, countedSteps, series, scoring;
+    py::object scores, perRun, std, evaluations, countedSteps, series, scoring, baseScores, basePerRun, baseStd;
     std::string report;
     double seconds;
 };
@@ -248,6 +253,9 @@ RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std:
             array(r.countedSteps, {runs}),
             series ? py::object(seriesColumns(r.series)) : py::none(),
             scoringTuple(r.scoring),
+            array(r.baseScores, {groups}),
+            array(r.baseRunValues, {runs, groups}),
+            array(r.baseDeviations, {groups}),
             r.report,
             r.seconds};
 }
@@ -391,6 +399,12 @@ void bindRun(py::module_& m) {
                       "Per fitness group, how its score was made: \"mean\" (the mean agent per counted step), "
                       "\"max\" (the best agent), \"sum/11\" (the agents' sum divided by 11: group 0 with "
                       "stats=False and agentsFitnessUseMax 0), or None (not scored: 0).")
+        .def_readonly("base_scores", &RunResult::baseScores,
+                      "Per fitness group, the base score: the group's mean base fitness (without crowding) per "
+                      "scored step, as the \"mean\" scoring accounts it.")
+        .def_readonly("base_per_run", &RunResult::basePerRun, "Per run and fitness group, the run's base value.")
+        .def_readonly("base_std", &RunResult::baseStd,
+                      "Per fitness group, the population standard deviation of the runs' base values.")
         .def_readonly("report", &RunResult::report, "The plain report, as the program prints it.")
         .def_readonly("seconds", &RunResult::seconds, "Time spent reading the configuration and running.");
     m.def("run", &run, py::arg("cfg"), py::arg("num_runs") = py::none(), py::arg("extra") = py::none(),

@@ -2,10 +2,13 @@
 // so that it reads back as the same double) and in CSV.
 #include "report.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "agent.h"
 #include "batchrunner.h"
+#include "landscape.h"
 #include "scoring.h"
 #include "simulation.h"
 #include "version.h"
@@ -65,14 +68,45 @@ std::string joined(const std::vector<std::string>& words, size_t from = 0) {
 
 }  // namespace
 
-void runBatchFor(BatchRunner& batch, ReportCollector& collector, BatchObserver* series) {
+void runBatchFor(BatchRunner& batch, ReportCollector& collector, BatchObserver* series, BatchObserver* agents) {
     std::vector<BatchObserver*> observers;
     if (series) observers.push_back(series);
+    if (agents) observers.push_back(agents);
     observers.push_back(&collector);
     batch.run(observers);
 }
 
+void ReportCollector::afterStep(Simulation& sim) {
+    const SimuParameters& p = sim.getParameters();
+    if (!p.runExternally || !Scorer::scoresStep(p, sim.getCurrentStep())) return;
+    const Landscape& landscape = sim.getLandscape();
+    for (int g = 0; g < p.nFitnessGroups; g++) {
+        const int size = p.lastFitnessAgent[g] - p.firstFitnessAgent[g] + 1;
+        if (size <= 0) continue;
+        double sum = 0.0;
+        for (int i = p.firstFitnessAgent[g]; i <= p.lastFitnessAgent[g]; i++)
+            sum += landscape.getBaseFitness(sim.getAgents()[i]->getLastPoint());
+        baseOfRun[g] += sum / size;
+        baseTotal[g] += sum / size;
+    }
+}
+
+double ReportCollector::baseScore(int g) const { return baseTotal[g] / baseDivisor; }
+
+double ReportCollector::baseDeviation(int g) const {
+    const double avg = baseScore(g);
+    double sq = 0.0;
+    for (double v : baseRunValues[g]) sq += (v - avg) * (v - avg);
+    return std::sqrt(sq / (double)baseRunValues[g].size());
+}
+
 void ReportCollector::afterRun(Simulation& sim, const Scorer& scores) {
+    const SimuParameters& p = sim.getParameters();
+    baseDivisor = p.lastStepsUsedForFitness * p.nRuns;
+    for (int g = 0; g < p.nFitnessGroups; g++) {
+        baseRunValues[g].push_back(baseOfRun[g] / p.lastStepsUsedForFitness);
+        baseOfRun[g] = 0.0;
+    }
     countedSteps.push_back(scores.countedStepsInRun());
     for (int g = 0; g < sim.getParameters().nFitnessGroups; g++) evaluations[g].push_back(sim.getCountedEvals(g));
 }
@@ -91,7 +125,10 @@ std::string ReportCollector::json(const BatchRunner& batch, const RunLabels& lab
                           {"scoring", scoring(batch, g)},
                           {"sd", scores.groupDeviation(g)},
                           {"values", scores.runValues(g)},
-                          {"evaluations", evaluations[g]}});
+                          {"evaluations", evaluations[g]},
+                          {"base_score", baseScore(g)},
+                          {"base_sd", baseDeviation(g)},
+                          {"base_values", baseRunValues[g]}});
     }
     const Json report = {{"program", "nkswarm"},
                          {"version", NK_VERSION},
@@ -118,11 +155,11 @@ std::string ReportCollector::csv(const BatchRunner& batch, const RunLabels& labe
                              field(files.size() > 1 ? files[1] : "") + "," + field(joined(files, 2)) + "," +
                              field(joined(labels.comparedStrategyNames)) + "," + std::to_string(p.landscapeseed) + "," +
                              std::to_string(p.changeseed) + "," + std::to_string(p.startseed) + "," +
-                             std::to_string(p.searchseed) + "\n";
+                             std::to_string(p.searchseed);
     std::string out =
         "group,first_agent,last_agent,agents,score,scoring,sd,runs,run,value,counted_steps,evaluations,version,main_"
-        "config,"
-        "extra_config,compared_configs,compared_strategies,landscapeseed,changeseed,startseed,searchseed\n";
+        "config,extra_config,compared_configs,compared_strategies,landscapeseed,changeseed,startseed,searchseed,"
+        "base_score,base_sd,base_value\n";
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
         const std::string lead = std::to_string(g) + "," + std::to_string(first) + "," + std::to_string(last) + "," +
@@ -137,6 +174,9 @@ std::string ReportCollector::csv(const BatchRunner& batch, const RunLabels& labe
             out += std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + ",";
             out += std::to_string(r < evaluations[g].size() ? evaluations[g][r] : 0);
             out += tail;
+            out += "," + number(baseScore(g)) + "," + number(baseDeviation(g)) + ",";
+            out += r < baseRunValues[g].size() ? number(baseRunValues[g][r]) : std::string();
+            out += "\n";
         }
     }
     return out;

@@ -19,16 +19,26 @@ struct RunLabels {
 
 class ReportCollector;
 
-// The one way a batch is run for its results: every run, with the series (when given) and
-// then the report collector as observers, in this order. The program and the Python module
-// both run batches through it.
-void runBatchFor(BatchRunner& batch, ReportCollector& collector, BatchObserver* series = nullptr);
+// The one way a batch is run for its results: every run, with the series and the agents'
+// trajectories (when given) and then the report collector as observers, in this order. The
+// program and the Python module both run batches through it.
+void runBatchFor(BatchRunner& batch, ReportCollector& collector, BatchObserver* series = nullptr,
+                 BatchObserver* agents = nullptr);
 
 class ReportCollector : public BatchObserver {
 public:
-    void afterStep(Simulation&) override {}
+    // On the scored steps, the base score's accounting.
+    void afterStep(Simulation& simulation) override;
     // Keeps what the simulation does not: each run's scored steps and evaluations.
     void afterRun(Simulation& simulation, const Scorer& scores) override;
+
+    // The base score of a group: the accounting of the group mean (the group's mean per
+    // scored step, summed, divided by lastStepsUsedForFitness, averaged over the runs) on the
+    // base fitness of the points the agents stand on, which crowding does not change. Per run,
+    // and its population standard deviation over the runs.
+    double baseScore(int group) const;
+    const std::vector<double>& baseValues(int group) const { return baseRunValues[group]; }
+    double baseDeviation(int group) const;
 
     std::string json(const BatchRunner& batch, const RunLabels& labels) const;
     // One row per fitness group and run.
@@ -40,4 +50,8 @@ public:
 private:
     std::vector<unsigned int> countedSteps;                 // per run
     std::vector<long long> evaluations[kMaxFitnessGroups];  // per group, per run
+    double baseTotal[kMaxFitnessGroups] = {};               // over all runs
+    double baseOfRun[kMaxFitnessGroups] = {};               // the current run's sum
+    std::vector<double> baseRunValues[kMaxFitnessGroups];   // per group, per run
+    unsigned int baseDivisor = 0;                           // lastStepsUsedForFitness x runs
 };

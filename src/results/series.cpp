@@ -2,6 +2,8 @@
 // its counted evaluations and the public memory's best, read without changing the run.
 #include "series.h"
 
+#include <algorithm>
+
 #include "agent.h"
 #include "simulation.h"
 
@@ -41,16 +43,26 @@ void SeriesRecorder::addRows(Simulation& sim) {
             run,        step,         g, last >= first ? last - first + 1 : 0, 0.0, 0.0, evaluations[(size_t)g],
             publicBest, last >= first};
         // Summed in agent order, as the report sums them, so that the means agree to the bit.
-        double sum = 0.0;
+        double sum = 0.0, baseSum = 0.0;
+        groupPoints.clear();
         for (int i = first; i <= last && row.hasFitness; i++) {
             const Point& point = points[static_cast<size_t>(i)];
             // An agent on no point would read the landscape at point -1 (all bits set).
             if (point.values < 0) row.hasFitness = false;
             const double f = row.hasFitness ? sim.getLandscape().peekFitnessValue(point) : 0.0;
+            const double base = row.hasFitness ? sim.getLandscape().getBaseFitness(point) : 0.0;
             sum += f;
+            baseSum += base;
             if (i == first || f > row.bestFitness) row.bestFitness = f;
+            if (i == first || base > row.bestBaseFitness) row.bestBaseFitness = base;
+            groupPoints.push_back(point.values);
         }
-        if (row.hasFitness) row.meanFitness = sum / row.agents;
+        if (row.hasFitness) {
+            row.meanFitness = sum / row.agents;
+            row.meanBaseFitness = baseSum / row.agents;
+            std::sort(groupPoints.begin(), groupPoints.end());
+            row.distinctPoints = (int)(std::unique(groupPoints.begin(), groupPoints.end()) - groupPoints.begin());
+        }
         addRow(row);
     }
     pending = false;

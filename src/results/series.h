@@ -18,6 +18,10 @@ struct SeriesRow {
     // False while the group has no agents or any of them stands on no point yet (a group
     // that has not had its turn): its fitness cells are then empty.
     bool hasFitness;
+    // The same two of the base fitness (the landscape's, stretched, without crowding), and the
+    // number of different points the group's agents stand on.
+    double meanBaseFitness = 0.0, bestBaseFitness = 0.0;
+    int distinctPoints = 0;
 };
 
 class SeriesRecorder : public BatchObserver {
@@ -37,8 +41,9 @@ private:
     bool pending = false;
     unsigned int run = 0, step = 0;
     double publicBest = 0.0;
-    std::vector<std::int64_t> evaluations;  // per fitness group
-    std::vector<Point> points;              // per agent
+    std::vector<std::int64_t> evaluations;             // per fitness group
+    std::vector<Point> points;                         // per agent
+    std::vector<decltype(Point::values)> groupPoints;  // scratch: one group's points
 
     void addRows(Simulation& simulation);
 };

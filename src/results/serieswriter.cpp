@@ -16,7 +16,9 @@ constexpr size_t kWriteChunk = 1 << 20;
 
 SeriesWriter::SeriesWriter(const std::string& name) : fileName(name), file(fopen(name.c_str(), "w")) {
     if (!file) NK_FATAL(IO, "Cannot write the series file %s: %s\n", name.c_str(), strerror(errno));
-    rows = "run,step,group,agents,mean_fitness,best_fitness,evaluations,public_best\n";
+    rows =
+        "run,step,group,agents,mean_fitness,best_fitness,evaluations,public_best,mean_base_fitness,best_base_fitness,"
+        "distinct_points\n";
     writeRows();
 }
 
@@ -25,10 +27,11 @@ SeriesWriter::~SeriesWriter() {
 }
 
 void SeriesWriter::addRow(const SeriesRow& r) {
-    char buf[200];
-    const int n = r.hasFitness ? snprintf(buf, sizeof buf, "%u,%u,%d,%d,%.6f,%.6f,%lld,%.6f\n", r.run, r.step, r.group,
-                                          r.agents, r.meanFitness, r.bestFitness, r.evaluations, r.publicBest)
-                               : snprintf(buf, sizeof buf, "%u,%u,%d,%d,,,%lld,%.6f\n", r.run, r.step, r.group,
+    char buf[256];
+    const int n = r.hasFitness ? snprintf(buf, sizeof buf, "%u,%u,%d,%d,%.6f,%.6f,%lld,%.6f,%.6f,%.6f,%d\n", r.run,
+                                          r.step, r.group, r.agents, r.meanFitness, r.bestFitness, r.evaluations,
+                                          r.publicBest, r.meanBaseFitness, r.bestBaseFitness, r.distinctPoints)
+                               : snprintf(buf, sizeof buf, "%u,%u,%d,%d,,,%lld,%.6f,,,\n", r.run, r.step, r.group,
                                           r.agents, r.evaluations, r.publicBest);
     rows.append(buf, static_cast<size_t>(n));
 }

@@ -31,6 +31,8 @@ void Agent::initRun() {
     totalRunFitness = 0.0;
 
     curSearchMethod = nullptr;
+    decidedType = SearchTypeExploit;
+    lastOwnStep_ = 0;
     searchMethods[SearchTypeExploit] = std::make_unique<SearchRandomLocal>(run, subject);
     searchMethods[SearchTypeExplore] = std::make_unique<SearchRandomJump>(run, subject);
     searchMethods[SearchTypeRecombination] = std::make_unique<SearchRecombination>(run, subject);
@@ -58,6 +60,7 @@ void Agent::step(int stgId) {
 
     subject.clearSearchPoints();
     curSearchMethod->step();
+    lastOwnStep_ = run.step() + 1;
     sumRealFitWithinPhase += run.landscape().getFitnessValue(phase.lastPoint());
     if (run.recordsHistory() && (pointHistory.empty() || pointHistory.back() != phase.lastPoint()))
         pointHistory.push_back(phase.lastPoint());
@@ -103,6 +106,7 @@ void Agent::applySearchAction(const AgentStrategy& s, int action, double pubBest
     const StrategyType t = s.type;
     const int k = action / s.getNumMemTypesS1();
     const int l = action % s.getNumMemTypesS1();
+    decidedType = static_cast<SearchType>(k);
     // Every non-exploit search type, recombination included, is carried out by the explore method.
     curSearchMethod = searchMethods[k == SearchTypeExploit ? SearchTypeExploit : SearchTypeExplore].get();
 

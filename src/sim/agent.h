@@ -62,6 +62,11 @@ public:
     double getTotalRunFitness() const { return totalRunFitness; }
     double getLastFitness(FitType t) const { return lastFitness[t]; }
     bool wasWaiting() const { return subject.phase().wasWaitingLastStep(); }
+    // For the per-agent output: the step (numbered from 1, as the series numbers them) in
+    // which the agent last stepped with its own strategy, 0 before its first, and the search
+    // type its decision then named (a recombination is carried out by the explore method).
+    unsigned int lastOwnStep() const { return lastOwnStep_; }
+    SearchType decidedSearchType() const { return decidedType; }
 
     // What the agent's network decisions see besides fitness: its progress through the phase
     // and its position in its group. The caller adds the fitness inputs.
@@ -73,6 +78,8 @@ private:
     SearchSubject subject;
     std::unique_ptr<SearchMethod> searchMethods[SearchTypeNum];
     SearchMethod* curSearchMethod = nullptr;  // one of searchMethods
+    SearchType decidedType = SearchTypeExploit;
+    unsigned int lastOwnStep_ = 0;
     double sumRealFitWithinPhase = 0.0;
     double lastFitness[FitTypeNum] = {};
     std::vector<double> fitnessValues;  // the shown fitness after each step (visual mode's plot)

@@ -9,6 +9,13 @@
 #include "scoring.h"
 #include "simulation.h"
 
+bool Scorer::scoresStep(const SimuParameters& params, unsigned int step) {
+    // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
+    // the run's length, and then no step counts.
+    if (params.maxTotalSteps - params.lastStepsUsedForFitness >= step) return false;
+    return true;
+}
+
 void Scorer::startRun() {
     countedSteps = 0;
     for (double& f : runFitnessOfGroup) f = 0.0;
@@ -17,9 +24,7 @@ void Scorer::startRun() {
 void Scorer::accountStep(const Simulation& sim) {
     const std::vector<std::unique_ptr<Agent>>& agents = sim.getAgents();
     const unsigned int step = sim.getCurrentStep();
-    // Only the last L steps of a run count; the unsigned difference wraps when L exceeds
-    // the run's length, and then no step counts.
-    if (params.maxTotalSteps - params.lastStepsUsedForFitness >= step) return;
+    if (!scoresStep(params, step)) return;
     countedSteps++;
 
     if (statsPrinted_) {

@@ -16,6 +16,8 @@ class Scorer {
 public:
     Scorer(const SimuParameters& params, bool statsPrinted) : params(params), statsPrinted_(statsPrinted) {}
 
+    // Whether step `step` (numbered from 1, as it ends) is one of a run's scored steps.
+    static bool scoresStep(const SimuParameters& params, unsigned int step);
     // A run starts: nothing of it is scored yet.
     void startRun();
     // The step that just ended, when it is one of the run's last lastStepsUsedForFitness

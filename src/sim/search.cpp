@@ -40,11 +40,15 @@ void SearchMethod::step() {
 
 void SearchMethod::stepOtherStrategies(int /*stgId*/) {}
 
-void SearchMethod::setSrcMemory(MemType memType) { srcMemory = subject.memory(memType); }
+void SearchMethod::setSrcMemory(MemType memType) {
+    srcMemory = subject.memory(memType);
+    srcMemType = memType;
+}
 
 void SearchMethod::setSrcMemories(MemType memType1, MemType memType2) {
     srcMemory = subject.memory(memType1);
     srcMemory2 = subject.memory(memType2);
+    srcMemType = memType1;
 }
 
 MemType SearchMethod::probSelectMem(double pointFitness) {
@@ -115,6 +119,7 @@ bool SearchMethod::prepareStartPoint(Point& curPoint, double& curFitness) {
     }
 
     if (newStart && params().alwaysUpdateSourceMem) srcMemory->addPoint(curPoint, curFitness, VisitTypeRevisit);
+    startedAnew_ = newStart;
     return newStart;
 }
 

@@ -30,6 +30,10 @@ public:
     // Whether every step starts from the source memory's best point, not only a phase's first.
     bool startsEveryStepAnew() const { return alwaysStartWithNewPoint; }
     void setStartEveryStepAnew(bool anew) { alwaysStartWithNewPoint = anew; }
+    // Where the last step started, as the per-agent output tells it: the source memory's
+    // best point (anew) or where the agent stood. Nothing in the run reads these.
+    bool startedAnew() const { return startedAnew_; }
+    MemType getSrcMemType() const { return srcMemType; }
 
 protected:
     RunContext& run;
@@ -38,6 +42,8 @@ protected:
     Memory* srcMemory;
     Memory* srcMemory2;
     bool alwaysStartWithNewPoint;
+    MemType srcMemType = MemTypePublic;
+    bool startedAnew_ = false;
 
     // The steps and the tree search read these two through locals: they call out to the
     // landscape between reads, after which the context's fields would be fetched again.

@@ -37,10 +37,11 @@ def cases():  # the golden cases and the README's example commands
 
 
 def series_csv(s):
-    rows = ["run,step,group,agents,mean_fitness,best_fitness,evaluations,public_best"]
+    rows = ["run,step,group,agents,mean_fitness,best_fitness,evaluations,public_best,mean_base_fitness,best_base_fitness,distinct_points"]
     for i in range(len(s["run"])):
         fit = f"{s['mean_fitness'][i]:.6f},{s['best_fitness'][i]:.6f}" if s["agents"][i] else ","
-        rows.append(f"{s['run'][i]},{s['step'][i]},{s['group'][i]},{s['agents'][i]},{fit},{s['evaluations'][i]},{s['public_best'][i]:.6f}")
+        base = f"{s['mean_base_fitness'][i]:.6f},{s['best_base_fitness'][i]:.6f},{s['distinct_points'][i]}" if s["agents"][i] else ",,"
+        rows.append(f"{s['run'][i]},{s['step'][i]},{s['group'][i]},{s['agents'][i]},{fit},{s['evaluations'][i]},{s['public_best'][i]:.6f},{base}")
     return rows  # lines, so that a failure names the first line that differs
 
 
