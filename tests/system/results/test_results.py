@@ -4,7 +4,8 @@
 Every batch golden case gives its expected output with --series and --dump-config, and its dump
 reads back to the same output and dumps identically; with --print-stats the series' group means
 reproduce (or, for the best agent's score, bound) the run values and the JSON and CSV reports
-hold the plain report's numbers. The sweep tool collects the rows' series; plot.py writes PNGs.
+hold the plain report's numbers, and the JSON report's parameters the dump's lines. CSV reports of
+different configurations stack into one table. The sweep tool collects the rows' series; plot.py writes PNGs.
 """
 
 import csv
@@ -77,6 +78,15 @@ def dump_args(args, dump):
     return [dump] + rest
 
 
+def dumped(path):
+    """{keyword: [its values' text, one per line]} of a --dump-config file, in its order."""
+    out = {}
+    for line in read(path).splitlines():
+        if not line.startswith("#"):
+            out.setdefault(line.split(" ")[0], []).append(line.partition(" ")[2])
+    return out
+
+
 def series_rows(path):
     """{(run, group): [row, ...]} in step order."""
     out = {}
@@ -147,6 +157,10 @@ class GoldenCases(Scratch):
                     continue  # the action-probability check: no report
                 rep = json.loads(run(args + ["--series", "s.csv", "--report", "json"], work))
                 self.check_report(rep, plain)
+                # The report's parameters are the dump's lines: a list per repeated keyword or block.
+                lists = {k: v if isinstance(v, list) else [v]
+                         for k, v in rep["parameters"].items() if v not in (None, [])}
+                self.assertEqual(lists, dumped(os.path.join(self.tmp, "d1.cfg")), "parameters")
                 self.check_series(rep, series_rows(os.path.join(work, "s.csv")))
                 kinds.add(rep["agents_fitness_use_max"])
         self.assertEqual(kinds, {True, False}, "both kinds of score")
@@ -178,6 +192,22 @@ class GoldenCases(Scratch):
                            int(t["evaluations"]), t["version"]) for t in table],
                          [(g["group"], r, v, g["score"], g["sd"], g["evaluations"][r], rep["version"])
                           for g in rep["groups"] for r, v in enumerate(g["values"])])
+
+    def test_csv_reports_of_different_configurations_stack(self):
+        examples, cfgs = os.path.join(ROOT, "examples"), ["basic.cfg", "groups_network.cfg"]
+        texts = [run([cfg, "--num-runs", "2", "--report", "csv", "--dump-config", os.path.join(self.tmp, cfg)],
+                     examples) for cfg in cfgs]
+        self.assertEqual(texts[0].splitlines()[0], texts[1].splitlines()[0], "headers")
+        table = list(csv.reader(io.StringIO(texts[0] + texts[1].split("\n", 1)[1])))
+        header, rows = table[0], [dict(zip(table[0], r)) for r in table[1:]]
+        keywords = [line.split("\t")[0] for line in run(["--keywords"], examples).splitlines()[2:]]
+        own = header[:header.index("searchseed") + 1]
+        self.assertEqual(header[len(own):], [k for k in keywords if k not in own], "a column per keyword")
+        self.assertEqual([(r["main_config"], r["k"], r["groupSize"], r["flockingIntensity"]) for r in rows],
+                         [("basic.cfg", "6", "0", "0.95")] * 2 + [("groups_network.cfg", "5", "5", "0.9")] * 2)
+        for r in rows:
+            dump = dumped(os.path.join(self.tmp, r["main_config"]))
+            self.assertEqual({k: r[k] for k in keywords}, {k: "; ".join(dump.get(k, [])) for k in keywords})
 
 
 def png_size(path):
