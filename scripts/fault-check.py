@@ -177,6 +177,15 @@ FAULTS = [
     F("driver", "scored-steps-last-run", "src/sim/scorer.cpp",
       "mostCounted = std::max(mostCounted, countedSteps);", "mostCounted = countedSteps;",
       "the scored-steps warning names the last run's count, not the largest"),
+    # --- uncrowded outputs -----------------------------------------------------------------
+    F("outputs", "series-base-crowded", "src/results/series.cpp",
+      "sim.getLandscape().getBaseFitness(point) : 0.0;", "sim.getLandscape().peekFitnessValue(point) : 0.0;",
+      "the series' base fitness is the crowded one"),
+    F("outputs", "base-score-summed", "src/results/report.cpp", "baseOfRun[g] += sum / size;",
+      "baseOfRun[g] += sum;", "the base score sums the group instead of averaging it"),
+    F("outputs", "agents-fitness-base", "src/results/agentswriter.cpp",
+      "appendFixed(rows, landscape.peekFitnessValue(a.point));", "appendFixed(rows, a.base);",
+      "the agents' fitness column repeats the base fitness"),
     # --- reader and messages ----------------------------------------------------------------
     F("reader", "k-equal-n", "src/config/keywordchecks.cpp", "p.k > p.n - 1)", "p.k > p.n)",
       "K = N is accepted"),

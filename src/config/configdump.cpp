@@ -28,10 +28,10 @@ bool writable(const KeywordEntry& entry, SimuParameters& p) {
     return true;
 }
 
-std::string line(const std::string& keyword, const std::vector<std::string>& words) {
-    std::string out = keyword;
-    for (const std::string& w : words) out += " " + w;
-    return out + "\n";
+std::string joined(const std::vector<std::string>& words) {
+    std::string out;
+    for (size_t i = 0; i < words.size(); i++) out += (i ? " " : "") + words[i];
+    return out;
 }
 
 // One value as print() writes it (the widest, "%f" of the lowest double, has 317 characters).
@@ -79,15 +79,11 @@ std::string parameterListing(const SimuParameters& params) {
     return out + sizes;
 }
 
-std::string configDump(const SimuParameters& params, const std::string& header) {
+std::vector<DumpedSetting> dumpedSettings(const SimuParameters& params) {
     // The table's field accessors serve the reader too, which writes through them; the dump
     // only reads.
     SimuParameters& p = const_cast<SimuParameters&>(params);
-    std::string out;
-    size_t start = 0;
-    for (size_t end; (end = header.find('\n', start)) != std::string::npos; start = end + 1)
-        out += "# " + header.substr(start, end - start) + "\n";
-
+    std::vector<DumpedSetting> out;
     // What the reader will have read before each keyword, for the keywords' conditions.
     std::map<std::string, std::string> written;
     const auto firstValue = [&written](const std::string& keyword) -> const std::string* {
@@ -99,7 +95,7 @@ std::string configDump(const SimuParameters& params, const std::string& header) 
         if (isBlock(entry)) {
             for (const ConfigBlock& b : p.blocksRead) {
                 if (b.keyword != entry.name) continue;
-                out += line(entry.name, b.words);
+                out.push_back({entry.name, joined(b.words)});
                 written.emplace(entry.name, "");
             }
             continue;
@@ -108,9 +104,19 @@ std::string configDump(const SimuParameters& params, const std::string& header) 
         const int times = entry.presence == Presence::Repeated ? p.nFitnessGroups : 1;
         for (int g = 0; g < times; g++) {
             const std::vector<std::string> words = fieldValues(entry, p, g);
-            out += line(entry.name, words);
+            out.push_back({entry.name, joined(words)});
             written.emplace(entry.name, words[0]);
         }
     }
+    return out;
+}
+
+std::string configDump(const SimuParameters& params, const std::string& header) {
+    std::string out;
+    size_t start = 0;
+    for (size_t end; (end = header.find('\n', start)) != std::string::npos; start = end + 1)
+        out += "# " + header.substr(start, end - start) + "\n";
+    for (const DumpedSetting& s : dumpedSettings(params))
+        out += s.keyword + (s.values.empty() ? "" : " " + s.values) + "\n";
     return out;
 }

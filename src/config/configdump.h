@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "params.h"
 
@@ -10,6 +11,14 @@
 // same settings. Compared strategies are not included; they keep their own files.
 // `header` is put first, as comment lines.
 std::string configDump(const SimuParameters& params, const std::string& header);
+// One line of that file: the keyword and the text of its values as written ("" for none).
+struct DumpedSetting {
+    std::string keyword;
+    std::string values;
+};
+// The lines of configDump() after its header, in the same order; the labelled reports record
+// the settings from these, so that they read exactly as the dump.
+std::vector<DumpedSetting> dumpedSettings(const SimuParameters& params);
 // The settings as SimuParameters::print() writes them: the listed keywords of the table in
 // their places, then the landscape's sizes.
 std::string parameterListing(const SimuParameters& p);

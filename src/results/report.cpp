@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "agent.h"
 #include "batchrunner.h"
+#include "configdump.h"
+#include "keywords.h"
 #include "landscape.h"
 #include "scoring.h"
 #include "simulation.h"
@@ -60,9 +63,51 @@ Json scoring(const BatchRunner& batch, int g) {
     return name.empty() ? Json() : Json(name);
 }
 
-std::string joined(const std::vector<std::string>& words, size_t from = 0) {
+std::string joined(const std::vector<std::string>& words, size_t from = 0, const char* separator = " ") {
     std::string out;
-    for (size_t i = from; i < words.size(); i++) out += (i > from ? " " : "") + words[i];
+    for (size_t i = from; i < words.size(); i++) out += (i > from ? separator : "") + words[i];
+    return out;
+}
+
+// The CSV report's own columns; the keyword columns follow them.
+const char* const kCsvColumns =
+    "group,first_agent,last_agent,agents,score,scoring,sd,runs,run,value,counted_steps,evaluations,version,main_config,"
+    "extra_config,compared_configs,compared_strategies,landscapeseed,changeseed,startseed,searchseed,base_score,base_"
+    "sd,"
+    "base_value";
+
+// The values of each keyword that --dump-config writes, one text per line it writes.
+std::map<std::string, std::vector<std::string>> dumpedValues(const SimuParameters& p) {
+    std::map<std::string, std::vector<std::string>> values;
+    for (const DumpedSetting& s : dumpedSettings(p)) values[s.keyword].push_back(s.values);
+    return values;
+}
+
+// Keywords that may stand on several lines (a line per fitness group, or per block) hold a list,
+// so that a keyword's JSON type does not depend on the configuration.
+bool manyLines(const KeywordEntry& entry) { return entry.presence == Presence::Repeated || isBlock(entry); }
+
+// Every keyword of the table, in its order: the dump's text of its values; null (a list: empty)
+// where the dump does not write it.
+Json parameters(const SimuParameters& p) {
+    const std::map<std::string, std::vector<std::string>> values = dumpedValues(p);
+    Json out = Json::object();
+    for (const KeywordEntry& entry : keywordTable()) {
+        const auto it = values.find(entry.name);
+        if (manyLines(entry))
+            out[entry.name] = it == values.end() ? Json::array() : Json(it->second);
+        else
+            out[entry.name] = it == values.end() ? Json() : Json(it->second[0]);
+    }
+    return out;
+}
+
+// The keywords that have no column yet (the seeds have theirs), in the table's order.
+std::vector<const KeywordEntry*> keywordColumns() {
+    std::vector<const KeywordEntry*> out;
+    for (const KeywordEntry& entry : keywordTable())
+        if ((std::string(",") + kCsvColumns + ",").find(std::string(",") + entry.name + ",") == std::string::npos)
+            out.push_back(&entry);
     return out;
 }
 
@@ -141,7 +186,8 @@ std::string ReportCollector::json(const BatchRunner& batch, const RunLabels& lab
                          {"print_stats", labels.printStats},
                          {"agents_fitness_use_max", p.agentsFitnessUseMax},
                          {"sd_kind", kDeviationKind},
-                         {"groups", groups}};
+                         {"groups", groups},
+                         {"parameters", parameters(p)}};
     // File names need not be UTF-8; a byte that is not stays visible as U+FFFD.
     return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -150,16 +196,23 @@ std::string ReportCollector::csv(const BatchRunner& batch, const RunLabels& labe
     const SimuParameters& p = batch.simulation().getParameters();
     const Scorer& scores = batch.scores();
     const std::vector<std::string>& files = labels.configFiles;
-    // What every row repeats, so that rows of many reports can be stacked.
+    // What every row repeats, so that rows of many reports can be stacked: the same columns for
+    // every configuration, a keyword's lines joined by "; ", empty where the dump has none.
     const std::string tail = "," + field(NK_VERSION) + "," + field(files.empty() ? "" : files[0]) + "," +
                              field(files.size() > 1 ? files[1] : "") + "," + field(joined(files, 2)) + "," +
                              field(joined(labels.comparedStrategyNames)) + "," + std::to_string(p.landscapeseed) + "," +
                              std::to_string(p.changeseed) + "," + std::to_string(p.startseed) + "," +
                              std::to_string(p.searchseed);
-    std::string out =
-        "group,first_agent,last_agent,agents,score,scoring,sd,runs,run,value,counted_steps,evaluations,version,main_"
-        "config,extra_config,compared_configs,compared_strategies,landscapeseed,changeseed,startseed,searchseed,"
-        "base_score,base_sd,base_value\n";
+    std::string out = kCsvColumns;
+    std::string keywordCells;
+    const std::map<std::string, std::vector<std::string>> values = dumpedValues(p);
+    for (const KeywordEntry* entry : keywordColumns()) {
+        const auto it = values.find(entry->name);
+        out += std::string(",") + entry->name;
+        keywordCells += "," + field(it == values.end() ? "" : joined(it->second, 0, "; "));
+    }
+    out += "\n";
+    keywordCells += "\n";
     for (int g = 0; g < p.nFitnessGroups; g++) {
         const int first = p.firstFitnessAgent[g], last = p.lastFitnessAgent[g];
         const std::string lead = std::to_string(g) + "," + std::to_string(first) + "," + std::to_string(last) + "," +
@@ -176,7 +229,7 @@ std::string ReportCollector::csv(const BatchRunner& batch, const RunLabels& labe
             out += tail;
             out += "," + number(baseScore(g)) + "," + number(baseDeviation(g)) + ",";
             out += r < baseRunValues[g].size() ? number(baseRunValues[g][r]) : std::string();
-            out += "\n";
+            out += keywordCells;
         }
     }
     return out;

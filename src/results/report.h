@@ -1,5 +1,6 @@
 // The labelled batch report (--report json|csv): the plain report's numbers with their labels
-// and with what produced them (files, seeds, version, compared strategies).
+// and with what produced them (files, seeds, version, compared strategies, and the settings as
+// --dump-config writes them).
 #pragma once
 
 #include <string>

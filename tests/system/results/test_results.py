@@ -4,7 +4,8 @@
 Every batch golden case gives its expected output with --series and --dump-config, and its dump
 reads back to the same output and dumps identically; with --print-stats the series' group means
 reproduce (or, for the best agent's score, bound) the run values and the JSON and CSV reports
-hold the plain report's numbers. The sweep tool collects the rows' series; plot.py writes PNGs.
+hold the plain report's numbers, and the JSON report's parameters the dump's lines. CSV reports of
+different configurations stack into one table. The sweep tool collects the rows' series; plot.py writes PNGs.
 """
 
 import csv
@@ -77,6 +78,15 @@ def dump_args(args, dump):
     return [dump] + rest
 
 
+def dumped(path):
+    """{keyword: [its values' text, one per line]} of a --dump-config file, in its order."""
+    out = {}
+    for line in read(path).splitlines():
+        if not line.startswith("#"):
+            out.setdefault(line.split(" ")[0], []).append(line.partition(" ")[2])
+    return out
+
+
 def series_rows(path):
     """{(run, group): [row, ...]} in step order."""
     out = {}
@@ -99,9 +109,10 @@ class Scratch(unittest.TestCase):
         return work
 
     def round_trip(self, args, cwd, expected):
-        """--series and --dump-config leave the output as `expected`, and the dump reads back to it."""
+        """--series, --agents and --dump-config leave the output as `expected`, and the dump reads back to it."""
         d1, d2 = os.path.join(self.tmp, "d1.cfg"), os.path.join(self.tmp, "d2.cfg")
-        self.assertEqual(run(args + ["--series", os.path.join(self.tmp, "s.csv")], cwd), expected, "--series")
+        outputs = ["--series", os.path.join(self.tmp, "s.csv"), "--agents", os.path.join(self.tmp, "a.csv")]
+        self.assertEqual(run(args + outputs, cwd), expected, "--series --agents")
         self.assertEqual(run(args + ["--dump-config", d1], cwd), expected, "--dump-config")
         self.assertEqual(run(dump_args(args, d1) + ["--dump-config", d2], cwd), expected, "run from the dump")
         self.assertEqual(read(d1), read(d2), "the dump of the dump differs")
@@ -124,6 +135,30 @@ class Scratch(unittest.TestCase):
                     self.assertLessEqual(value, sum(float(x["best_fitness"]) for x in counted) / L + slack)
                 else:
                     self.assertAlmostEqual(sum(float(x["mean_fitness"]) for x in counted) / L, value, delta=slack)
+                # The base score is the mean's accounting on the uncrowded fitness of the same points.
+                if all(x["mean_base_fitness"] for x in counted):
+                    self.assertAlmostEqual(sum(float(x["mean_base_fitness"]) for x in counted) / L, g["base_values"][r],
+                                           delta=slack)
+            self.assertAlmostEqual(sum(g["base_values"]) / len(g["base_values"]), g["base_score"], delta=1e-12)
+
+    def check_agents(self, rep, rows, agents_path):
+        """The agents' rows of a step average to the series' means of their group and step."""
+        steps = {}
+        with open(agents_path, newline="") as f:
+            for a in csv.DictReader(f):
+                if a["group"] and a["fitness"]:
+                    cell = steps.setdefault((int(a["run"]), int(a["group"]), int(a["step"])), [0, 0.0, 0.0])
+                    cell[0] += 1
+                    cell[1] += float(a["fitness"])
+                    cell[2] += float(a["base_fitness"])
+        for (r, g), series in rows.items():
+            for x in series:
+                if not x["mean_fitness"]:
+                    continue
+                count, fit, base = steps[(r, g, int(x["step"]))]
+                self.assertEqual(count, int(x["agents"]))
+                self.assertAlmostEqual(fit / count, float(x["mean_fitness"]), delta=1.01e-6)
+                self.assertAlmostEqual(base / count, float(x["mean_base_fitness"]), delta=1.01e-6)
 
     def check_report(self, rep, plain):
         lines = [[float(v) for v in line.split()] for line in plain.splitlines()]
@@ -145,9 +180,15 @@ class GoldenCases(Scratch):
                 plain = run(args, work)
                 if not plain:
                     continue  # the action-probability check: no report
-                rep = json.loads(run(args + ["--series", "s.csv", "--report", "json"], work))
+                rep = json.loads(run(args + ["--series", "s.csv", "--agents", "a.csv", "--report", "json"], work))
                 self.check_report(rep, plain)
-                self.check_series(rep, series_rows(os.path.join(work, "s.csv")))
+                # The report's parameters are the dump's lines: a list per repeated keyword or block.
+                lists = {k: v if isinstance(v, list) else [v]
+                         for k, v in rep["parameters"].items() if v not in (None, [])}
+                self.assertEqual(lists, dumped(os.path.join(self.tmp, "d1.cfg")), "parameters")
+                rows = series_rows(os.path.join(work, "s.csv"))
+                self.check_series(rep, rows)
+                self.check_agents(rep, rows, os.path.join(work, "a.csv"))
                 kinds.add(rep["agents_fitness_use_max"])
         self.assertEqual(kinds, {True, False}, "both kinds of score")
 
@@ -178,6 +219,22 @@ class GoldenCases(Scratch):
                            int(t["evaluations"]), t["version"]) for t in table],
                          [(g["group"], r, v, g["score"], g["sd"], g["evaluations"][r], rep["version"])
                           for g in rep["groups"] for r, v in enumerate(g["values"])])
+
+    def test_csv_reports_of_different_configurations_stack(self):
+        examples, cfgs = os.path.join(ROOT, "examples"), ["basic.cfg", "groups_network.cfg"]
+        texts = [run([cfg, "--num-runs", "2", "--report", "csv", "--dump-config", os.path.join(self.tmp, cfg)],
+                     examples) for cfg in cfgs]
+        self.assertEqual(texts[0].splitlines()[0], texts[1].splitlines()[0], "headers")
+        table = list(csv.reader(io.StringIO(texts[0] + texts[1].split("\n", 1)[1])))
+        header, rows = table[0], [dict(zip(table[0], r)) for r in table[1:]]
+        keywords = [line.split("\t")[0] for line in run(["--keywords"], examples).splitlines()[2:]]
+        own = header[:header.index("base_value") + 1]
+        self.assertEqual(header[len(own):], [k for k in keywords if k not in own], "a column per keyword")
+        self.assertEqual([(r["main_config"], r["k"], r["groupSize"], r["flockingIntensity"]) for r in rows],
+                         [("basic.cfg", "6", "0", "0.95")] * 2 + [("groups_network.cfg", "5", "5", "0.9")] * 2)
+        for r in rows:
+            dump = dumped(os.path.join(self.tmp, r["main_config"]))
+            self.assertEqual({k: r[k] for k in keywords}, {k: "; ".join(dump.get(k, [])) for k in keywords})
 
 
 def png_size(path):
