@@ -61,6 +61,7 @@ def test_runs_and_errors_equal_the_program(folder, args, tmp_path, monkeypatch, 
     r = nkswarm.run(args[0], series=True, **options(args))
     assert "".join(f"warning: {w.message}\n" for w in recwarn) == prog.stderr
     assert r.scores.tolist() == [g["score"] for g in groups] and r.std.tolist() == [g["sd"] for g in groups]
+    assert r.base_scores.tolist() == [g["base_score"] for g in groups] and r.base_per_run.T.tolist() == [g["base_values"] for g in groups]
     best, stats = report["agents_fitness_use_max"], report["print_stats"]  # the scoring the report documents
     assert r.scoring == tuple(None if g and not stats else "max" if best else "mean" if stats else "sum/11" for g in range(len(groups)))
     assert r.per_run.T.tolist() == [g["values"] for g in groups] and r.evaluations.T.tolist() == [g["evaluations"] for g in groups]
