@@ -3,15 +3,15 @@
 
     study.py SWEEP.csv SERIES.csv [-o OUT.png] [--last-steps L]
 
-SWEEP.csv and SERIES.csv are what `sweep.py collect DIR -o SWEEP.csv --series SERIES.csv` writes for
-sweep.json (run.sh does it all). Per sweep row, a run's crowded score is the sum of the series'
-mean_fitness over its last L steps (lastStepsUsedForFitness, 25 in basic.cfg) divided by L, and its
-base score the same sum of mean_base_fitness (best base: of best_base_fitness, the group's best agent's
-uncrowded fitness); a row's scores are the means over its runs. The crowded
-score must equal the report's (mean_g0, the group's mean with --print-stats), which checks L. Each
-point averages the seed replicates, with error bars of one standard error. Writes OUT.png and OUT.csv
-(per point: k, flockingIntensity, replicates, crowded, base and best base score with standard errors).
-Stops at a failed row. Needs Debian's python3-matplotlib.
+SWEEP.csv and SERIES.csv are what `sweep.py collect DIR -o SWEEP.csv --series SERIES.csv` writes
+for sweep.json (run.sh does it all). Per sweep row, a run's crowded score is the sum of the
+series' mean_fitness over its last L steps (lastStepsUsedForFitness, 25 in basic.cfg) divided by
+L, its base score the same of mean_base_fitness, its best base score of best_base_fitness (the
+best agent's uncrowded fitness) and its distinct points of distinct_points; a row's scores are
+the means over its runs. The crowded score must equal the report's (mean_g0, the group's mean
+with --print-stats), which checks L. Each point averages the seed replicates, with error bars of
+one standard error. Writes OUT.png and OUT.csv (per point: k, flockingIntensity, replicates, then
+each score with its standard error). Stops at a failed row. Needs Debian's python3-matplotlib.
 """
 
 import argparse
@@ -28,7 +28,7 @@ matplotlib.use("Agg")  # files only, no display
 import matplotlib.pyplot as plt  # noqa: E402
 
 
-COLUMNS = ["mean_fitness", "mean_base_fitness", "best_base_fitness"]  # the scores, in this order
+COLUMNS = ["mean_fitness", "mean_base_fitness", "best_base_fitness", "distinct_points"]  # in this order
 
 
 def checked_rows(path):
@@ -46,7 +46,7 @@ def checked_rows(path):
 
 
 def row_scores(path, last):
-    """{row: (k, intensity, crowded, base, best base)}: the runs' scores over their last `last` steps, averaged."""
+    """{row: (k, intensity, crowded, base, ...)}: the runs' COLUMNS over their last `last` steps, averaged."""
     tails, cond = collections.defaultdict(lambda: collections.deque(maxlen=last)), {}
     with open(path, newline="") as f:
         for r in csv.DictReader(f):
@@ -89,7 +89,7 @@ def main(argv=None):
     with open(os.path.splitext(args.output)[0] + ".csv", "w", newline="") as f:
         w = csv.writer(f)
         w.writerow(["k", "flockingIntensity", "replicates", "crowded_score", "crowded_se", "base_score", "base_se",
-                    "best_base_score", "best_base_se"])
+                    "best_base_score", "best_base_se", "distinct_points", "distinct_points_se"])
         w.writerows([k, x, n] + ["%.6f" % v for v in rest] for k, x, n, *rest in table)
     draw(table, args.output)
     return 0
