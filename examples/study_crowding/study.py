@@ -107,7 +107,7 @@ def draw(table, out):
         ax.set_xlabel("flockingIntensity (1 = no crowding; lower = stronger)")
         ax.grid(True, alpha=0.3)
     reps = min(t[2] for t in table)
-    axes[0].set_ylabel("group's mean fitness, last scored steps\n(mean of %d seed replicates, bars ±1 s.e.)" % reps)
+    axes[0].set_ylabel("group's mean fitness over the scored steps\n(mean of %d seed replicates, bars ±1 s.e.)" % reps)
     axes[1].legend(title="landscape", fontsize="small")
     fig.suptitle("Crowding on basic.cfg with independent components (N = 20, 50 agents)")
     fig.tight_layout()
