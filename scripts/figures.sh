@@ -6,8 +6,10 @@
 #                            strength, one line per K
 #   docs/results-strategies.png  examples/python/strategy_curve.py: mean fitness per step of
 #                            four search tables, run in threads through the Python module
-# Needs build/nkswarm, the module beside it (build/python) and /usr/bin/python3 with
-# matplotlib (scripts/install-deps.sh --python).
+#   docs/study-crowding.png  examples/study_crowding/run.sh: crowded and base score against
+#                            crowding strength, one line per K (and docs/study-crowding.csv)
+# Needs build/nkswarm, the module beside it (build/python), /usr/bin/python3 with
+# matplotlib (scripts/install-deps.sh --python) and, for the study, GNU parallel (a few minutes).
 #   scripts/figures.sh [PROGRAM]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,4 +29,5 @@ python3 scripts/sweep.py collect "$tmp/sweep" -o "$tmp/sweep.csv" --series "$tmp
 "${plot[@]}" sweep "$tmp/sweep.csv" --x flockingIntensity --by k -o docs/results-sweep.png \
   --title "basic.cfg: score against crowding strength (3 seeds x 2 runs per point)"
 PYTHONPATH="$(dirname "$prog")/python" /usr/bin/python3 examples/python/strategy_curve.py -o docs/results-strategies.png
-echo "figures.sh: wrote docs/results-series.png, docs/results-sweep.png and docs/results-strategies.png"
+bash examples/study_crowding/run.sh -p "$prog" -o docs/study-crowding.png
+echo "figures.sh: wrote docs/results-series.png, docs/results-sweep.png, docs/results-strategies.png and docs/study-crowding.png"

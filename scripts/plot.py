@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """Figures of nkswarm results, as PNG files.
 
-    plot.py series SERIES.csv [--by COLUMN] [-o OUT.png] [--title TEXT] [--size WxH]
+    plot.py series SERIES.csv [--y COLUMN] [--by COLUMN] [-o OUT.png] [--title TEXT] [--size WxH]
         a --series file, or the series of a sweep (sweep.py collect --series): each fitness
-        group's mean fitness per step, averaged over the runs, with a band of one standard
-        deviation over the runs on either side (the population deviation, as the report's), and
-        the runs' average best fitness dashed; one line per value of the --by column
+        group's --y column per step (default mean_fitness), averaged over the runs, with a band
+        of one standard deviation over the runs on either side (the population deviation, as the
+        report's); for a mean_* column the runs' average of its best_* column dashed
+        (mean_fitness: best_fitness, mean_base_fitness: best_base_fitness); one line per value of
+        the --by column
     plot.py sweep SWEEP.csv --x COLUMN [--by COLUMN] [--group G] [-o OUT.png] [--title TEXT] [--size WxH]
         a sweep CSV (scripts/sweep.py collect): group G's score against COLUMN, one line per value
         of the --by column; rows that differ only in their seeds (seed replicates) are averaged,
@@ -97,40 +99,52 @@ def save(fig, ax, out, legend=True):
     plt.close(fig)
 
 
-def series_lines(rows, by):
-    """{(by value, group): {step: ([mean per run], [best per run])}} from the rows of a series file."""
+# The y axis's words for the series' fitness columns; other columns are named as they are.
+Y_LABELS = {"mean_fitness": "current fitness", "best_fitness": "current fitness",
+            "mean_base_fitness": "base (uncrowded) fitness", "best_base_fitness": "base (uncrowded) fitness",
+            "distinct_points": "distinct points"}
+
+
+def series_lines(rows, by, columns):
+    """{(by value, group): {step: ([value per run] for each column)}} from the rows of a series file."""
     lines = {}
     for r in rows:
-        if not r["mean_fitness"]:
+        if not all(r[c] for c in columns):
             continue  # a group without agents
         steps = lines.setdefault((r[by] if by else "", int(r["group"])), {})
-        means, bests = steps.setdefault(int(r["step"]), ([], []))
-        means.append(float(r["mean_fitness"]))
-        bests.append(float(r["best_fitness"]))
+        for values, c in zip(steps.setdefault(int(r["step"]), tuple([] for _ in columns)), columns):
+            values.append(float(r[c]))
     return lines
 
 
 def plot_series(args):
     table = Table(args.file)
     table.need(args.by)
+    table.need(args.y)
+    # A mean comes with its best, dashed (mean_fitness with best_fitness).
+    best = "best" + args.y[len("mean"):] if args.y.startswith("mean_") else None
+    columns = [args.y] + ([best] if best in table.header else [])
     refuse_pooling(table, table.rows, [args.by] if args.by else [])
-    lines = series_lines(table.rows, args.by)
+    lines = series_lines(table.rows, args.by, columns)
     if not lines:
         raise SystemExit("plot.py: %s holds no rows with agents" % args.file)
     fig, ax = figure(args.size, args.title)
+    words = [c.replace("_fitness", "").replace("_", " ") for c in columns]  # "mean", "best base"
     for (key, g), steps in sorted(lines.items(), key=lambda item: (order_key(item[0][0]), item[0][1])):
         name = ("%s = %s, " % (args.by, key) if args.by else "") + "group %d" % g
         xs = sorted(steps)
         mean = [statistics.fmean(steps[s][0]) for s in xs]
         sd = [statistics.pstdev(steps[s][0]) for s in xs]
-        best = [statistics.fmean(steps[s][1]) for s in xs]
-        line, = ax.plot(xs, mean, label=name + " mean")
+        line, = ax.plot(xs, mean, label="%s %s" % (name, words[0]))
         ax.fill_between(xs, [m - d for m, d in zip(mean, sd)], [m + d for m, d in zip(mean, sd)],
                         color=line.get_color(), alpha=0.2, linewidth=0)
-        ax.plot(xs, best, linestyle="--", color=line.get_color(), label=name + " best")
+        if len(columns) > 1:
+            ax.plot(xs, [statistics.fmean(steps[s][1]) for s in xs], linestyle="--", color=line.get_color(),
+                    label="%s %s" % (name, words[1]))
     runs = max(len(v[0]) for steps in lines.values() for v in steps.values())
     ax.set_xlabel("step")
-    ax.set_ylabel("current fitness (mean over %d run%s, band: ±1 s.d.)" % (runs, "" if runs == 1 else "s"))
+    ax.set_ylabel("%s (mean over %d run%s, band: ±1 s.d.)" % (Y_LABELS.get(args.y, args.y), runs,
+                                                              "" if runs == 1 else "s"))
     save(fig, ax, args.output)
 
 
@@ -205,6 +219,8 @@ def main(argv=None):
     sub = p.add_subparsers(dest="what", required=True)
     s = sub.add_parser("series", help="a --series file, or a sweep's series: fitness per step")
     s.add_argument("file")
+    s.add_argument("--y", default="mean_fitness",
+                   help="the column drawn (default mean_fitness; e.g. mean_base_fitness, distinct_points)")
     s.add_argument("--by", help="one line per value of this column (a sweep's series)")
     s.set_defaults(func=plot_series)
     w = sub.add_parser("sweep", help="a sweep CSV: score against a column")

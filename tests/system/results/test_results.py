@@ -289,6 +289,7 @@ class SweepAndPlots(Scratch):
         plot = ["/usr/bin/python3", os.path.join(ROOT, "scripts", "plot.py")]
         out = os.path.join(self.tmp, "a.png")
         for args, size in ((["series", "series.csv"], (800, 500)),
+                           (["series", "series.csv", "--y", "mean_base_fitness"], (800, 500)),
                            (["sweep", "sweep.csv", "--x", "searchseed", "--size", "640x360"], (640, 360))):
             subprocess.run(plot + args + ["-o", out], cwd=self.tmp, check=True)
             self.assertEqual(png_size(out), size)
