@@ -11,6 +11,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "simulation.h"
@@ -96,9 +97,9 @@ struct RunRecord {
 
 }  // namespace
 
-// Each worker takes the next run to make, in its own world; this thread merges the runs in run
-// order as they are done. A worker stays at most a few runs ahead of the merge, so that the
-// runs waiting for it stay few.
+// Each worker takes the next run to make, in its own world; this thread is one of them, with
+// the simulation's world, and between its runs merges the runs done in run order. A worker
+// stays at most a few runs ahead of the merge, so that the runs waiting for it stay few.
 void BatchRunner::runInThreads(const std::vector<BatchObserver*>& observers, unsigned int workers) {
     for (BatchObserver* o : observers)
         if (!o->runRecorder()) {
@@ -112,6 +113,28 @@ void BatchRunner::runInThreads(const std::vector<BatchObserver*>& observers, uns
     unsigned int next = firstRun, merged = firstRun;
     std::exception_ptr failure;
 
+    const auto makeRun = [&](Simulation& world, unsigned int run) {
+        auto record = std::make_unique<RunRecord>(world.getParameters(), scorer.statsPrinted());
+        record->scorer.keepAdditions();
+        record->scorer.setRuns(run, 1);
+        std::vector<BatchObserver*> recorders;
+        for (BatchObserver* o : observers) {
+            record->observers.push_back(o->runRecorder());
+            recorders.push_back(record->observers.back().get());
+        }
+        runOne(world, record->scorer, recorders, run);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done[run - firstRun] = std::move(record);
+        }
+        runsDone++;
+        changed.notify_all();
+    };
+    const auto fail = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failure) failure = std::current_exception();
+        changed.notify_all();
+    };
     const auto work = [&](Simulation& world) {
         try {
             for (;;) {
@@ -122,57 +145,64 @@ void BatchRunner::runInThreads(const std::vector<BatchObserver*>& observers, uns
                     if (failure || next >= endRun) return;
                     run = next++;
                 }
-                auto record = std::make_unique<RunRecord>(world.getParameters(), scorer.statsPrinted());
-                record->scorer.keepAdditions();
-                record->scorer.setRuns(run, 1);
-                std::vector<BatchObserver*> recorders;
-                for (BatchObserver* o : observers) {
-                    record->observers.push_back(o->runRecorder());
-                    recorders.push_back(record->observers.back().get());
-                }
-                runOne(world, record->scorer, recorders, run);
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    done[run - firstRun] = std::move(record);
-                }
-                runsDone++;
-                changed.notify_all();
+                makeRun(world, run);
             }
         } catch (...) {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (!failure) failure = std::current_exception();
-            changed.notify_all();
+            fail();
         }
+    };
+    // The next run in run order, once it is done; null while it is not (or after a failure).
+    const auto takeNext = [&](bool wait) -> std::unique_ptr<RunRecord> {
+        std::unique_lock<std::mutex> lock(mutex);
+        const auto ready = [&] { return failure || done[curRun - firstRun]; };
+        if (wait) changed.wait_for(lock, std::chrono::milliseconds(250), ready);
+        if (failure || !done[curRun - firstRun]) return nullptr;
+        merged = curRun + 1;
+        changed.notify_all();
+        return std::move(done[curRun - firstRun]);
+    };
+
+    const auto merge = [&](RunRecord& record) {
+        scorer.mergeRun(record.scorer);
+        for (size_t i = 0; i < observers.size(); i++) observers[i]->mergeRun(*record.observers[i]);
+        curRun++;
     };
 
     inThreads = true;
     std::vector<std::unique_ptr<Simulation>> worlds;
-    for (unsigned int w = 0; w < workers; w++)
-        worlds.push_back(std::make_unique<Simulation>(sim, Simulation::WorkerWorld{}));
     std::vector<std::thread> pool;
-    for (auto& world : worlds) pool.emplace_back(work, std::ref(*world));
-
-    for (curRun = firstRun; curRun < endRun; curRun++) {
-        std::unique_ptr<RunRecord> record;
-        for (;;) {
+    try {
+        for (unsigned int w = 1; w < workers; w++)
+            worlds.push_back(std::make_unique<Simulation>(sim, Simulation::WorkerWorld{}));
+        for (auto& world : worlds) pool.emplace_back(work, std::ref(*world));
+        curRun = firstRun;
+        while (curRun < endRun) {
+            if (std::unique_ptr<RunRecord> record = takeNext(false)) {
+                merge(*record);
+                continue;
+            }
+            unsigned int run = endRun;
             {
-                std::unique_lock<std::mutex> lock(mutex);
-                if (changed.wait_for(lock, std::chrono::milliseconds(250),
-                                     [&] { return failure || done[curRun - firstRun]; })) {
-                    if (failure) break;
-                    record = std::move(done[curRun - firstRun]);
-                    merged = curRun + 1;
-                    break;
-                }
+                std::lock_guard<std::mutex> lock(mutex);
+                if (failure) break;
+                if (next < endRun && next < merged + ahead) run = next++;
+            }
+            if (run < endRun) {
+                makeRun(sim, run);
+            } else {
+                // Nothing left to take: wait for the run to merge next.
+                if (std::unique_ptr<RunRecord> record = takeNext(true)) merge(*record);
             }
             showProgress(false);
         }
-        changed.notify_all();
-        if (!record) break;
-        scorer.mergeRun(record->scorer);
-        for (size_t i = 0; i < observers.size(); i++) observers[i]->mergeRun(*record->observers[i]);
-        showProgress(false);
+    } catch (...) {
+        fail();
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failure && curRun < endRun) failure = std::make_exception_ptr(std::logic_error("runs left unmerged"));
+    }
+    changed.notify_all();
     for (std::thread& t : pool) t.join();
     inThreads = false;
     if (failure) std::rethrow_exception(failure);
