@@ -31,8 +31,8 @@ unsigned int coresAvailable() {
 
 }  // namespace
 
-std::string BatchRunner::setThreads(unsigned int n) {
-    if (n == 0) n = coresAvailable();
+std::string BatchRunner::setThreads(unsigned int requested) {
+    const unsigned int n = requested == 0 ? coresAvailable() : requested;
     threads = 1;
     if (n == 1) return "";
     if (sim.getParameters().runSeeding != kRunSeedingIndependent)

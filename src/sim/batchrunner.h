@@ -25,7 +25,7 @@ public:
 
     // Worker threads for the runs (0: one per core). Returns a warning where the runs cannot
     // use them (they continue each other's random streams), "" otherwise.
-    std::string setThreads(unsigned int threads);
+    std::string setThreads(unsigned int requested);
     // Only the runs first..last (from 0, inclusive) of a batch seeded run by run; their values
     // are those of the whole batch, and the averages are over them. Ends with a usage error
     // where the seeding or the range does not allow it.
