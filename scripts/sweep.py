@@ -111,9 +111,11 @@ def condition_holds(condition, read):
 # The seeds every CSV line records (the keywords whose value is a seed).
 SEED_COLUMNS = ["landscapeseed", "changeseed", "startseed", "searchseed"]
 
-# Command-line options, in the only order the program recognises them; --series (true/false: the
-# row writes its per-step series to series.csv) may stand anywhere and comes last.
-OPTIONS = ["--num-runs", "--extra-cfg", "--compare-strategies", "--print-stats", "--step-evals", "--series"]
+# Command-line options, in the only order the program recognises them; --threads (threads per row)
+# and --series (true/false: the row writes its per-step series to series.csv) may stand anywhere
+# and come last.
+OPTIONS = ["--num-runs", "--extra-cfg", "--compare-strategies", "--print-stats", "--step-evals", "--threads",
+           "--series"]
 SERIES_FILE = "series.csv"
 
 OMIT = "omit"  # the value that removes an optional keyword or an option
@@ -840,6 +842,9 @@ def command_line(settings, sweep, files, files_out):
         argv.append("--print-stats")
     if "--step-evals" in opt:
         argv += ["--step-evals", opt["--step-evals"]]
+    if "--threads" in opt:
+        row_threads(opt["--threads"])
+        argv += ["--threads", opt["--threads"]]
     if switch(opt, "--series"):
         argv += ["--series", SERIES_FILE]
     return argv, print_stats
@@ -849,6 +854,18 @@ def command_line(settings, sweep, files, files_out):
 # ends ("1e2" as 1 run) and ignores the option for a value not above 0.
 NUMBER_OPTIONS = {"--num-runs": (r"\+?\d+", "a whole number from 1 to 2147483647", 2147483647),
                   "--step-evals": (r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?", "a finite number above 0", sys.float_info.max)}
+
+
+def cores():
+    """The CPUs this process may run on."""
+    return len(os.sched_getaffinity(0)) or 1
+
+
+def row_threads(value):
+    """The threads a row asks for (--threads; 0: one per core) as the number it uses."""
+    if not re.fullmatch(r"\d+", str(value)) or int(value) > 1024:
+        raise SweepError("--threads takes a whole number from 0 (one per core) to 1024, got %r" % (value,))
+    return int(value) or cores()
 
 
 def check_number_option(name, value):
@@ -901,7 +918,8 @@ def cmd_expand(args):
     for i, (settings, row) in enumerate(zip(sweep.rows, built)):
         changed += write_row(os.path.join(out, names[i]), i, settings, row, sweep, program)
     changed += remove_stale_rows(out, names)
-    write_sweep_files(out, sweep, program, names, changed)
+    threads = max([row_threads(r["--threads"]) for r in sweep.rows if r.get("--threads") not in (None, OMIT)] or [1])
+    write_sweep_files(out, sweep, program, names, changed, threads)
     done = sum(os.path.exists(os.path.join(out, p, "status")) for p in names)
     print("%s: %d rows, %d to run" % (out, n, n - done))
 
@@ -954,7 +972,7 @@ def remove_stale_rows(out, names):
     return removed
 
 
-def write_sweep_files(out, sweep, program, names, changed):
+def write_sweep_files(out, sweep, program, names, changed, threads=1):
     write_if_changed(os.path.join(out, "rows.txt"), "".join(p + "\n" for p in names))
     job = os.path.join(out, "job.sh")
     write_if_changed(job, JOB_SH % {"program": shlex.quote(program)})
@@ -962,6 +980,8 @@ def write_sweep_files(out, sweep, program, names, changed):
     with open(sweep.path, "rb") as f:
         write_if_changed(os.path.join(out, "sweep.json"), f.read())
     index = {"rows": len(names), "columns": sweep.columns, "program": program, "dirs": names}
+    if threads > 1:
+        index["threads"] = threads  # the most threads a row runs in
     write_if_changed(os.path.join(out, "index.json"), json.dumps(index, indent=1) + "\n")
     # The job log numbers jobs by line of rows.txt; with rows redone it would skip them.
     joblog = os.path.join(out, "joblog")
@@ -984,7 +1004,7 @@ def load_index(d):
 
 def cmd_run(args):
     d = os.path.abspath(args.dir)
-    load_index(d)
+    index = load_index(d)
     parallel = shutil.which("parallel")
     if not parallel:
         raise SweepError("GNU parallel is not installed (Debian package \"parallel\")")
@@ -997,8 +1017,14 @@ def cmd_run(args):
         raise SweepError("%s is not GNU parallel (moreutils has another program of that name)" % parallel)
     cmd = [parallel, "--will-cite", "--joblog", "joblog", "--resume-failed",
            "--arg-file", "rows.txt"]
+    threads = index.get("threads", 1)
     if args.jobs:
         cmd += ["--jobs", args.jobs]
+    elif threads > 1:
+        # Rows that run in several threads share the cores: as many rows at once as fit.
+        jobs = max(1, cores() // threads)
+        print("rows run in up to %d threads: %d rows at once (-j to choose)" % (threads, jobs))
+        cmd += ["--jobs", str(jobs)]
     cmd += ["./job.sh", "{}"]
     os.chdir(d)
     sys.stdout.flush()
@@ -1271,7 +1297,8 @@ def main(argv=None):
 
     r = sub.add_parser("run", help="run the rows with GNU parallel (resumes an interrupted sweep)")
     r.add_argument("dir")
-    r.add_argument("-j", "--jobs", help="rows run at once (GNU parallel's --jobs; default: one per CPU)")
+    r.add_argument("-j", "--jobs", help="rows run at once (GNU parallel's --jobs; default: one per CPU, or the CPUs "
+                                        "divided by the most threads a row asks for with --threads)")
     r.set_defaults(func=cmd_run)
 
     s = sub.add_parser("slurm", help="write a Slurm job-array script for the rows without results")

@@ -261,16 +261,45 @@ private:
     CommandLine cl;
 };
 
+constexpr unsigned long long kMaxThreads = 1024;
+
+// Digits only, as a whole number that fits.
+bool wholeNumber(const std::string& text, unsigned long long* value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    errno = 0;
+    *value = strtoull(text.c_str(), nullptr, 10);
+    return errno == 0;
+}
+
 // Sets one result option from its value; says what is wrong with the value, or "".
 std::string setResultOption(CommandLine& cl, const std::string& option, const char* value) {
     const bool report = option == "--report";
     const bool every = option == "--agents-every";
+    const bool threads = option == "--threads";
+    const bool only = option == "--only-runs";
     if (!value)
-        return option + (report  ? " needs json, csv or plain"
-                         : every ? " needs a whole number of steps"
-                                 : " needs a file name");
+        return option + (report    ? " needs json, csv or plain"
+                         : every   ? " needs a whole number of steps"
+                         : threads ? " needs a number of threads (0: one per core)"
+                         : only    ? " needs a range of runs A-B"
+                                   : " needs a file name");
     const std::string v = value;
-    if (option == "--series") {
+    if (threads) {
+        unsigned long long n = 0;
+        if (!wholeNumber(v, &n) || n > kMaxThreads)
+            return "--threads needs a whole number of threads from 0 (one per core) to " + std::to_string(kMaxThreads) +
+                   ", not \"" + v + "\"";
+        cl.threads = (unsigned int)n;
+    } else if (only) {
+        const size_t dash = v.find('-');
+        unsigned long long a = 0, b = 0;
+        if (dash == std::string::npos || !wholeNumber(v.substr(0, dash), &a) || !wholeNumber(v.substr(dash + 1), &b) ||
+            a > b || b >= UINT32_MAX)
+            return "--only-runs needs a range of runs A-B (from 0, A at most B), not \"" + v + "\"";
+        cl.onlyRuns = true;
+        cl.onlyFirst = (unsigned int)a;
+        cl.onlyLast = (unsigned int)b;
+    } else if (option == "--series") {
         cl.seriesFile = v;
     } else if (option == "--agents") {
         cl.agentsFile = v;
@@ -298,7 +327,8 @@ std::string setResultOption(CommandLine& cl, const std::string& option, const ch
 // rules see exactly the words they would see without them. Each may be given once: a second
 // would silently replace the first. The first problem found is the one reported.
 std::vector<char*> takeResultOptions(int argc, char** argv, CommandLine& cl) {
-    static const char* const options[] = {"--series", "--report", "--dump-config", "--agents", "--agents-every"};
+    static const char* const options[] = {"--series",       "--report",  "--dump-config", "--agents",
+                                          "--agents-every", "--threads", "--only-runs"};
     std::map<std::string, std::string> given;  // each option with its first value
     std::vector<char*> rest;
     if (argc > 0) rest.push_back(argv[0]);
@@ -356,11 +386,17 @@ CommandLine parseCommandLine(int argc, char** argv) {
     cl.dumpConfigFile = results.dumpConfigFile;
     cl.agentsFile = results.agentsFile;
     cl.agentsEvery = results.agentsEvery;
+    cl.threads = results.threads;
+    cl.onlyRuns = results.onlyRuns;
+    cl.onlyFirst = results.onlyFirst;
+    cl.onlyLast = results.onlyLast;
     cl.error = results.error;
     const bool notBatch = cl.visual != CommandLine::Visual::None || cl.actionProbs;
     if (notBatch && (!cl.seriesFile.empty() || cl.report != CommandLine::Report::Plain))
         cl.warnings.push_back("--series and --report belong to batch runs: not used here");
     if (notBatch && !cl.agentsFile.empty()) cl.warnings.push_back("--agents belongs to batch runs: not used here");
+    if (notBatch && (results.threads != 1 || results.onlyRuns))
+        cl.warnings.push_back("--threads and --only-runs belong to batch runs: not used here");
     if (cl.agentsFile.empty() && results.agentsEvery != 1)
         cl.warnings.push_back("--agents-every is used only with --agents: not used here");
     return cl;
@@ -382,6 +418,7 @@ void printHelp(const char* programName) {
         "        [--visual-rect | --visual-spherical [--follow | --follow2 | --follow3 | POINT] [SEED]]\n"
         "        [--print-action-probs AGENT OUTPUT V1 V2 ...]\n"
         "        [--series FILE] [--agents FILE [--agents-every K]] [--report json|csv] [--dump-config FILE]\n"
+        "        [--threads N] [--only-runs A-B]\n"
         "nkswarm --help | -h | --version | --keywords\n"
         "\n"
         "Options are recognised only in this order and at these positions (the result options\n"
@@ -402,6 +439,9 @@ void printHelp(const char* programName) {
         "                        the memory it started from\n"
         "  --agents-every K      --agents writes every K-th step only (default 1)\n"
         "  --report json|csv     the report with labels, files, seeds and version, instead of the plain lines\n"
-        "  --dump-config FILE    the configuration in effect, defaults included, as a main configuration file\n",
+        "  --dump-config FILE    the configuration in effect, defaults included, as a main configuration file\n"
+        "  --threads N           the runs in N threads (0: one per core; default 1); with runSeeding 1 every\n"
+        "                        output is the same for any N, with runSeeding 0 the runs stay on one thread\n"
+        "  --only-runs A-B       runSeeding 1: only the runs A to B (from 0), with their values in the whole batch\n",
         stdout);
 }

@@ -38,6 +38,10 @@ struct CommandLine {
     // The per-agent trajectories, every agentsEvery-th step.
     std::string agentsFile;
     unsigned int agentsEvery = 1;
+    // Worker threads for the runs (0: one per core), and --only-runs A-B (from 0, inclusive).
+    unsigned int threads = 1;
+    bool onlyRuns = false;
+    unsigned int onlyFirst = 0, onlyLast = 0;
     // A result option without a valid value, or given twice; the program stops with it.
     std::string error;
 
@@ -51,7 +55,8 @@ struct CommandLine {
 
 // Options are recognised only in their documented order and positions; nothing else is
 // taken, but every argument left over gets a warning. The result options (--series, --report,
-// --dump-config, --agents, --agents-every) are taken out first, wherever they stand.
+// --dump-config, --agents, --agents-every, --threads, --only-runs) are taken out first, wherever
+// they stand.
 CommandLine parseCommandLine(int argc, char** argv);
 
 // The short usage line (no arguments) and the full help (--help).

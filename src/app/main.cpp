@@ -41,11 +41,14 @@ void writeConfigDump(const std::string& fileName, const SimuParameters& params) 
 // What the scoring does that its name does not say is told on standard error: group 0's fixed
 // divisor before the runs, and runs scored past their window (known only once they ran) after.
 void runBatch(Simulation& simu, const CommandLine& cl) {
+    BatchRunner batch(simu, cl.fitnessStatsPrinted);
+    const std::string threadsWarning = batch.setThreads(cl.threads);
+    if (cl.onlyRuns) batch.setOnlyRuns(cl.onlyFirst, cl.onlyLast);
     std::unique_ptr<SeriesWriter> series;
     if (!cl.seriesFile.empty()) series = std::make_unique<SeriesWriter>(cl.seriesFile);
     std::unique_ptr<AgentsWriter> agents;
     if (!cl.agentsFile.empty()) agents = std::make_unique<AgentsWriter>(cl.agentsFile, cl.agentsEvery);
-    BatchRunner batch(simu, cl.fitnessStatsPrinted);
+    printWarning(threadsWarning);
     printWarning(fixedDivisorWarning(simu.getParameters(), batch.statsPrinted()));
     ReportCollector collector;
     runBatchFor(batch, collector, series.get(), agents.get());

@@ -45,4 +45,26 @@ inline double firstDrand48AfterSeed(uint32_t seed) {
 // A configured seed is loaded by writing its low 16 bits into all three words.
 inline void seedState(unsigned short s[3], int seed) { s[0] = s[1] = s[2] = (unsigned short)(seed & 0xffff); }
 
+// The streams a run seeds for itself (runSeeding 1).
+enum class RunStream : uint64_t { InitialMemories = 0, Search = 1, Landscape = 2 };
+
+// splitmix64's output function (Steele, Lea and Flood): neighbouring inputs give unrelated outputs.
+inline uint64_t splitmix64(uint64_t x) {
+    uint64_t z = x + 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+// The 48-bit state of one stream of run `run` alone: every bit of the seed and of the run
+// index counts, so that runs can be made in any order and any run can be made by itself.
+inline uint64_t runStreamState(int seed, unsigned int run, RunStream stream) {
+    const uint64_t key = ((uint64_t)(uint32_t)seed << 32) | run;
+    return splitmix64(splitmix64(key) + (uint64_t)stream) & kMask;
+}
+
+inline void seedRunStream(unsigned short s[3], int seed, unsigned int run, RunStream stream) {
+    store(s, runStreamState(seed, run, stream));
+}
+
 }  // namespace rng48

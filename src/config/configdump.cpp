@@ -104,6 +104,8 @@ std::vector<DumpedSetting> dumpedSettings(const SimuParameters& params) {
         const int times = entry.presence == Presence::Repeated ? p.nFitnessGroups : 1;
         for (int g = 0; g < times; g++) {
             const std::vector<std::string> words = fieldValues(entry, p, g);
+            if (entry.onlyWhenSet && std::all_of(words.begin(), words.end(), [](const auto& w) { return w == "0"; }))
+                continue;
             out.push_back({entry.name, joined(words)});
             written.emplace(entry.name, words[0]);
         }

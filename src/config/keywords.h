@@ -117,6 +117,13 @@ struct KeywordEntry {
         check = hook;
         return std::move(*this);
     }
+    // A keyword that the dump and the labelled reports leave out while it is 0, so that the
+    // files and reports of configurations without it stay as they were.
+    bool onlyWhenSet = false;
+    KeywordEntry writtenWhenSet() && {
+        onlyWhenSet = true;
+        return std::move(*this);
+    }
 };
 
 // A strategy or agent parameter block, whose words its own reader reads (not ValueRule fields).

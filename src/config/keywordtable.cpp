@@ -367,6 +367,16 @@ std::vector<KeywordEntry> actionsSeedsAndAgents() {
         makeEntry("varysearch", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varysearch))},
                   "recorded and printed only")
             .listed({38}),
+        makeEntry("runSeeding", A::ActionsAndSeeds, P::Optional, {whole("mode", 0, 1, NK_FIELD(runSeeding))},
+                  "0: each run continues the random streams of the run before; 1: run r seeds stream s (0 the "
+                  "initial memories from startseed, 1 the search from searchseed, 2 its landscape from landscapeseed) "
+                  "with the 48-bit state splitmix64(splitmix64(uint32(seed) << 32 | r) + s) mod 2^48, all bits of "
+                  "the seed counting, so that runs can run in threads (--threads) and alone (--only-runs)")
+            .writtenWhenSet(),
+        makeEntry("landscapePerRun", A::ActionsAndSeeds, P::Optional, {flag("own", NK_FIELD(landscapePerRun))},
+                  "1: each run draws a landscape of its own (runSeeding 1: from landscapeseed and its index; 0: "
+                  "continuing the landscape stream); 0: all runs share the first")
+            .writtenWhenSet(),
         makeEntry("agentParamsBegin", A::AgentParams, P::Block, {agentList()},
                   "exploit settings for the listed agents: useAllExploitAttempts 0|1, maxExploitTreeDepth D, then "
                   "agentParamsEnd",

@@ -55,14 +55,25 @@ Landscape::~Landscape() {
 }
 
 void Landscape::initRun(unsigned int run) {
-    if (run == 0) {
-        rng48::seedState(initRandomState, params.landscapeseed);
-        for (unsigned int dim = 0; dim < nLoci; dim++)
-            fitnessDimBaseSeeds[dim] = (unsigned int)rng48::nrand48(initRandomState);
-        componentStreamStart = rng48::load(initRandomState);
-        buildComponentTable();
-    }
+    if (run == 0 || !drawn || params.landscapePerRun) draw(run);
     curTimeStamp = 1;
+}
+
+// All runs share the landscape of the configured seed, unless each run draws its own: from the
+// seed and its index (runSeeding 1), or where the previous run's landscape left the stream.
+void Landscape::draw(unsigned int run) {
+    if (params.landscapePerRun && params.runSeeding == kRunSeedingIndependent)
+        rng48::seedRunStream(initRandomState, params.landscapeseed, run, rng48::RunStream::Landscape);
+    else if (run == 0 || !drawn)
+        rng48::seedState(initRandomState, params.landscapeseed);
+    else if (params.landscapeComponents == 1)
+        // Past the previous landscape's independent components, so that no two share a draw.
+        rng48::store(initRandomState, skipAhead48(componentStreamStart, (uint64_t)nLoci << (kBits + 1)));
+    for (unsigned int dim = 0; dim < nLoci; dim++)
+        fitnessDimBaseSeeds[dim] = (unsigned int)rng48::nrand48(initRandomState);
+    componentStreamStart = rng48::load(initRandomState);
+    buildComponentTable();
+    drawn = true;
 }
 
 void Landscape::finishRun() {

@@ -42,6 +42,7 @@ public:
     Landscape(const Landscape&) = delete;
     Landscape& operator=(const Landscape&) = delete;
 
+    // Draws the landscape on the first run (and on every run with landscapePerRun).
     void initRun(unsigned int run);
     void finishRun();
 
@@ -79,6 +80,7 @@ private:
     // Independent components (landscapeComponents 1): the landscape stream's state after
     // the locus seeds; component (dim, index) is draw dim * 2^(K+1) + index + 1 after it.
     uint64_t componentStreamStart = 0;
+    bool drawn = false;  // a landscape was drawn
     // The same visits by point, for a look-up of the points within the radius.
     FlockVisitIndex visitIndex;
     // Loci masks of the points within the radius (popcount <= R), for the radius they were
@@ -110,6 +112,7 @@ private:
         return ((index & ((1ul << kBits) - 1)) << 1) | (index >> kBits);
     }
     double component(unsigned int dim, unsigned long index) const;
+    void draw(unsigned int run);
     double independentComponent(unsigned int dim, unsigned long index) const;
     void buildComponentTable();
     void buildBallMasks();

@@ -122,6 +122,11 @@ public:
     int startseed = 0;
     int searchseed = 0;
     bool varylandscape = false, varychange = false, varystart = false, varysearch = false;
+    // 0: each run continues the random streams of the run before; 1 (kRunSeedingIndependent):
+    // each run seeds its streams from the seeds and its index, so runs can run in any order.
+    int runSeeding = 0;
+    // Each run draws a landscape of its own instead of all runs sharing the first one.
+    bool landscapePerRun = false;
     int flockingRadius = 1;
     double flockingIntensity = 1.0;
     double flockingIntensityEnd = 1.0;
@@ -154,9 +159,10 @@ public:
     bool chooseActionEveryStep = false;
     CustomParameters generalCustomParams;
     AgentParamMap agentCustomParams;
-    std::unique_ptr<NEAT::NetworkActivator> netActivator;
+    // Shared by worker copies, which only evaluate the networks fetched from it.
+    std::shared_ptr<NEAT::NetworkActivator> netActivator;
     // The NEAT parameter table and ID counters of this read, made afresh by every read.
-    std::unique_ptr<NEAT::Globals> neatGlobals;
+    std::shared_ptr<NEAT::Globals> neatGlobals;
     // The blocks of the main and extra files in reading order (compared strategies' not included).
     std::vector<ConfigBlock> blocksRead;
     // The reader's warnings in order, without "warning: " (also written to standard error when
@@ -170,8 +176,11 @@ public:
     // Defaults only, no file read: for tests and tools that fill the fields themselves.
     explicit SimuParameters(const std::vector<std::string>& comparedStrategyNames);
     ~SimuParameters();
-    SimuParameters(const SimuParameters&) = delete;
     SimuParameters& operator=(const SimuParameters&) = delete;
+    // A copy for a world of its own (a batch's worker thread): the settings as read, with
+    // every network copied, since evaluating a network writes its node values.
+    struct ForWorker {};
+    SimuParameters(const SimuParameters& other, ForWorker);
 
     // Reads the files in the order of the keyword table (keywords.h); any error ends the program.
     void readFromFile(const std::vector<std::string>& simuCfgFileNames, int nRunsOverride,
@@ -182,4 +191,10 @@ public:
         auto it = agentCustomParams.find(agentId);
         return it != agentCustomParams.end() ? it->second : generalCustomParams;
     }
+
+private:
+    // Only through ForWorker: a plain copy would share the networks.
+    SimuParameters(const SimuParameters&) = default;
 };
+
+constexpr int kRunSeedingIndependent = 1;

@@ -23,10 +23,11 @@ private:
     std::vector<SeriesRow>& rows;
 };
 
-void collect(const BatchRunner& batch, const ReportCollector& collector, BatchResult& r) {
+void collect(const BatchRunner& batch, const ReportCollector& collector, const std::string& threadsWarning,
+             BatchResult& r) {
     const Simulation& sim = batch.simulation();
     r.groups = sim.getParameters().nFitnessGroups;
-    r.runs = sim.getParameters().nRuns;
+    r.runs = batch.scores().runCount();
     r.countedSteps = collector.getCountedSteps();
     for (int g = 0; g < r.groups; g++) {
         r.scores.push_back(batch.scores().groupAverage(g));
@@ -46,6 +47,7 @@ void collect(const BatchRunner& batch, const ReportCollector& collector, BatchRe
         }
     }
     r.warnings = sim.getParameters().warnings;
+    if (!threadsWarning.empty()) r.warnings.push_back(threadsWarning);
     // The program's scoring warnings, in its order: the fixed divisor, then the steps scored.
     for (const std::string& w : {fixedDivisorWarning(sim.getParameters(), batch.statsPrinted()),
                                  scoredStepsWarning(sim.getParameters(), batch.scores().mostCountedSteps())})
@@ -62,10 +64,12 @@ BatchResult runBatch(const BatchRequest& q) {
     Simulation sim(q.fileNames, comparedNames, q.runs, q.stepEvals, q.texts);
     BatchRunner batch(sim, q.stats);
     batch.setProgressLine(false);
+    const std::string threadsWarning = batch.setThreads(q.threads);
+    if (q.onlyRuns) batch.setOnlyRuns(q.onlyFirst, q.onlyLast);
     ReportCollector collector;
     SeriesTable series(result.series);
     runBatchFor(batch, collector, q.series ? &series : nullptr);
-    collect(batch, collector, result);
+    collect(batch, collector, threadsWarning, result);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }

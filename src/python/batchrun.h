@@ -17,6 +17,9 @@ struct BatchRequest {
     bool stats = false;
     double stepEvals = 0.0;  // above 0: --step-evals
     bool series = false;
+    unsigned int threads = 1;  // --threads (0: one per core)
+    bool onlyRuns = false;     // --only-runs onlyFirst-onlyLast
+    unsigned int onlyFirst = 0, onlyLast = 0;
 };
 
 struct BatchResult {

@@ -226,7 +226,8 @@ py::tuple scoringTuple(const std::vector<std::string>& scoring) {
 }
 
 RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std::optional<py::sequence> compare,
-              bool stats, std::optional<double> stepEvals, bool series) {
+              bool stats, std::optional<double> stepEvals, bool series, unsigned int threads,
+              std::optional<std::pair<unsigned int, unsigned int>> onlyRuns) {
     RunFiles files;
     addFile(files, cfg);
     if (!extra.is_none()) addFile(files, extra);
@@ -242,6 +243,13 @@ RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std:
     q.stats = stats;
     q.stepEvals = stepEvals.value_or(0.0);
     q.series = series;
+    q.threads = threads;
+    if (onlyRuns) {
+        if (onlyRuns->first > onlyRuns->second) throw py::value_error("only_runs needs (A, B) with A at most B");
+        q.onlyRuns = true;
+        q.onlyFirst = onlyRuns->first;
+        q.onlyLast = onlyRuns->second;
+    }
 
     const BatchResult r = runFiles(files);
     warnAll(newWarnings(files, r.warnings));
@@ -409,9 +417,10 @@ void bindRun(py::module_& m) {
         .def_readonly("seconds", &RunResult::seconds, "Time spent reading the configuration and running.");
     m.def("run", &run, py::arg("cfg"), py::arg("num_runs") = py::none(), py::arg("extra") = py::none(),
           py::arg("compare") = py::none(), py::arg("stats") = true, py::arg("step_evals") = py::none(),
-          py::arg("series") = false,
+          py::arg("series") = false, py::arg("threads") = 1, py::arg("only_runs") = py::none(),
           "Runs a batch as `nkswarm CFG [--num-runs N] [--extra-cfg EXTRA] [--compare-strategies ...] "
-          "[--print-stats] [--step-evals X]` would; configurations are Config objects or file paths. "
+          "[--print-stats] [--step-evals X] [--threads N] [--only-runs A-B]` would; configurations are Config "
+          "objects or file paths. "
           "stats=True (--print-stats, the default) scores every fitness group by its mean or best agent; "
           "stats=False scores as the program does without --print-stats (see Result.scoring).");
 }

@@ -105,6 +105,15 @@ void AgentsWriter::beforeVisits(Simulation& sim) {
 
 void AgentsWriter::afterRun(Simulation& sim, const Scorer&) {
     if (pending) addRows(sim);
+    if (file) writeRows();
+}
+
+std::unique_ptr<BatchObserver> AgentsWriter::runRecorder() const {
+    return std::unique_ptr<BatchObserver>(new AgentsWriter(every));
+}
+
+void AgentsWriter::mergeRun(BatchObserver& recorder) {
+    rows += static_cast<AgentsWriter&>(recorder).rows;
     writeRows();
 }
 
@@ -137,7 +146,7 @@ void AgentsWriter::addRows(Simulation& sim) {
         rows += '\n';
     }
     pending = false;
-    if (rows.size() >= kWriteChunk) writeRows();
+    if (file && rows.size() >= kWriteChunk) writeRows();
 }
 
 void AgentsWriter::writeRows() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,14 @@ public:
     void afterStep(Simulation& simulation) override;
     void beforeVisits(Simulation& simulation) override;
     void afterRun(Simulation& simulation, const Scorer& scores) override;
+    // A run made in a worker thread keeps its rows in memory; merged, they are written here.
+    std::unique_ptr<BatchObserver> runRecorder() const override;
+    void mergeRun(BatchObserver& recorder) override;
 
 private:
+    // A writer without a file, for runRecorder.
+    explicit AgentsWriter(unsigned int every) : file(nullptr), every(every) {}
+
     // What an agent did in the step whose rows are pending, known when the step ended; the
     // crowded fitness is read when the next step's agents have moved (as the series reads it).
     struct Pending {

@@ -94,6 +94,7 @@ Json parameters(const SimuParameters& p) {
     Json out = Json::object();
     for (const KeywordEntry& entry : keywordTable()) {
         const auto it = values.find(entry.name);
+        if (entry.onlyWhenSet && it == values.end()) continue;
         if (manyLines(entry))
             out[entry.name] = it == values.end() ? Json::array() : Json(it->second);
         else
@@ -102,12 +103,15 @@ Json parameters(const SimuParameters& p) {
     return out;
 }
 
-// The keywords that have no column yet (the seeds have theirs), in the table's order.
-std::vector<const KeywordEntry*> keywordColumns() {
+// The keywords that have no column yet (the seeds have theirs), in the table's order; one
+// written only when set has its column only then.
+std::vector<const KeywordEntry*> keywordColumns(const std::map<std::string, std::vector<std::string>>& values) {
     std::vector<const KeywordEntry*> out;
-    for (const KeywordEntry& entry : keywordTable())
+    for (const KeywordEntry& entry : keywordTable()) {
+        if (entry.onlyWhenSet && values.count(entry.name) == 0) continue;
         if ((std::string(",") + kCsvColumns + ",").find(std::string(",") + entry.name + ",") == std::string::npos)
             out.push_back(&entry);
+    }
     return out;
 }
 
@@ -133,7 +137,26 @@ void ReportCollector::afterStep(Simulation& sim) {
             sum += landscape.getBaseFitness(sim.getAgents()[i]->getLastPoint());
         baseOfRun[g] += sum / size;
         baseTotal[g] += sum / size;
+        if (keepsAdditions) baseAdditions[g].push_back(sum / size);
     }
+}
+
+std::unique_ptr<BatchObserver> ReportCollector::runRecorder() const {
+    auto recorder = std::make_unique<ReportCollector>();
+    recorder->keepsAdditions = true;
+    return recorder;
+}
+
+void ReportCollector::mergeRun(BatchObserver& recorder) {
+    const ReportCollector& run = static_cast<const ReportCollector&>(recorder);
+    for (int g = 0; g < kMaxFitnessGroups; g++) {
+        for (double v : run.baseAdditions[g]) baseTotal[g] += v;
+        baseRunValues[g].insert(baseRunValues[g].end(), run.baseRunValues[g].begin(), run.baseRunValues[g].end());
+        evaluations[g].insert(evaluations[g].end(), run.evaluations[g].begin(), run.evaluations[g].end());
+    }
+    countedSteps.insert(countedSteps.end(), run.countedSteps.begin(), run.countedSteps.end());
+    lastSteps = run.lastSteps;
+    baseDivisor = lastSteps * (unsigned int)countedSteps.size();
 }
 
 double ReportCollector::baseScore(int g) const { return baseTotal[g] / baseDivisor; }
@@ -147,12 +170,14 @@ double ReportCollector::baseDeviation(int g) const {
 
 void ReportCollector::afterRun(Simulation& sim, const Scorer& scores) {
     const SimuParameters& p = sim.getParameters();
-    baseDivisor = p.lastStepsUsedForFitness * p.nRuns;
     for (int g = 0; g < p.nFitnessGroups; g++) {
         baseRunValues[g].push_back(baseOfRun[g] / p.lastStepsUsedForFitness);
         baseOfRun[g] = 0.0;
     }
     countedSteps.push_back(scores.countedStepsInRun());
+    // Over the runs made: all nRuns, or those --only-runs names.
+    lastSteps = p.lastStepsUsedForFitness;
+    baseDivisor = lastSteps * (unsigned int)countedSteps.size();
     for (int g = 0; g < sim.getParameters().nFitnessGroups; g++) evaluations[g].push_back(sim.getCountedEvals(g));
 }
 
@@ -175,19 +200,22 @@ std::string ReportCollector::json(const BatchRunner& batch, const RunLabels& lab
                           {"base_sd", baseDeviation(g)},
                           {"base_values", baseRunValues[g]}});
     }
-    const Json report = {{"program", "nkswarm"},
-                         {"version", NK_VERSION},
-                         {"config_files", configFiles(labels.configFiles)},
-                         {"compared_strategies", labels.comparedStrategyNames},
-                         {"seeds", seeds(p)},
-                         {"runs", p.nRuns},
-                         {"last_steps_used_for_fitness", p.lastStepsUsedForFitness},
-                         {"counted_steps", countedSteps},
-                         {"print_stats", labels.printStats},
-                         {"agents_fitness_use_max", p.agentsFitnessUseMax},
-                         {"sd_kind", kDeviationKind},
-                         {"groups", groups},
-                         {"parameters", parameters(p)}};
+    Json report = {{"program", "nkswarm"},
+                   {"version", NK_VERSION},
+                   {"config_files", configFiles(labels.configFiles)},
+                   {"compared_strategies", labels.comparedStrategyNames},
+                   {"seeds", seeds(p)},
+                   {"runs", scores.runCount()},
+                   {"last_steps_used_for_fitness", p.lastStepsUsedForFitness},
+                   {"counted_steps", countedSteps},
+                   {"print_stats", labels.printStats},
+                   {"agents_fitness_use_max", p.agentsFitnessUseMax},
+                   {"sd_kind", kDeviationKind},
+                   {"groups", groups},
+                   {"parameters", parameters(p)}};
+    // --only-runs: the runs made, as numbered in the whole batch.
+    if (scores.runCount() != p.nRuns)
+        report.push_back({"only_runs", {scores.firstRun(), scores.firstRun() + scores.runCount() - 1}});
     // File names need not be UTF-8; a byte that is not stays visible as U+FFFD.
     return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -206,7 +234,7 @@ std::string ReportCollector::csv(const BatchRunner& batch, const RunLabels& labe
     std::string out = kCsvColumns;
     std::string keywordCells;
     const std::map<std::string, std::vector<std::string>> values = dumpedValues(p);
-    for (const KeywordEntry* entry : keywordColumns()) {
+    for (const KeywordEntry* entry : keywordColumns(values)) {
         const auto it = values.find(entry->name);
         out += std::string(",") + entry->name;
         keywordCells += "," + field(it == values.end() ? "" : joined(it->second, 0, "; "));
@@ -219,10 +247,10 @@ std::string ReportCollector::csv(const BatchRunner& batch, const RunLabels& labe
                                  std::to_string(last >= first ? last - first + 1 : 0) + "," +
                                  number(scores.groupAverage(g)) + "," +
                                  field(scoringName(groupScoring(p, batch.statsPrinted(), g))) + "," +
-                                 number(scores.groupDeviation(g)) + "," + std::to_string(p.nRuns) + ",";
+                                 number(scores.groupDeviation(g)) + "," + std::to_string(scores.runCount()) + ",";
         for (size_t r = 0; r < scores.runValues(g).size(); r++) {
             out += lead;
-            out += std::to_string(r) + ",";
+            out += std::to_string(scores.firstRun() + r) + ",";
             out += number(scores.runValues(g)[r]) + ",";
             out += std::to_string(r < countedSteps.size() ? countedSteps[r] : 0) + ",";
             out += std::to_string(r < evaluations[g].size() ? evaluations[g][r] : 0);

@@ -3,6 +3,7 @@
 // --dump-config writes them).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ public:
     void afterStep(Simulation& simulation) override;
     // Keeps what the simulation does not: each run's scored steps and evaluations.
     void afterRun(Simulation& simulation, const Scorer& scores) override;
+    // A run made in a worker thread: a collector that also keeps its additions to the base
+    // total, in order, so that merging runs in run order gives the total to the bit.
+    std::unique_ptr<BatchObserver> runRecorder() const override;
+    void mergeRun(BatchObserver& recorder) override;
 
     // The base score of a group: the accounting of the group mean (the group's mean per
     // scored step, summed, divided by lastStepsUsedForFitness, averaged over the runs) on the
@@ -55,4 +60,7 @@ private:
     double baseOfRun[kMaxFitnessGroups] = {};               // the current run's sum
     std::vector<double> baseRunValues[kMaxFitnessGroups];   // per group, per run
     unsigned int baseDivisor = 0;                           // lastStepsUsedForFitness x runs
+    unsigned int lastSteps = 0;                             // lastStepsUsedForFitness
+    bool keepsAdditions = false;
+    std::vector<double> baseAdditions[kMaxFitnessGroups];
 };

@@ -35,6 +35,30 @@ void SeriesRecorder::afterRun(Simulation& sim, const Scorer&) {
     rowsAdded(true);
 }
 
+namespace {
+
+// One run's rows, kept until the run is merged.
+class SeriesBuffer : public SeriesRecorder {
+public:
+    std::vector<SeriesRow> rows;
+
+protected:
+    void addRow(const SeriesRow& row) override { rows.push_back(row); }
+    void rowsAdded(bool) override {}
+};
+
+}  // namespace
+
+std::unique_ptr<BatchObserver> SeriesRecorder::runRecorder() const { return std::make_unique<SeriesBuffer>(); }
+
+void SeriesRecorder::mergeRun(BatchObserver& recorder) {
+    for (const SeriesRow& row : static_cast<SeriesBuffer&>(recorder).rows) {
+        addRow(row);
+        rowsAdded(false);
+    }
+    rowsAdded(true);
+}
+
 void SeriesRecorder::addRows(Simulation& sim) {
     const SimuParameters& p = sim.getParameters();
     for (int g = 0; g < p.nFitnessGroups; g++) {

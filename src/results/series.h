@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "batchobserver.h"
@@ -29,6 +30,9 @@ public:
     void afterStep(Simulation& simulation) override;
     void beforeVisits(Simulation& simulation) override;
     void afterRun(Simulation& simulation, const Scorer& scores) override;
+    // A run made in a worker thread keeps its rows; merged, they are added here in order.
+    std::unique_ptr<BatchObserver> runRecorder() const override;
+    void mergeRun(BatchObserver& recorder) override;
 
 protected:
     // Each row as soon as its values are read, in the order run, step, group.

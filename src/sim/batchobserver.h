@@ -2,6 +2,8 @@
 // labelled report). It reads the simulation and must change no result.
 #pragma once
 
+#include <memory>
+
 class Simulation;
 class Scorer;
 
@@ -14,4 +16,10 @@ public:
     virtual void beforeVisits(Simulation&) {}
     // After a run's end-of-run accounting, while its agents and memories still exist.
     virtual void afterRun(Simulation& simulation, const Scorer& scores) = 0;
+
+    // Runs made in worker threads: an observer that keeps what this one would make of one run,
+    // and the call that takes it over on the batch's thread, run by run in run order. Null:
+    // this observer follows runs only as they are made, and the batch keeps to one thread.
+    virtual std::unique_ptr<BatchObserver> runRecorder() const { return nullptr; }
+    virtual void mergeRun(BatchObserver& recorder) { (void)recorder; }
 };

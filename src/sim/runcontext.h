@@ -33,6 +33,11 @@ public:
         rng48::seedState(initMemState_, startSeed);
         rng48::seedState(searchState_, searchSeed);
     }
+    // runSeeding 1: the streams of run `run` alone, from the seeds and the run index.
+    void seedStreamsForRun(int startSeed, int searchSeed, unsigned int run) {
+        rng48::seedRunStream(initMemState_, startSeed, run, rng48::RunStream::InitialMemories);
+        rng48::seedRunStream(searchState_, searchSeed, run, rng48::RunStream::Search);
+    }
 
     unsigned int step() const { return clock_.now(); }
     // The step as the landscape and the memories read it when they stamp a visit.

@@ -37,7 +37,7 @@ void Scorer::accountStep(const Simulation& sim) {
         for (int i = params.firstFitnessAgent[0]; i <= params.lastFitnessAgent[0]; i++)
             sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
         // The fixed divisor, not the group's size: intended (see scoring.h).
-        totalFitnessForAllRuns[0] += sum / kGroupZeroDivisor;
+        addToTotal(0, sum / kGroupZeroDivisor);
         runFitnessOfGroup[0] += sum / kGroupZeroDivisor;
     }
 }
@@ -62,7 +62,7 @@ void Scorer::accountGroupMeans(const Simulation& sim) {
         for (int i = params.firstFitnessAgent[g]; i <= params.lastFitnessAgent[g]; i++)
             sum += agents[i]->calcFitness(FitTypeMaxInCurStepReal);
         const double mean = sum / size;
-        totalFitnessForAllRuns[g] += mean;
+        addToTotal(g, mean);
         runFitnessOfGroup[g] += mean;
     }
 }
@@ -80,30 +80,40 @@ void Scorer::accountRunEnd(const Simulation& sim) {
                 const double f = agents[i]->getTotalRunFitness();
                 if (f > m) m = f;
             }
-            totalFitnessForAllRuns[g] += m;
+            addToTotal(g, m);
             runValue = m / L;
         } else if (g < scored) {
             runValue = runFitnessOfGroup[g] / L;
         }
-        if (fitnessForRuns[g].empty()) fitnessForRuns[g].reserve(params.nRuns);
+        if (fitnessForRuns[g].empty()) fitnessForRuns[g].reserve(runCount_);
         fitnessForRuns[g].push_back(runValue);
     }
     mostCounted = std::max(mostCounted, countedSteps);
 }
 
+void Scorer::mergeRun(const Scorer& run) {
+    for (int g = 0; g < params.nFitnessGroups; g++) {
+        for (double value : run.additions[g]) totalFitnessForAllRuns[g] += value;
+        if (fitnessForRuns[g].empty()) fitnessForRuns[g].reserve(runCount_);
+        fitnessForRuns[g].insert(fitnessForRuns[g].end(), run.fitnessForRuns[g].begin(), run.fitnessForRuns[g].end());
+    }
+    countedSteps = run.countedSteps;
+    mostCounted = std::max(mostCounted, run.mostCounted);
+}
+
 double Scorer::groupAverage(int g) const {
-    const unsigned int denom = params.lastStepsUsedForFitness * params.nRuns;
+    const unsigned int denom = params.lastStepsUsedForFitness * runCount_;
     return totalFitnessForAllRuns[g] / denom;
 }
 
 double Scorer::groupDeviation(int g) const {
     const double avg = groupAverage(g);
     double sq = 0.0;
-    for (unsigned int r = 0; r < params.nRuns && r < fitnessForRuns[g].size(); r++) {
+    for (unsigned int r = 0; r < runCount_ && r < fitnessForRuns[g].size(); r++) {
         const double d = fitnessForRuns[g][r] - avg;
         sq += d * d;
     }
-    return std::sqrt(sq / params.nRuns);
+    return std::sqrt(sq / runCount_);
 }
 
 std::string Scorer::formatReport() const {
@@ -121,7 +131,7 @@ std::string Scorer::formatReport() const {
         out += buf;
     }
     out += "\n";
-    for (unsigned int r = 0; r < params.nRuns; r++) {
+    for (unsigned int r = 0; r < runCount_; r++) {
         for (int g = 0; g < params.nFitnessGroups; g++) {
             const double v = r < fitnessForRuns[g].size() ? fitnessForRuns[g][r] : 0.0;
             snprintf(buf, sizeof buf, "%.6f ", v);

@@ -14,7 +14,21 @@ class Simulation;
 // driver calls it exactly where the model scores, in agent order.
 class Scorer {
 public:
-    Scorer(const SimuParameters& params, bool statsPrinted) : params(params), statsPrinted_(statsPrinted) {}
+    Scorer(const SimuParameters& params, bool statsPrinted)
+        : params(params), statsPrinted_(statsPrinted), runCount_(params.nRuns) {}
+
+    // The report covers the `count` runs from `first` on (--only-runs), not all nRuns.
+    void setRuns(unsigned int first, unsigned int count) {
+        firstRun_ = first;
+        runCount_ = count;
+    }
+    unsigned int firstRun() const { return firstRun_; }
+    unsigned int runCount() const { return runCount_; }
+    // A scorer of one run made in another thread: it also keeps what it added to the totals,
+    // in order, so that merging runs in run order gives the totals to the bit.
+    void keepAdditions() { keepsAdditions = true; }
+    // Takes over the one run `run` scored (a keepAdditions scorer's).
+    void mergeRun(const Scorer& run);
 
     // Whether step `step` (numbered from 1, as it ends) is one of a run's scored steps.
     static bool scoresStep(const SimuParameters& params, unsigned int step);
@@ -28,7 +42,8 @@ public:
 
     bool statsPrinted() const { return statsPrinted_; }
     // A group's average over the runs (the report's first line) and the population standard
-    // deviation of its run values (divided by the number of runs).
+    // deviation of its run values (divided by the number of runs); over the runs made where
+    // only some are (runCount).
     double groupAverage(int g) const;
     double groupDeviation(int g) const;
     // Per run, a group's value (its share of the average line; 0 for a group not scored).
@@ -51,6 +66,14 @@ private:
     double runFitnessOfGroup[kMaxFitnessGroups] = {};
     unsigned int countedSteps = 0;
     unsigned int mostCounted = 0;
+    unsigned int firstRun_ = 0;
+    unsigned int runCount_;
+    bool keepsAdditions = false;
+    std::vector<double> additions[kMaxFitnessGroups];
 
     void accountGroupMeans(const Simulation& sim);
+    void addToTotal(int g, double value) {
+        totalFitnessForAllRuns[g] += value;
+        if (keepsAdditions) additions[g].push_back(value);
+    }
 };

@@ -35,6 +35,11 @@ Simulation::Simulation(const std::vector<std::string>& names, const std::functio
     enterMode(mode);
 }
 
+Simulation::Simulation(const Simulation& other, WorkerWorld)
+    : params(other.params, SimuParameters::ForWorker{}), run(params, *this, false), landscape(params, run.stepClock()) {
+    enterMode(SimulationMode::Batch);
+}
+
 void Simulation::enterMode(SimulationMode mode) {
     run.setLandscape(landscape);
     // A visual run is stepped by the window and never scored.
@@ -46,7 +51,10 @@ Simulation::~Simulation() { agents.clear(); }
 void Simulation::initRun(unsigned int runIndex) {
     curRun = runIndex;
     landscape.initRun(curRun);
-    if (curRun == 0) run.seedStreams(params.startseed, params.searchseed);
+    if (params.runSeeding == kRunSeedingIndependent)
+        run.seedStreamsForRun(params.startseed, params.searchseed, curRun);
+    else if (curRun == 0)
+        run.seedStreams(params.startseed, params.searchseed);
     publicMemory = std::make_unique<Memory>(params.maxMemSize, run.stepClock());
     publicMemory->populate(params.initialPublicMemSize, params.nPoints, run.initMemStream(), landscape);
     if (params.groupSize > 1) createGroupMemories();

@@ -31,6 +31,9 @@ public:
     // before the landscape is made. For tests and tools.
     Simulation(const std::vector<std::string>& comparedStrategyNames, const std::function<void(SimuParameters&)>& setup,
                SimulationMode mode = SimulationMode::Batch);
+    // A world of its own for a batch's worker thread: the settings of `other`, read once.
+    struct WorkerWorld {};
+    Simulation(const Simulation& other, WorkerWorld);
     ~Simulation();
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;

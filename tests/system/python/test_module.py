@@ -83,6 +83,16 @@ def test_threads_give_the_numbers_of_sequential_runs():
         assert all(np.array_equal(a.series[c], b.series[c], equal_nan=True) for c in a.series)
 
 
+def test_runs_seeded_one_by_one_give_the_same_numbers_in_threads_and_alone():
+    os.chdir(ROOT / "examples")
+    cfg = nkswarm.Config.from_file("basic.cfg")
+    cfg.update({"runSeeding": 1})
+    one, two = (nkswarm.run(cfg, num_runs=4, series=True, threads=t) for t in (1, 2))
+    assert one.report == two.report and all(np.array_equal(one.series[c], two.series[c], equal_nan=True) for c in one.series)
+    part = nkswarm.run(cfg, num_runs=4, only_runs=(1, 2))
+    assert np.array_equal(part.per_run, one.per_run[1:3]) and np.array_equal(part.evaluations, one.evaluations[1:3])
+
+
 @pytest.mark.parametrize("n,k,seed,stretch,components", [(10, 4, 7, 1.0, "seeded"), (12, 3, 5, 0.8, "independent"), (6, 0, 70000, 1.5, "seeded")])
 def test_landscape_and_figures_equal_nkanalyze(n, k, seed, stretch, components, recwarn):
     line = subprocess.run([ANALYZE, "--n", str(n), "--k", str(k), "--seeds", str(seed), "--stretch", str(stretch), "--csv",

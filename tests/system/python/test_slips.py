@@ -142,7 +142,7 @@ SLIPS = [
      "sweep.py: unknown column 'flockingIntensty': not a configuration keyword, option or \"base\"; did you mean flockingIntensity?\nexit 2"),
     ("sweep unknown option", lambda t: expand(t, set={"--num-run": 2}),
      "sweep.py: unknown option column '--num-run' (known: --num-runs, --extra-cfg, --compare-strategies, --print-stats, "
-     "--step-evals, --series); did you mean --num-runs?\nexit 2"),
+     "--step-evals, --threads, --series); did you mean --num-runs?\nexit 2"),
     ("sweep unknown field", lambda t: expand(t, seed={"searchseed": [1, 2]}),
      "sweep.py: s.json: unknown field 'seed'; did you mean seeds?\nexit 2"),
     # collect: the program's warnings per row, and rows with warnings counted apart
