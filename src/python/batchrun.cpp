@@ -1,8 +1,11 @@
-// A batch run with the program's observers: the report collector and the per-step series.
+// A batch run with the program's observers: the report collector, the per-step series and the
+// per-agent rows.
 #include "batchrun.h"
 
 #include <chrono>
+#include <memory>
 
+#include "agentswriter.h"
 #include "batchrunner.h"
 #include "report.h"
 #include "scoring.h"
@@ -68,7 +71,10 @@ BatchResult runBatch(const BatchRequest& q) {
     if (q.onlyRuns) batch.setOnlyRuns(q.onlyFirst, q.onlyLast);
     ReportCollector collector;
     SeriesTable series(result.series);
-    runBatchFor(batch, collector, q.series ? &series : nullptr);
+    std::unique_ptr<AgentsWriter> agents;
+    if (q.agentsEvery > 0) agents = std::make_unique<AgentsWriter>(q.agentsEvery);
+    runBatchFor(batch, collector, q.series ? &series : nullptr, agents.get());
+    if (agents) result.agents = AgentsWriter::header() + agents->takeRows();
     collect(batch, collector, threadsWarning, result);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;

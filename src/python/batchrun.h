@@ -17,8 +17,9 @@ struct BatchRequest {
     bool stats = false;
     double stepEvals = 0.0;  // above 0: --step-evals
     bool series = false;
-    unsigned int threads = 1;  // --threads (0: one per core)
-    bool onlyRuns = false;     // --only-runs onlyFirst-onlyLast
+    unsigned int agentsEvery = 0;  // above 0: the per-agent rows of every such step (--agents-every)
+    unsigned int threads = 1;      // --threads (0: one per core)
+    bool onlyRuns = false;         // --only-runs onlyFirst-onlyLast
     unsigned int onlyFirst = 0, onlyLast = 0;
 };
 
@@ -33,6 +34,7 @@ struct BatchResult {
     std::vector<long long> evaluations;
     std::vector<unsigned int> countedSteps;
     std::vector<SeriesRow> series;
+    std::string agents;  // the --agents CSV, header included (agentsEvery above 0)
     // Per group, how the report scored it: "mean", "max", "sum/11", or "" (not scored, 0).
     std::vector<std::string> scoring;
     std::vector<std::string> warnings;

@@ -67,8 +67,16 @@ void appendFixed(std::string& out, double v) {
 AgentsWriter::AgentsWriter(const std::string& name, unsigned int every)
     : fileName(name), file(fopen(name.c_str(), "w")), every(every == 0 ? 1 : every) {
     if (!file) NK_FATAL(IO, "Cannot write the agents file %s: %s\n", name.c_str(), strerror(errno));
-    rows = "run,step,agent,group,point,base_fitness,fitness,search,source\n";
+    rows = header();
     writeRows();
+}
+
+const char* AgentsWriter::header() { return "run,step,agent,group,point,base_fitness,fitness,search,source\n"; }
+
+std::string AgentsWriter::takeRows() {
+    std::string taken = std::move(rows);
+    rows.clear();
+    return taken;
 }
 
 AgentsWriter::~AgentsWriter() {
@@ -114,7 +122,7 @@ std::unique_ptr<BatchObserver> AgentsWriter::runRecorder() const {
 
 void AgentsWriter::mergeRun(BatchObserver& recorder) {
     rows += static_cast<AgentsWriter&>(recorder).rows;
-    writeRows();
+    if (file) writeRows();
 }
 
 void AgentsWriter::addRows(Simulation& sim) {

@@ -15,6 +15,9 @@ public:
     // Creates the file and writes the header; ends the program when it cannot be written.
     // Rows are written for the steps that are multiples of `every` (1: every step).
     AgentsWriter(const std::string& fileName, unsigned int every);
+    // A writer that keeps its rows in memory, without the header, for takeRows (and for
+    // runRecorder, a run's rows).
+    explicit AgentsWriter(unsigned int every) : file(nullptr), every(every == 0 ? 1 : every) {}
     ~AgentsWriter() override;
     AgentsWriter(const AgentsWriter&) = delete;
     AgentsWriter& operator=(const AgentsWriter&) = delete;
@@ -26,10 +29,12 @@ public:
     std::unique_ptr<BatchObserver> runRecorder() const override;
     void mergeRun(BatchObserver& recorder) override;
 
-private:
-    // A writer without a file, for runRecorder.
-    explicit AgentsWriter(unsigned int every) : file(nullptr), every(every) {}
+    // The CSV's header line, with its newline.
+    static const char* header();
+    // The rows kept so far by a writer without a file, taken out.
+    std::string takeRows();
 
+private:
     // What an agent did in the step whose rows are pending, known when the step ended; the
     // crowded fitness is read when the next step's agents have moved (as the series reads it).
     struct Pending {
