@@ -4,6 +4,8 @@
 
 #include <pybind11/stl.h>
 
+#include <cstdlib>
+
 #include "configtext.h"
 #include "util.h"
 
@@ -51,6 +53,34 @@ void appendWords(py::handle value, std::vector<std::string>& words) {
     }
 }
 
+// Search and place tables, whose words are numbers (the networks' and agent parameters' are not).
+bool isTable(const KeywordEntry& entry) {
+    switch (entry.kind) {
+        case KeywordKind::S1Table:
+        case KeywordKind::S1List:
+        case KeywordKind::S2Table:
+        case KeywordKind::S2List:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A table's words as numbers, as explore's come back: its weights as floats, then any list of
+// agents (count, then indices) as whole numbers. The reader keeps weights as a long double cut
+// to double, and the words are written to read back the same way.
+py::tuple tableValues(const KeywordEntry& entry, const std::vector<std::string>& words) {
+    const size_t weights = static_cast<size_t>(entry.values[0].count);
+    py::list values;
+    for (size_t i = 0; i < words.size(); i++) {
+        if (i < weights)
+            values.append(static_cast<double>(std::strtold(words[i].c_str(), nullptr)));
+        else
+            values.append(std::stoll(words[i]));
+    }
+    return py::tuple(values);
+}
+
 }  // namespace
 
 const KeywordEntry& keywordOf(const std::string& key) {
@@ -75,6 +105,10 @@ py::object configItem(const ModuleConfig& cfg, const std::string& key) {
         py::list blocks;
         for (const ConfigBlock& b : p.blocksRead) {
             if (b.keyword != entry->name) continue;
+            if (isTable(*entry)) {
+                blocks.append(tableValues(*entry, b.words));
+                continue;
+            }
             std::string words;
             for (const std::string& w : b.words) words += (words.empty() ? "" : " ") + w;
             blocks.append(words);

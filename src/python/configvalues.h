@@ -14,7 +14,8 @@ const KeywordEntry& keywordOf(const std::string& key);
 // @throws TypeError for a float, which would otherwise be cut to its whole part
 pybind11::int_ wholeOf(pybind11::handle value);
 // A keyword's values in effect: one value, a tuple of them, a list of those per fitness group,
-// or for a block its words (a list of blocks where several may stand); None when not stated.
+// for a search or place table the tuple of its numbers, or for another block its words (a list
+// of blocks where several may stand); None when not stated.
 // @throws KeyError for a word that is not a keyword
 pybind11::object configItem(const ModuleConfig& cfg, const std::string& key);
 // The edit that sets a keyword to a Python value: one line, or for a repeated or block keyword

@@ -101,14 +101,17 @@ std::vector<std::string> addedWarnings(const ModuleConfig& before, const ModuleC
 
 }  // namespace
 
-ModuleConfig::ModuleConfig(std::string name, std::string text) : ModuleConfig(std::move(name), std::move(text), {}) {}
+ModuleConfig::ModuleConfig(std::string name, std::string text)
+    : ModuleConfig(std::move(name), std::move(text), {}, false) {}
 
-ModuleConfig::ModuleConfig(std::string name, std::string text, std::vector<int> setFromPython)
+ModuleConfig::ModuleConfig(std::string name, std::string text, std::vector<int> setFromPython, bool madeFromEdits)
     : name_(std::move(name)),
       text_(std::move(text)),
-      readName_(readNameOf(name_, setFromPython)),
-      readText_(setFromPython.empty() ? text_ : oneLine(text_)),
-      setFromPython_(std::move(setFromPython)) {
+      // Made from Python values, the name alone says where the keywords came from.
+      readName_(madeFromEdits ? name_ : readNameOf(name_, setFromPython)),
+      readText_(setFromPython.empty() && !madeFromEdits ? text_ : oneLine(text_)),
+      setFromPython_(std::move(setFromPython)),
+      fromEdits_(madeFromEdits) {
     try {
         params_ = read(readName_, &readText_, {});
     } catch (const FatalExit& e) {
@@ -128,7 +131,19 @@ ModuleConfig ModuleConfig::fromFile(const std::string& path) {
     return ModuleConfig(path, file.text());
 }
 
-ModuleConfig ModuleConfig::copy() const { return ModuleConfig(name_, text_, setFromPython_); }
+ModuleConfig ModuleConfig::fromEdits(std::string name, const std::vector<Edit>& edits) {
+    std::vector<Line> lines;
+    for (const Edit& e : edits) applyEdit(lines, e);
+    std::string text;
+    for (const Line& l : lines) text += l.text + "\n";
+    return ModuleConfig(std::move(name), std::move(text), {}, true);
+}
+
+ModuleConfig ModuleConfig::copy() const { return fromSource(source()); }
+
+ModuleConfig ModuleConfig::fromSource(const Source& s) {
+    return ModuleConfig(s.name, s.text, s.setFromPython, s.fromEdits);
+}
 
 std::vector<std::string> ModuleConfig::keywords() const {
     std::vector<std::string> names;
@@ -150,14 +165,14 @@ std::vector<std::string> ModuleConfig::edit(const std::vector<Edit>& edits) {
     ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
     std::string text;
     for (const Line& l : lines) text += l.text + "\n";
-    ModuleConfig edited(name_, std::move(text), std::move(ranks));
+    ModuleConfig edited(name_, std::move(text), std::move(ranks), fromEdits_);
     std::vector<std::string> added = addedWarnings(*this, edited);
     *this = std::move(edited);
     return added;
 }
 
 std::string ModuleConfig::located(const std::string& message) const {
-    if (setFromPython_.empty()) return message;
+    if (setFromPython_.empty() && !fromEdits_) return message;
     const std::string lineOne = readName_ + ":1: ";
     std::string out = message;
     for (size_t at = out.find(lineOne); at != std::string::npos; at = out.find(lineOne, at))

@@ -20,14 +20,25 @@ public:
     ModuleConfig(std::string name, std::string text);
     // Reads the file, with the program's message when it cannot be read.
     static ModuleConfig fromFile(const std::string& path);
+    // A configuration made of the edits' lines alone, in table order; its messages name `name`
+    // and no line, as after an edit.
+    static ModuleConfig fromEdits(std::string name, const std::vector<Edit>& edits);
     // The same configuration, read again (its warnings are this one's, already raised).
     ModuleConfig copy() const;
+    // What a configuration is made of, kept to read the same configuration again later.
+    struct Source {
+        std::string name, text;
+        std::vector<int> setFromPython;
+        bool fromEdits;
+    };
+    Source source() const { return {name_, text_, setFromPython_, fromEdits_}; }
+    static ModuleConfig fromSource(const Source& s);
 
     const std::string& name() const { return name_; }
     const std::string& text() const { return text_; }
     // What the reader is given: the name and the text until the first edit; after it, the name
-    // with the keywords set from Python, and the text on one line, so that no message names a
-    // line of a text the user never saw.
+    // with the keywords set from Python (made by fromEdits: the name alone), and the text on one
+    // line, so that no message names a line of a text the user never saw.
     const std::string& readName() const { return readName_; }
     const std::string& readText() const { return readText_; }
     SimuParameters& params() const { return *params_; }
@@ -43,9 +54,10 @@ public:
     std::string located(const std::string& message) const;
 
 private:
-    ModuleConfig(std::string name, std::string text, std::vector<int> setFromPython);
+    ModuleConfig(std::string name, std::string text, std::vector<int> setFromPython, bool madeFromEdits);
 
     std::string name_, text_, readName_, readText_;
     std::vector<int> setFromPython_;  // the table ranks of the keywords edited, ascending
+    bool fromEdits_;                  // made by fromEdits: every keyword set from Python
     std::unique_ptr<SimuParameters> params_;
 };
