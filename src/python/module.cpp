@@ -1,11 +1,12 @@
-// The Python module nkswarm: configurations in memory, batch runs with NumPy results, and whole
-// landscapes. Runs release the interpreter lock, so that simulations in threads run in parallel;
-// errors raise instead of ending the interpreter.
+// The compiled part of the Python package nkswarm (nkswarm._core): configurations in memory, batch
+// runs with NumPy results, and whole landscapes. Runs release the interpreter lock, so that
+// simulations in threads run in parallel; errors raise instead of ending the interpreter.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 #ifdef __GLIBC__
@@ -94,6 +95,27 @@ ModuleConfig configFromText(const std::string& text, const std::string& name) {
     {
         py::gil_scoped_release released;
         cfg.emplace(name, text);
+    }
+    warnAll(cfg->params().warnings);
+    return std::move(*cfg);
+}
+
+// Every keyword the configuration states, with its value as cfg[keyword] gives it.
+py::dict configDict(const ModuleConfig& cfg) {
+    py::dict d;
+    for (const std::string& k : cfg.keywords()) d[py::str(k)] = configItem(cfg, k);
+    return d;
+}
+
+// A configuration of the dictionary's keywords alone (None leaves one out).
+ModuleConfig configFromDict(const py::dict& values, const std::string& name) {
+    std::vector<ModuleConfig::Edit> edits;
+    for (auto item : values)
+        if (!item.second.is_none()) edits.push_back(editOf(item.first.cast<std::string>(), item.second));
+    std::optional<ModuleConfig> cfg;
+    {
+        py::gil_scoped_release released;
+        cfg.emplace(ModuleConfig::fromEdits(name, edits));
     }
     warnAll(cfg->params().warnings);
     return std::move(*cfg);
@@ -216,7 +238,49 @@ struct RunResult {
     py::object scores, perRun, std, evaluations, countedSteps, series, scoring, baseScores, basePerRun, baseStd;
     std::string report;
     double seconds;
+    py::object agents, warnings;
+    unsigned int firstRun;
+    std::optional<int> numRuns;
+    // The main configuration that ran: a Config's source or a file's path, read only when first
+    // asked for, since reading again (a network's genomes too) would add to every run.
+    std::optional<ModuleConfig::Source> ranSource;
+    std::string ranPath;
+    py::object ranConfig;
 };
+
+// The main configuration as it ran, apart from the caller's Config (its warnings were raised).
+py::object resultConfig(RunResult& r) {
+    if (!r.ranConfig) {
+        std::optional<ModuleConfig> ran;
+        {
+            py::gil_scoped_release released;
+            ran.emplace(r.ranSource ? ModuleConfig::fromSource(*r.ranSource) : ModuleConfig::fromFile(r.ranPath));
+        }
+        r.ranConfig = py::cast(std::move(*ran));
+    }
+    return r.ranConfig;
+}
+
+// The configuration's keywords and values, nRuns the runs asked for where num_runs replaced it.
+py::dict resultParameters(RunResult& r) {
+    py::dict d = configDict(resultConfig(r).cast<const ModuleConfig&>());
+    if (r.numRuns) d["nRuns"] = *r.numRuns;
+    return d;
+}
+
+// Tables are made by the package's Python part, which needs pandas only when asked for one.
+py::object studyCall(const char* name, py::object result) {
+    return py::module_::import("nkswarm._study").attr(name)(result);
+}
+
+// False or None: no per-agent rows; True: every step's; a whole number K: every K-th step's.
+unsigned int agentsEveryOf(py::handle agents) {
+    if (agents.is_none() || py::isinstance<py::bool_>(agents)) return !agents.is_none() && agents.cast<bool>();
+    const long long every = wholeOf(agents).cast<long long>();
+    if (every < 1 || every > UINT32_MAX)
+        throw py::value_error("agents takes True, False or a step interval of 1 or more");
+    return static_cast<unsigned int>(every);
+}
 
 // Per fitness group, how its score was made: "mean", "max" or "sum/11"; None where not scored.
 py::tuple scoringTuple(const std::vector<std::string>& scoring) {
@@ -227,7 +291,7 @@ py::tuple scoringTuple(const std::vector<std::string>& scoring) {
 
 RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std::optional<py::sequence> compare,
               bool stats, std::optional<double> stepEvals, bool series, unsigned int threads,
-              std::optional<std::pair<unsigned int, unsigned int>> onlyRuns) {
+              std::optional<std::pair<unsigned int, unsigned int>> onlyRuns, py::handle agents) {
     RunFiles files;
     addFile(files, cfg);
     if (!extra.is_none()) addFile(files, extra);
@@ -243,6 +307,7 @@ RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std:
     q.stats = stats;
     q.stepEvals = stepEvals.value_or(0.0);
     q.series = series;
+    q.agentsEvery = agentsEveryOf(agents);
     q.threads = threads;
     if (onlyRuns) {
         if (onlyRuns->first > onlyRuns->second) throw py::value_error("only_runs needs (A, B) with A at most B");
@@ -251,9 +316,16 @@ RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std:
         q.onlyLast = onlyRuns->second;
     }
 
+    // The configuration as it is when the run starts, for Result.config.
+    const bool given = py::isinstance<ModuleConfig>(cfg);
+    std::optional<ModuleConfig::Source> source;
+    if (given) source = cfg.cast<const ModuleConfig&>().source();
     const BatchResult r = runFiles(files);
-    warnAll(newWarnings(files, r.warnings));
+    const std::vector<std::string> warnings = newWarnings(files, r.warnings);
+    warnAll(warnings);
     const py::ssize_t runs = r.runs, groups = r.groups;
+    py::list warned;
+    for (const std::string& w : warnings) warned.append(w);
     return {array(r.scores, {groups}),
             array(r.runValues, {runs, groups}),
             array(r.deviations, {groups}),
@@ -265,7 +337,14 @@ RunResult run(py::handle cfg, std::optional<int> numRuns, py::handle extra, std:
             array(r.baseRunValues, {runs, groups}),
             array(r.baseDeviations, {groups}),
             r.report,
-            r.seconds};
+            r.seconds,
+            q.agentsEvery > 0 ? py::object(py::str(r.agents)) : py::none(),
+            py::tuple(warned),
+            q.onlyRuns ? q.onlyFirst : 0u,
+            numRuns,
+            std::move(source),
+            given ? std::string() : pathOf(cfg),
+            py::object()};
 }
 
 // --- landscapes --------------------------------------------------------------------------
@@ -374,6 +453,10 @@ void bindConfig(py::module_& m) {
         .def_static("from_text", &configFromText, py::arg("text"), py::arg("name") = "<text>",
                     "Reads a configuration from its text; `name` labels the reader's messages.")
         .def("to_text", &ModuleConfig::text, "The configuration as a file the program reads to the same run.")
+        .def_static("from_dict", &configFromDict, py::arg("values"), py::arg("name") = "<dict>",
+                    "A configuration of the keywords and values given, as to_dict() gives them; `name` labels "
+                    "the reader's messages.")
+        .def("to_dict", &configDict, "Every keyword the configuration states, with its value as cfg[keyword] gives it.")
         .def_property_readonly("name", &ModuleConfig::name)
         .def("keys", &ModuleConfig::keywords, "The keywords the configuration states, in its order.")
         .def("__contains__",
@@ -414,13 +497,35 @@ void bindRun(py::module_& m) {
         .def_readonly("base_std", &RunResult::baseStd,
                       "Per fitness group, the population standard deviation of the runs' base values.")
         .def_readonly("report", &RunResult::report, "The plain report, as the program prints it.")
-        .def_readonly("seconds", &RunResult::seconds, "Time spent reading the configuration and running.");
+        .def_readonly("seconds", &RunResult::seconds, "Time spent reading the configuration and running.")
+        .def_property_readonly("config", &resultConfig,
+                               "The main configuration that ran, as a Config of its own: the Config given as it "
+                               "was, or the file (read when first asked for); num_runs aside.")
+        .def_property_readonly("parameters", &resultParameters,
+                               "Keyword -> value of the configuration that ran, as Config gives them; nRuns is "
+                               "num_runs where given.")
+        .def_readonly("warnings", &RunResult::warnings, "The warnings the run raised, as their texts.")
+        .def_readonly("first_run", &RunResult::firstRun, "The run of per_run's first row (only_runs' A, else 0).")
+        .def_readonly("agents", &RunResult::agents,
+                      "With agents=True (or a step interval), the per-agent CSV --agents writes, as text; else None.")
+        .def(
+            "frame", [](py::object self) { return studyCall("result_frame", self); },
+            "A pandas DataFrame, one row per run and fitness group: run, group, value, base_value, evaluations, "
+            "counted_steps, then the parameters as columns.")
+        .def(
+            "series_frame", [](py::object self) { return studyCall("series_frame", self); },
+            "The per-step series (series=True) as a pandas DataFrame, with the columns of the --series CSV.")
+        .def(
+            "agents_frame", [](py::object self) { return studyCall("agents_frame", self); },
+            "The per-agent rows (agents=True) as a pandas DataFrame, with the columns of the --agents CSV.");
     m.def("run", &run, py::arg("cfg"), py::arg("num_runs") = py::none(), py::arg("extra") = py::none(),
           py::arg("compare") = py::none(), py::arg("stats") = true, py::arg("step_evals") = py::none(),
           py::arg("series") = false, py::arg("threads") = 1, py::arg("only_runs") = py::none(),
+          py::arg("agents") = false,
           "Runs a batch as `nkswarm CFG [--num-runs N] [--extra-cfg EXTRA] [--compare-strategies ...] "
-          "[--print-stats] [--step-evals X] [--threads N] [--only-runs A-B]` would; configurations are Config "
-          "objects or file paths. "
+          "[--print-stats] [--step-evals X] [--threads N] [--only-runs A-B] [--agents-every K]` would; "
+          "configurations are Config objects or file paths. threads: threads for the runs of this batch. "
+          "agents=True keeps the rows --agents writes (an integer K: every K-th step's) in Result.agents. "
           "stats=True (--print-stats, the default) scores every fitness group by its mean or best agent; "
           "stats=False scores as the program does without --print-stats (see Result.scoring).");
 }
@@ -431,7 +536,8 @@ constexpr int kKeptFreeHeap = 64 << 20;
 
 }  // namespace
 
-PYBIND11_MODULE(nkswarm, m) {
+// The compiled part of the package nkswarm, whose __init__ names everything here.
+PYBIND11_MODULE(_core, m) {
     // An input error raises in the calling thread and leaves the interpreter running.
     setFatalMode(FatalMode::ThrowQuietly);
 #ifdef __GLIBC__
