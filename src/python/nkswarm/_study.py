@@ -81,14 +81,27 @@ def _message(error):
 
 
 def _rows(grid, seeds):
-    """Each sweep row's keyword values: the grid's product, each with every seed replicate."""
+    """Each sweep row's keyword values: the grid's product, each with every seed replicate.
+
+    The seed lists are taken side by side, replicate i having the i-th value of each, as
+    scripts/sweep.py takes them: a product would multiply the replicates unasked.
+    """
     grid, seeds = dict(grid or {}), dict(seeds or {})
     for name, values in list(grid.items()) + list(seeds.items()):
         if isinstance(values, (str, bytes)) or not hasattr(values, "__iter__"):
             raise TypeError("sweep: %s takes a list of values, not %r" % (name, values))
-    keys = list(grid) + [k for k in seeds if k not in grid]
-    lists = [list(grid[k]) for k in grid] + [list(seeds[k]) for k in seeds if k not in grid]
-    return keys, [dict(zip(keys, values)) for values in itertools.product(*lists)]
+    both = [k for k in seeds if k in grid]
+    if both:
+        raise ValueError("sweep: %s is both a grid keyword and a seed keyword" % both[0])
+    seed_lists = {k: list(v) for k, v in seeds.items()}
+    lengths = {len(v) for v in seed_lists.values()}
+    if len(lengths) > 1:
+        raise ValueError("sweep: the seed lists are taken side by side and must be of one length, not %s" %
+                         ", ".join("%s %d" % (k, len(v)) for k, v in seed_lists.items()))
+    replicates = [dict(zip(seed_lists, values)) for values in zip(*seed_lists.values())] or [{}]
+    keys = list(grid) + list(seeds)
+    return keys, [dict(zip(grid, values), **replicate)
+                  for values in itertools.product(*[list(v) for v in grid.values()]) for replicate in replicates]
 
 
 def _progress(total, progress):
@@ -108,8 +121,9 @@ def sweep(base, grid=None, seeds=None, num_runs=None, threads=1, series=False, s
     """Runs every row of a sweep and gives one pandas DataFrame.
 
     The rows are the product of `grid` (keyword -> list of values) and of the seed replicates `seeds`
-    (keyword -> list or range of seeds, e.g. {"searchseed": range(1, 4)}), each a copy of `base` (a
-    Config or a file path) with the row's values set. `threads` is the number of rows run at once, in
+    (keyword -> list or range of seeds, e.g. {"searchseed": range(1, 4)}; several seed keywords are
+    taken side by side, all of one length, replicate i having the i-th seed of each), each a copy
+    of `base` (a Config or a file path) with the row's values set; replicates vary fastest. `threads` is the number of rows run at once, in
     a thread pool; each row's batch runs in one thread. `num_runs`, `series` and `stats` are run()'s.
 
     One line per row, run and fitness group, with the columns row, each grid keyword, each seed

@@ -22,21 +22,24 @@ def small():
 def test_sweep_rows_equal_single_runs_and_keep_a_failed_row():
     pytest.importorskip("pandas")
     base = small()
-    f = nkswarm.sweep(base, grid={"flockingIntensity": [0.5, 0.9], "k": [3, 40]}, seeds={"searchseed": range(1, 3)},
-                      num_runs=2, threads=3)
-    assert list(f.columns) == ["row", "flockingIntensity", "k", "searchseed", "landscapeseed", "changeseed", "startseed",
+    f = nkswarm.sweep(base, grid={"flockingIntensity": [0.5, 0.9], "k": [3, 40]}, seeds={"searchseed": range(1, 3), "startseed": [21, 22]}, num_runs=2, threads=3)
+    assert list(f.columns) == ["row", "flockingIntensity", "k", "searchseed", "startseed", "landscapeseed", "changeseed",
                                "ok", "message", "warnings", "run", "group", "value", "base_value", "evaluations",
                                "counted_steps"]
-    assert len(f) == 4 * 2 + 4 and sorted(set(f.row)) == list(range(8))  # k 40 fails: one line per failed row
+    # Seed replicates side by side, not their product; k 40 fails: one line per failed row.
+    assert len(f) == 4 * 2 + 4 and sorted(set(f.row)) == list(range(8)) and (f.startseed == f.searchseed + 20).all()
     failed = f[f.ok == 0]
     assert list(failed.k) == [40] * 4 and failed.message.str.contains("out of bounds").all() and failed.run.isna().all()
     for row, lines in f[f.ok == 1].groupby("row"):
         cfg = base.copy()
-        cfg.update({"flockingIntensity": lines.flockingIntensity.iloc[0], "k": 3, "searchseed": lines.searchseed.iloc[0]})
+        cfg.update({"flockingIntensity": lines.flockingIntensity.iloc[0], "k": 3, "searchseed": lines.searchseed.iloc[0],
+                    "startseed": lines.startseed.iloc[0]})
         r = nkswarm.run(cfg, num_runs=2)
         assert lines.value.tolist() == r.per_run.ravel().tolist() and lines.base_value.tolist() == r.base_per_run.ravel().tolist()
         assert lines.evaluations.tolist() == r.evaluations.ravel().tolist() and lines.run.tolist() == [0, 1]
-        assert lines.startseed.iloc[0] == 11 and lines.message.iloc[0] == ""
+        assert lines.landscapeseed.iloc[0] == 2024 and lines.message.iloc[0] == ""
+    with pytest.raises(ValueError, match="side by side and must be of one length, not searchseed 2, startseed 3"):
+        nkswarm.sweep(base, seeds={"searchseed": [1, 2], "startseed": [1, 2, 3]})
 
 
 def test_result_frames_hold_the_numbers_the_program_writes(tmp_path):
