@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the README's figures of results from examples/ (section "Results and figures"):
+# Makes the figures of results in docs/outputs.md from examples/:
 #   docs/results-series.png  examples/eval_budget.cfg with --series: each fitness group's
 #                            current fitness per step over 5 runs
 #   docs/results-sweep.png   the sweep examples/sweep_crowding.json: score against crowding

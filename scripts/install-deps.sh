@@ -6,6 +6,7 @@
 #   scripts/install-deps.sh --python   also pybind11, NumPy, pytest and matplotlib for the Python
 #                                      module, its tests and its example, and pandas and tqdm for
 #                                      its tables and sweeps (the system's python3)
+#   scripts/install-deps.sh --docs     also Sphinx and MyST, for the documentation site
 #   scripts/install-deps.sh --all      everything the full test suite uses
 set -euo pipefail
 
@@ -14,6 +15,7 @@ core=(g++ make cmake pkg-config git libgtest-dev libgmock-dev libbenchmark-dev l
 visual=(qtbase5-dev libvtk9-qt-dev libvtk9-dev libx11-dev xvfb xauth)
 plot=(python3-matplotlib)
 python=(pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib python3-pandas python3-tqdm)
+docs=(python3-sphinx python3-myst-parser)
 extra=(valgrind clang clang-format clang-tidy libclang-rt-14-dev python3 parallel slurm-wlm munge time linux-perf ccache)
 
 want=("${core[@]}")
@@ -22,8 +24,9 @@ for arg in "$@"; do
     --visual) want+=("${visual[@]}") ;;
     --plot) want+=("${plot[@]}") ;;
     --python) want+=("${python[@]}") ;;
-    --all) want+=("${visual[@]}" "${plot[@]}" "${python[@]}" "${extra[@]}") ;;
-    *) echo "usage: $0 [--visual|--plot|--python|--all]" >&2; exit 2 ;;
+    --docs) want+=("${docs[@]}") ;;
+    --all) want+=("${visual[@]}" "${plot[@]}" "${python[@]}" "${docs[@]}" "${extra[@]}") ;;
+    *) echo "usage: $0 [--visual|--plot|--python|--docs|--all]" >&2; exit 2 ;;
   esac
 done
 

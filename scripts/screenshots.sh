@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the pictures of visual mode shown in the README (docs/visual-*.png): the main window
+# Makes the pictures of visual mode shown in docs/visual.md (docs/visual-*.png): the main window
 # with each view of a 12-bit landscape after 41 steps, and the fitness plot, under Xvfb.
 #   scripts/screenshots.sh [build directory]   (default: build)
 set -euo pipefail

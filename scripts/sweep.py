@@ -7,8 +7,8 @@ run the rows with GNU parallel or a Slurm job array, and collect the reports int
     sweep.py slurm DIR [--limit L] [--rows-per-task K] [--time T] [--partition P] ...
     sweep.py collect DIR [-o FILE.csv] [--series FILE.csv]
 
-The sweep file format and the CSV columns are described in README.md, section
-"Running many simulations". Standard-library Python 3 only.
+The sweep file format and the CSV columns are described in docs/sweeps.md.
+Standard-library Python 3 only.
 """
 
 import argparse

@@ -30,9 +30,10 @@ def options(args):
     return kw if args and not rest else None
 
 
-def cases():  # the golden cases and the README's example commands
+def cases():  # the golden cases, and the example commands of the README and the configuration page
     found = [(d, (d / "args").read_text().split()) for d in sorted(GOLDEN.iterdir()) if d.is_dir()]
-    found += [(ROOT / "examples", m.split()) for m in re.findall(r"`\.\./build/nkswarm ([^`]*)`", (ROOT / "README.md").read_text())]
+    for page in (ROOT / "README.md", ROOT / "docs" / "configuration.md"):
+        found += [(ROOT / "examples", m.split()) for m in re.findall(r"`\.\./build/nkswarm ([^`]*)`", page.read_text())]
     return [pytest.param(d, a, id=d.name + ":" + a[0]) for d, a in found if options(a) is not None]
 
 
