@@ -31,6 +31,8 @@ exclude_patterns = ["_build"]
 # Links to a heading of another page (page.md#heading) resolve like links to a page.
 myst_heading_anchors = 3
 myst_enable_extensions = ["colon_fence"]
+# Options such as --agents stay as typed, not turned into dashes.
+smartquotes = False
 
 autodoc_member_order = "bysource"
 autodoc_default_options = {"members": True, "undoc-members": False}
