@@ -117,14 +117,75 @@ def _progress(total, progress):
     return tqdm(total=total, unit="row")
 
 
+def _made(base, rows):
+    """Each row's configuration, or the error that stopped it, with the warnings it raised.
+
+    They are made here, one after another, so that each row's warnings are caught for its own
+    row (catching warnings is not safe across threads).
+    """
+    made = []
+    for values in rows:
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            try:
+                cfg = base.copy()
+                cfg.update(values)
+                made.append((cfg, None))
+            except Exception as e:  # the row is kept, with its message
+                made.append((None, e))
+        made[-1] += ([str(w.message) for w in caught],)
+    return made
+
+
+def _run_all(made, threads, progress, **options):
+    """Each row's Result, or the exception it raised, in row order."""
+
+    def one(item):
+        cfg, error, _ = item
+        if error is not None:
+            return error
+        try:
+            return _core.run(cfg, **options)
+        except Exception as e:
+            return e
+
+    bar = _progress(len(made), progress)
+    results = [None] * len(made)
+    # The runs' warnings go to their rows (Result.warnings) and are not raised as well.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", _core.ConfigWarning)
+        with ThreadPoolExecutor(threads) as pool:
+            futures = {pool.submit(one, item): i for i, item in enumerate(made)}
+            for future in as_completed(futures):
+                results[futures[future]] = future.result()
+                if bar is not None:
+                    bar.update(1)
+    if bar is not None:
+        bar.close()
+    return results
+
+
+def _row_part(pd, row, lead, result):
+    """A row's lines: its leading columns repeated on each run and group of its result."""
+    ok = isinstance(result, _core.Result)
+    lead["ok"] = int(ok)
+    lead["message"] = "" if ok else _message(result)
+    columns = _run_columns(result) if ok else {c: [None] for c in RUN_COLUMNS}
+    length = len(columns["run"])
+    part = {k: _constant(v, length) if isinstance(v, (tuple, list)) else [v] * length for k, v in lead.items()}
+    part.update(columns)
+    return pd.DataFrame(part)
+
+
 def sweep(base, grid=None, seeds=None, num_runs=None, threads=1, series=False, stats=True, progress=None):
     """Runs every row of a sweep and gives one pandas DataFrame.
 
     The rows are the product of `grid` (keyword -> list of values) and of the seed replicates `seeds`
     (keyword -> list or range of seeds, e.g. {"searchseed": range(1, 4)}; several seed keywords are
     taken side by side, all of one length, replicate i having the i-th seed of each), each a copy
-    of `base` (a Config or a file path) with the row's values set; replicates vary fastest. `threads` is the number of rows run at once, in
-    a thread pool; each row's batch runs in one thread. `num_runs`, `series` and `stats` are run()'s.
+    of `base` (a Config or a file path) with the row's values set; replicates vary fastest.
+    `threads` is the number of rows run at once, in a thread pool; each row's batch runs in one
+    thread. `num_runs`, `series` and `stats` are run()'s.
 
     One line per row, run and fitness group, with the columns row, each grid keyword, each seed
     keyword, the seeds in effect that are not swept (landscapeseed, changeseed, startseed,
@@ -145,60 +206,18 @@ def sweep(base, grid=None, seeds=None, num_runs=None, threads=1, series=False, s
     for k in keys:
         base[k]  # a word that is no keyword raises its KeyError here, before any row runs
     seed_columns = [s for s in SEED_COLUMNS if s not in keys]
-
-    # Each row's configuration is made here, one after another, so that its warnings are caught
-    # for its own row (catching them is not safe across threads).
-    made = []
-    for values in rows:
-        with warnings.catch_warnings(record=True) as caught:
-            warnings.simplefilter("always")
-            try:
-                cfg = base.copy()
-                cfg.update(values)
-                made.append((cfg, None))
-            except Exception as e:  # the row is kept, with its message
-                made.append((None, e))
-        made[-1] += ([str(w.message) for w in caught],)
-
-    def one(item):
-        cfg, error, _ = item
-        if error is not None:
-            return error
-        try:
-            return _core.run(cfg, num_runs=num_runs, series=series, stats=stats)
-        except Exception as e:
-            return e
-
-    bar = _progress(len(made), progress)
-    results = [None] * len(made)
-    # The runs' warnings go to their rows (Result.warnings) and are not raised as well.
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", _core.ConfigWarning)
-        with ThreadPoolExecutor(threads) as pool:
-            futures = {pool.submit(one, item): i for i, item in enumerate(made)}
-            for future in as_completed(futures):
-                results[futures[future]] = future.result()
-                if bar is not None:
-                    bar.update(1)
-    if bar is not None:
-        bar.close()
+    made = _made(base, rows)
+    results = _run_all(made, threads, progress, num_runs=num_runs, series=series, stats=stats)
 
     parts, series_parts = [], []
     for row, (values, (cfg, _, made_warnings), result) in enumerate(zip(rows, made, results)):
-        ok = isinstance(result, _core.Result)
-        lead = {"row": row}
-        for k in keys:
-            lead[k] = values[k]
+        lead = dict({"row": row}, **{k: values[k] for k in keys})
         for s in seed_columns:
             lead[s] = cfg[s] if cfg is not None else None
-        lead["ok"] = int(ok)
-        lead["message"] = "" if ok else _message(result)
+        ok = isinstance(result, _core.Result)
+        lead["ok"], lead["message"] = None, None  # their place, before the warnings
         lead["warnings"] = " | ".join(made_warnings + (list(result.warnings) if ok else []))
-        columns = _run_columns(result) if ok else {c: [None] for c in RUN_COLUMNS}
-        length = len(columns["run"])
-        part = {k: _constant(v, length) if isinstance(v, (tuple, list)) else [v] * length for k, v in lead.items()}
-        part.update(columns)
-        parts.append(pd.DataFrame(part))
+        parts.append(_row_part(pd, row, lead, result))
         if ok and series:
             s = pd.DataFrame(result.series)
             s.insert(0, "row", row)
@@ -211,4 +230,3 @@ def sweep(base, grid=None, seeds=None, num_runs=None, threads=1, series=False, s
     if series:
         frame.attrs["series"] = pd.concat(series_parts, ignore_index=True) if series_parts else pd.DataFrame()
     return frame
-
