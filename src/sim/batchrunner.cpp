@@ -95,24 +95,87 @@ struct RunRecord {
     RunRecord(const SimuParameters& params, bool statsPrinted) : scorer(params, statsPrinted) {}
 };
 
+// The runs that the workers and the merging thread share: the next run to make, the runs done
+// and not merged yet, and the first failure. A run is taken only while it is at most `ahead`
+// runs past the merge, so that the runs waiting to be merged stay few.
+class RunQueue {
+public:
+    RunQueue(unsigned int first, unsigned int end, unsigned int ahead)
+        : first(first), end(end), ahead(ahead), next(first), merged(first), done(end - first) {}
+
+    // The next run to make, or `end` when there is none to take: all are taken, the queue is too
+    // far ahead of the merge (waited out when `wait`), or a run failed.
+    unsigned int take(bool wait) {
+        std::unique_lock<std::mutex> lock(mutex);
+        const auto mayTake = [&] { return failure || next >= end || next < merged + ahead; };
+        if (wait) changed.wait(lock, mayTake);
+        if (failure || !mayTake() || next >= end) return end;
+        return next++;
+    }
+    void put(unsigned int run, std::unique_ptr<RunRecord> record) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done[run - first] = std::move(record);
+        }
+        changed.notify_all();
+    }
+    // Run `run`'s record once it is done, for merging; null while it is not (waiting a while
+    // for it when `wait`) or after a failure.
+    std::unique_ptr<RunRecord> takeDone(unsigned int run, bool wait) {
+        std::unique_lock<std::mutex> lock(mutex);
+        const auto ready = [&] { return failure || done[run - first]; };
+        if (wait) changed.wait_for(lock, std::chrono::milliseconds(250), ready);
+        if (failure || !done[run - first]) return nullptr;
+        merged = run + 1;
+        changed.notify_all();
+        return std::move(done[run - first]);
+    }
+    // Keeps the first failure and stops every worker at its next take.
+    void fail(std::exception_ptr error) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!failure) failure = error;
+        }
+        changed.notify_all();
+    }
+    bool failed() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return bool(failure);
+    }
+    // After the merge loop: stops the workers; a merge that ended early without a failure is a fault.
+    std::exception_ptr finish(unsigned int mergedEnd) {
+        if (mergedEnd < end) fail(std::make_exception_ptr(std::logic_error("runs left unmerged")));
+        std::lock_guard<std::mutex> lock(mutex);
+        changed.notify_all();
+        return failure;
+    }
+
+private:
+    const unsigned int first, end, ahead;
+    unsigned int next, merged;
+    std::vector<std::unique_ptr<RunRecord>> done;
+    std::exception_ptr failure;
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+// A run's score and observations, added to the batch's.
+void mergeRecord(Scorer& scorer, const std::vector<BatchObserver*>& observers, RunRecord& record) {
+    scorer.mergeRun(record.scorer);
+    for (size_t i = 0; i < observers.size(); i++) observers[i]->mergeRun(*record.observers[i]);
+}
+
 }  // namespace
 
 // Each worker takes the next run to make, in its own world; this thread is one of them, with
-// the simulation's world, and between its runs merges the runs done in run order. A worker
-// stays at most a few runs ahead of the merge, so that the runs waiting for it stay few.
+// the simulation's world, and between its runs merges the runs done in run order.
 void BatchRunner::runInThreads(const std::vector<BatchObserver*>& observers, unsigned int workers) {
     for (BatchObserver* o : observers)
         if (!o->runRecorder()) {
             for (curRun = firstRun; curRun < endRun; curRun++) runOne(sim, scorer, observers, curRun);
             return;
         }
-    const unsigned int ahead = 2 * workers;
-    std::vector<std::unique_ptr<RunRecord>> done(endRun - firstRun);
-    std::mutex mutex;
-    std::condition_variable changed;
-    unsigned int next = firstRun, merged = firstRun;
-    std::exception_ptr failure;
-
+    RunQueue queue(firstRun, endRun, 2 * workers);
     const auto makeRun = [&](Simulation& world, unsigned int run) {
         auto record = std::make_unique<RunRecord>(world.getParameters(), scorer.statsPrinted());
         record->scorer.keepAdditions();
@@ -123,86 +186,46 @@ void BatchRunner::runInThreads(const std::vector<BatchObserver*>& observers, uns
             recorders.push_back(record->observers.back().get());
         }
         runOne(world, record->scorer, recorders, run);
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            done[run - firstRun] = std::move(record);
-        }
         runsDone++;
-        changed.notify_all();
-    };
-    const auto fail = [&] {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!failure) failure = std::current_exception();
-        changed.notify_all();
+        queue.put(run, std::move(record));
     };
     const auto work = [&](Simulation& world) {
         try {
-            for (;;) {
-                unsigned int run;
-                {
-                    std::unique_lock<std::mutex> lock(mutex);
-                    changed.wait(lock, [&] { return failure || next >= endRun || next < merged + ahead; });
-                    if (failure || next >= endRun) return;
-                    run = next++;
-                }
-                makeRun(world, run);
-            }
+            for (unsigned int run; (run = queue.take(true)) < endRun;) makeRun(world, run);
         } catch (...) {
-            fail();
+            queue.fail(std::current_exception());
         }
     };
-    // The next run in run order, once it is done; null while it is not (or after a failure).
-    const auto takeNext = [&](bool wait) -> std::unique_ptr<RunRecord> {
-        std::unique_lock<std::mutex> lock(mutex);
-        const auto ready = [&] { return failure || done[curRun - firstRun]; };
-        if (wait) changed.wait_for(lock, std::chrono::milliseconds(250), ready);
-        if (failure || !done[curRun - firstRun]) return nullptr;
-        merged = curRun + 1;
-        changed.notify_all();
-        return std::move(done[curRun - firstRun]);
-    };
-
     const auto merge = [&](RunRecord& record) {
-        scorer.mergeRun(record.scorer);
-        for (size_t i = 0; i < observers.size(); i++) observers[i]->mergeRun(*record.observers[i]);
+        mergeRecord(scorer, observers, record);
         curRun++;
     };
 
     inThreads = true;
     std::vector<std::unique_ptr<Simulation>> worlds;
     std::vector<std::thread> pool;
+    curRun = firstRun;
     try {
         for (unsigned int w = 1; w < workers; w++)
             worlds.push_back(std::make_unique<Simulation>(sim, Simulation::WorkerWorld{}));
         for (auto& world : worlds) pool.emplace_back(work, std::ref(*world));
-        curRun = firstRun;
-        while (curRun < endRun) {
-            if (std::unique_ptr<RunRecord> record = takeNext(false)) {
+        while (curRun < endRun && !queue.failed()) {
+            if (std::unique_ptr<RunRecord> record = queue.takeDone(curRun, false)) {
                 merge(*record);
                 continue;
             }
-            unsigned int run = endRun;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (failure) break;
-                if (next < endRun && next < merged + ahead) run = next++;
-            }
+            const unsigned int run = queue.take(false);
             if (run < endRun) {
                 makeRun(sim, run);
-            } else {
-                // Nothing left to take: wait for the run to merge next.
-                if (std::unique_ptr<RunRecord> record = takeNext(true)) merge(*record);
+            } else if (std::unique_ptr<RunRecord> record = queue.takeDone(curRun, true)) {
+                merge(*record);  // nothing left to take: waited for the run to merge next
             }
             showProgress(false);
         }
     } catch (...) {
-        fail();
+        queue.fail(std::current_exception());
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!failure && curRun < endRun) failure = std::make_exception_ptr(std::logic_error("runs left unmerged"));
-    }
-    changed.notify_all();
+    const std::exception_ptr failure = queue.finish(curRun);
     for (std::thread& t : pool) t.join();
     inThreads = false;
     if (failure) std::rethrow_exception(failure);
