@@ -312,6 +312,9 @@ FAULTS = [
       "a statistics report without run lines is accepted"),
     F("sweep", "joblog-kept", "scripts/sweep.py", "    if changed and os.path.exists(joblog):",
       "    if False:", "a stale job log is kept after rows change"),
+    F("python", "seed-product", "src/python/nkswarm/_study.py",
+      "for values in zip(*seed_lists.values())]", "for values in itertools.product(*seed_lists.values())]",
+      "sweep() multiplies the seed lists instead of taking them side by side"),
 ]
 
 
