@@ -13,6 +13,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "simulation.h"
 #include "util.h"
@@ -134,7 +135,7 @@ public:
     void fail(std::exception_ptr error) {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (!failure) failure = error;
+            if (!failure) failure = std::move(error);
         }
         changed.notify_all();
     }
