@@ -67,8 +67,6 @@ class Keywords:
         self.required = {k.name for k in self.entries if k.presence == "required" and not k.condition}
         # Blocks for lists of agents: kept as the base file has them (vary them with a "base" column).
         self.not_sweepable = {k.name for k in self.entries if k.kind in ("network-list", "table-list", "agent-params")}
-        # Keywords whose one value is a seed (the values column names it "seed").
-        self.seeds = {k.name for k in self.entries if [v.split(":")[0] for v in k.values] == ["seed"]}
 
     def nvalues(self, key):
         return self.by_name[key].count()
@@ -120,8 +118,8 @@ SERIES_FILE = "series.csv"
 
 OMIT = "omit"  # the value that removes an optional keyword or an option
 
-# The program uses only the low 16 bits of a seed: a sweep seed outside this range would run as
-# another seed while the CSV shows the value written.
+# The program uses only the low 16 bits of a seed (but for runs seeded one by one): a sweep seed
+# outside this range would run as another seed while the CSV shows the value written.
 SEED_RANGE = (0, 65535)
 
 TRUE_WORDS = {"1", "true", "yes", "on"}
@@ -740,6 +738,7 @@ def build_row(sweep, settings, files, base_cache):
         set_keyword(cfg, "nFitnessGroups", str(len(groups.split()) // 2), sweep, files)
     text = cfg.render()
     check = read_back(text, settings, keys)
+    check_seeds(settings, check)
     files_out = {"sim.cfg": text}
     argv, print_stats = command_line(settings, sweep, files, files_out)
     return files_out, argv, print_stats, {k: check.value(k) for k in SEED_COLUMNS}
@@ -791,20 +790,34 @@ def set_keyword(cfg, key, value, sweep, files):
     elif len(words) != KW.nvalues(key):
         n = KW.nvalues(key)
         raise SweepError("%s takes %d value%s, got %r" % (key, n, "" if n == 1 else "s", value))
-    if key in KW.seeds:
-        check_seed(key, words[0])
     if cfg.find(key):
         cfg.set(key, words)
     else:
         cfg.insert(key, words)
 
 
-def check_seed(key, word):
-    """Refuses a whole-number seed the program would use only in part (its low 16 bits); other
-    words are left to the program, which refuses them."""
-    if re.fullmatch(r"[+-]?\d+", word) and not SEED_RANGE[0] <= int(word) <= SEED_RANGE[1]:
-        raise SweepError("%s %s is outside %d to %d: the program would use only its low 16 bits (seed %d)"
-                         % (key, word, SEED_RANGE[0], SEED_RANGE[1], int(word) & 0xFFFF))
+def is_one(word):
+    try:
+        return int(word) == 1
+    except (TypeError, ValueError):
+        return False
+
+
+def check_seeds(settings, check):
+    """Refuses a whole-number seed of the sweep that the program would use only in part (its low
+    16 bits): every seed it draws from, but those that seed runs one by one (runSeeding 1: the
+    start and search seeds, and with landscapePerRun 1 the landscape seed), whose 32 bits all
+    count. Other words are left to the program, which refuses them."""
+    run_seeded = is_one(check.value("runSeeding"))
+    all_bits = {"landscapeseed": run_seeded and is_one(check.value("landscapePerRun")),
+                "startseed": run_seeded, "searchseed": run_seeded}
+    for key, whole in all_bits.items():
+        if settings.get(key) in (None, OMIT) or whole:
+            continue
+        word = settings[key].split()[0]
+        if re.fullmatch(r"[+-]?\d+", word) and not SEED_RANGE[0] <= int(word) <= SEED_RANGE[1]:
+            raise SweepError("%s %s is outside %d to %d: the program would use only its low 16 bits (seed %d)"
+                             % (key, word, SEED_RANGE[0], SEED_RANGE[1], int(word) & 0xFFFF))
 
 
 def read_back(text, settings, keys):

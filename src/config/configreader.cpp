@@ -107,7 +107,7 @@ void ConfigReader::readValueKeyword(const KeywordEntry& entry, int repetition) {
     else if (matched || required)
         first = readValues(entry, repetition);  // a required keyword's value is read even where it is missing
     if (matched) progress_.noteRead(entry, first, line);
-    if (entry.check) entry.check({p_, messages_, mainFile_, entry, matched, first, nRunsOverride_});
+    if (entry.check) entry.check({p_, messages_, mainFile_, entry, matched, first, nRunsOverride_, progress_});
 }
 
 // Every value of the keyword; returns the first as read.

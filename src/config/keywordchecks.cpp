@@ -92,9 +92,21 @@ void checkExploreRange(const KeywordCheck& c) {
     c.messages.specError(first, c.where() + details);
 }
 
-void warnAboutSeed(const KeywordCheck& c) {
-    const int seed = *std::get<int*>(c.entry.values[0].field(c.p, 0));
-    if (!c.matched || c.messages.anyProblem() || (seed >= 0 && seed <= 65535)) return;
-    c.messages.warn(c.where() + c.entry.name + " " + std::to_string(seed) + " acts as " +
-                    std::to_string(seed & 0xffff) + ": only the low 16 bits of a seed are used");
+void warnAboutSeeds(const KeywordCheck& c) {
+    if (c.messages.anyProblem()) return;
+    // Runs seeded one by one take all 32 bits of the seeds they start from.
+    const bool runSeeded = c.p.runSeeding == kRunSeedingIndependent;
+    const struct {
+        const char* name;
+        int seed;
+        bool allBitsCount;
+    } seeds[] = {{"landscapeseed", c.p.landscapeseed, runSeeded && c.p.landscapePerRun},
+                 {"startseed", c.p.startseed, runSeeded},
+                 {"searchseed", c.p.searchseed, runSeeded}};
+    for (const auto& s : seeds) {
+        const int line = c.progress.lineOf(s.name);
+        if (s.allBitsCount || line == 0 || (s.seed >= 0 && s.seed <= 65535)) continue;
+        c.messages.warn(ConfigMessages::where(c.file, line) + s.name + " " + std::to_string(s.seed) + " acts as " +
+                        std::to_string(s.seed & 0xffff) + ": only the low 16 bits of a seed are used");
+    }
 }

@@ -7,6 +7,7 @@
 #include "configfile.h"
 #include "configmessages.h"
 #include "params.h"
+#include "readprogress.h"
 
 struct KeywordEntry;
 
@@ -19,6 +20,7 @@ struct KeywordCheck {
     bool matched;                   // the keyword was found (not a missing required one)
     const std::string& firstValue;  // its first value as read; "" without one
     int nRunsOverride;              // --num-runs, 0 when not given
+    const ReadProgress& progress;   // the keywords read so far, with their lines
 
     // "file:line: " of the keyword, where the check's messages start.
     std::string where() const { return ConfigMessages::where(file, file.lastKeywordLine()); }
@@ -38,5 +40,6 @@ void checkGroupCount(const KeywordCheck& c);
 void unboundMemory(const KeywordCheck& c);
 // After explore and explore2: a whole jump distance within the range.
 void checkExploreRange(const KeywordCheck& c);
-// After a seed: a word when bits beyond the low 16 would be dropped.
-void warnAboutSeed(const KeywordCheck& c);
+// After landscapePerRun, once the seeding is known: a word for each seed whose bits beyond the
+// low 16 are dropped (every seed but those a run is seeded from with runSeeding 1).
+void warnAboutSeeds(const KeywordCheck& c);

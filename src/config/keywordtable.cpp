@@ -341,19 +341,16 @@ std::vector<KeywordEntry> actionsSeedsAndAgents() {
                   "1: a new search decision every step, not per phase")
             .listed({30}),
         makeEntry("landscapeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(landscapeseed))},
-                  "the landscape (only its low 16 bits count)")
-            .checkedBy(warnAboutSeed)
+                  "the landscape (only its low 16 bits count; all 32 with runSeeding 1 and landscapePerRun 1)")
             .listed({31}),
         makeEntry("changeseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(changeseed))},
                   "recorded and printed only")
             .listed({32}),
         makeEntry("startseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(startseed))},
-                  "the initial memories (only its low 16 bits count)")
-            .checkedBy(warnAboutSeed)
+                  "the initial memories (only its low 16 bits count; all 32 with runSeeding 1)")
             .listed({33}),
         makeEntry("searchseed", A::ActionsAndSeeds, P::Required, {seed(NK_FIELD(searchseed))},
-                  "every decision and search draw (only its low 16 bits count)")
-            .checkedBy(warnAboutSeed)
+                  "every decision and search draw (only its low 16 bits count; all 32 with runSeeding 1)")
             .listed({34}),
         makeEntry("varylandscape", A::ActionsAndSeeds, P::Required, {flag("vary", NK_FIELD(varylandscape))},
                   "recorded and printed only")
@@ -376,6 +373,7 @@ std::vector<KeywordEntry> actionsSeedsAndAgents() {
         makeEntry("landscapePerRun", A::ActionsAndSeeds, P::Optional, {flag("own", NK_FIELD(landscapePerRun))},
                   "1: each run draws a landscape of its own (runSeeding 1: from landscapeseed and its index; 0: "
                   "continuing the landscape stream); 0: all runs share the first")
+            .checkedBy(warnAboutSeeds)
             .writtenWhenSet(),
         makeEntry("agentParamsBegin", A::AgentParams, P::Block, {agentList()},
                   "exploit settings for the listed agents: useAllExploitAttempts 0|1, maxExploitTreeDepth D, then "

@@ -9,6 +9,11 @@ void ReadProgress::noteRead(const KeywordEntry& entry, const std::string& firstV
     read_.emplace(entry.name, ReadKeyword{firstValue, line});
 }
 
+int ReadProgress::lineOf(const char* name) const {
+    const auto it = read_.find(name);
+    return it == read_.end() ? 0 : it->second.line;
+}
+
 bool ReadProgress::holds(const Condition& condition) const {
     return condition.holds([this](const std::string& keyword) -> const std::string* {
         const auto it = read_.find(keyword);

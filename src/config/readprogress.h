@@ -18,6 +18,8 @@ public:
     // The keyword was found; its first reading's value ("" for a block) and line are kept.
     void noteRead(const KeywordEntry& entry, const std::string& firstValue, int line);
     bool holds(const Condition& condition) const;
+    // The line keyword `name` was read on; 0 when it was not read.
+    int lineOf(const char* name) const;
 
     // The message for `found` standing where keyword `expected` is asked for.
     std::string keywordExpected(const char* expected, const std::string& found, int nFitnessGroups) const;

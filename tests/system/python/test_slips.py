@@ -134,6 +134,17 @@ SLIPS = [
     # sweep.py: seeds outside 0-65535 and options the program would read in part are refused
     ("sweep seed 65536", lambda t: expand(t, set=SHORT, seeds={"searchseed": "65535..65537"}),
      "sweep.py: row 1: searchseed 65536 is outside 0 to 65535: the program would use only its low 16 bits (seed 0)\nexit 2"),
+    # ... but runs seeded one by one take all 32 bits of their start and search seeds, and with
+    # landscapePerRun 1 of the landscape seed; changeseed is only recorded
+    ("sweep seeds with runSeeding 1", lambda t: expand(t, set={**SHORT, "runSeeding": 1, "changeseed": 99999},
+                                                       seeds={"searchseed": "65535..65537", "startseed": "-1..1"}),
+     "exit 0"),
+    ("sweep landscapeseed with runSeeding 1", lambda t: expand(t, set={**SHORT, "runSeeding": 1},
+                                                               seeds={"landscapeseed": "65535..65536"}),
+     "sweep.py: row 1: landscapeseed 65536 is outside 0 to 65535: the program would use only its low 16 bits (seed 0)\nexit 2"),
+    ("sweep landscapeseed per run", lambda t: expand(t, set={**SHORT, "runSeeding": 1, "landscapePerRun": 1},
+                                                     seeds={"landscapeseed": "65535..65536"}),
+     "exit 0"),
     ("sweep --num-runs 1e2", lambda t: expand(t, set={"--num-runs": "1e2"}),
      "sweep.py: row 0: --num-runs takes a whole number from 1 to 2147483647, got '1e2': the program would not run it as written\nexit 2"),
     ("sweep --step-evals 5x", lambda t: expand(t, set={"--step-evals": "5x"}),
