@@ -222,6 +222,9 @@ FAULTS = [
       "(void)0;", "a carriage return alone is not read as a line end"),
     F("reader", "no-near-miss", "src/config/configtext.cpp", "if (d <= bestDistance && (!best || d < bestDistance))",
       "if (d < bestDistance && (!best || d < bestDistance))", "a misspelt keyword gets no suggestion"),
+    F("reader", "seed-bits-run-seeded", "src/config/keywordchecks.cpp",
+      "const bool runSeeded = c.p.runSeeding == kRunSeedingIndependent;", "const bool runSeeded = false;",
+      "seeds that runSeeding 1 takes whole are warned about as cut to 16 bits"),
     # --- networks and genome files ---------------------------------------------------------
     F("network", "sigmoid-rounded", "neat/NEAT_ActivationFn.cpp", "table[static_cast<int>(x * 1000) + TABLE_HALF]",
       "table[static_cast<int>(std::lround(x * 1000)) + TABLE_HALF]", "the sigmoid table index is rounded"),
