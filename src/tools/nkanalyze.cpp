@@ -223,6 +223,10 @@ int main(int argc, char** argv) {
     // The configuration reader checks the whole file, N and K bounds included.
     SimuParameters params = files.empty() ? SimuParameters(names) : SimuParameters(files, names, 0, 0.0);
     applyOptions(o, files.empty(), params);
+    // Only run 0's landscape is analysed, which is all runs' landscape only without landscapePerRun.
+    if (params.landscapePerRun)
+        fprintf(stderr, "warning: %s: landscapePerRun 1: each run draws a landscape of its own; this is run 0's\n",
+                o.config.c_str());
     analyzeSeeds(o, params);
     return 0;
 }

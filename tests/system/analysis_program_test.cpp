@@ -74,6 +74,20 @@ TEST(AnalysisProgramTest, ReportsEqualTheAnalysisInProcess) {
     EXPECT_NE(r.out.find("landscapeComponents 1 (independent components) landscapeseed 1..4 (4 landscapes)"),
               std::string::npos);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;  // comment, header, mean, s.e.
+    EXPECT_EQ(r.err, "");
+
+    // With a landscape per run it analyses run 0's, and says so.
+    std::ofstream(cfg) << text << "runSeeding 1\nlandscapePerRun 1\n";
+    r = analyzeProgram({cfg, "--csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> names;
+    SimuParameters p(names);
+    p.n = 10, p.k = 2, p.landscapeseed = 11, p.landscapeComponents = 1;
+    p.runSeeding = kRunSeedingIndependent, p.landscapePerRun = true;
+    std::vector<double> fitness;
+    expectLine(csvLines(r.out).at(1), analysis::analyzeLandscape(p, fitness), 1);
+    EXPECT_EQ(r.err,
+              "warning: " + cfg + ": landscapePerRun 1: each run draws a landscape of its own; this is run 0's\n");
     std::remove(cfg.c_str());
 }
 
