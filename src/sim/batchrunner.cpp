@@ -62,7 +62,9 @@ void BatchRunner::run(const std::vector<BatchObserver*>& observers) {
     progressShown = false;
     runsDone = 0;
     const unsigned int workers = std::min(threads, endRun - firstRun);
-    if (workers > 1) {
+    // An observer that cannot record a run apart keeps the runs on this thread.
+    if (workers > 1 &&
+        std::all_of(observers.begin(), observers.end(), [](BatchObserver* o) { return o->runRecorder() != nullptr; })) {
         runInThreads(observers, workers);
     } else {
         for (curRun = firstRun; curRun < endRun; curRun++) runOne(sim, scorer, observers, curRun);
@@ -171,11 +173,6 @@ void mergeRecord(Scorer& scorer, const std::vector<BatchObserver*>& observers, R
 // Each worker takes the next run to make, in its own world; this thread is one of them, with
 // the simulation's world, and between its runs merges the runs done in run order.
 void BatchRunner::runInThreads(const std::vector<BatchObserver*>& observers, unsigned int workers) {
-    for (BatchObserver* o : observers)
-        if (!o->runRecorder()) {
-            for (curRun = firstRun; curRun < endRun; curRun++) runOne(sim, scorer, observers, curRun);
-            return;
-        }
     RunQueue queue(firstRun, endRun, 2 * workers);
     const auto makeRun = [&](Simulation& world, unsigned int run) {
         auto record = std::make_unique<RunRecord>(world.getParameters(), scorer.statsPrinted());
